@@ -1,0 +1,57 @@
+// The one way the portable core reaches the main dialog and its platform.
+// The Win32 shell implements it with PostMessageA, SetTimer, MessageBoxA,
+// SendDlgItemMessageA and LoadStringA; tests implement it with a recording
+// fake whose message queue the test pumps.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+class DialogSeam {
+  public:
+    virtual ~DialogSeam() = default;
+
+    // PostMessageA to the main dialog: never waits, callable from any thread.
+    virtual void post(unsigned message, uintptr_t wparam, intptr_t lparam) = 0;
+
+    // The reply deadline WAIT_OK belongs to the dialog's thread. Both calls may
+    // come from the receive thread; the shell forwards them to the dialog's
+    // thread in order. An expiry comes back as on_reply_timer(sequence).
+    virtual void arm_deadline(unsigned milliseconds, unsigned sequence) = 0;
+    virtual void cancel_deadline(unsigned sequence) = 0;
+
+    // A modal message box; `owned` makes the main dialog its owner. Returns
+    // when the user has closed it. May be called on the receive thread.
+    virtual void message_box(const char* text, const char* caption, unsigned flags,
+                             bool owned) = 0;
+
+    // LoadStringA into `buffer` of `size` bytes; gives the length (0 if missing).
+    virtual int load_string(unsigned id, char* buffer, int size) = 0;
+
+    // Controls of the main dialog, by control id.
+    virtual void set_text(int control, const char* text) = 0;
+    virtual void enable(int control, bool enabled) = 0;
+    virtual void show(int control) = 0;
+    virtual void set_focus(int control) = 0;
+    virtual void set_icon(int control, unsigned icon_id) = 0;
+
+    // The few combo-box operations the workflow uses. Indexes are the
+    // control's; -1 stands for "none" (CB_ERR).
+    virtual void combo_reset(int control) = 0;
+    virtual int combo_add(int control, const char* text) = 0;
+    virtual int combo_selected(int control) = 0;
+    virtual void combo_select(int control, int index) = 0;
+    // Copies the item's text, cut to size - 1; gives its length or -1.
+    virtual int combo_text(int control, int index, char* buffer, size_t size) = 0;
+    // CB_FINDSTRINGEXACT: search starts after `start_after` and wraps.
+    virtual int combo_find_exact(int control, int start_after, const char* text) = 0;
+
+    // Ends the main dialog (EndDialog with 1) and posts WM_DESTROY to the owner.
+    virtual void end_dialog() = 0;
+    // Posts WM_DESTROY to the owner window without ending the dialog first.
+    virtual void post_destroy_to_owner() = 0;
+};
+
+// The seam in use; the shell (or a test) installs it before the dialog starts.
+DialogSeam& dialog_seam();
+void install_dialog_seam(DialogSeam* seam);

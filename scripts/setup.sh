@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need, if missing.
+set -euo pipefail
+
+packages=(
+    cmake g++ make pkg-config python3
+    libgtest-dev libgmock-dev libbenchmark-dev
+    mingw-w64 g++-mingw-w64-x86-64-posix
+    wine wine64 xvfb xauth x11-utils
+    imagemagick librsvg2-bin nsis zip unzip
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -q
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+fi

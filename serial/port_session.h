@@ -1,0 +1,50 @@
+// The one open serial port of a conversation: its line settings, its receive
+// thread and its transfers. The logic here is shared by every platform; the
+// platform's part (open, configure, wait, read, write, thread) sits behind
+// serial/device.h, in win32_device.cpp and posix_device.cpp.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+// Called on the receive thread with each gathered block; block[length] is NUL.
+using DataCallback = void (*)(const char* block, uint32_t length);
+
+constexpr uint8_t FLOW_DTR_DSR = 1;
+constexpr uint8_t FLOW_RTS_CTS = 2;
+constexpr uint8_t FLOW_XON_XOFF = 4;
+
+constexpr uint32_t RX_CHUNK = 80;         // the most one read asks for
+constexpr uint32_t RX_BLOCK_SIZE = 5376;  // gathering block, with its NUL
+constexpr uint32_t PORT_QUEUE_SIZE = 5376; // driver queues, each way
+
+struct PortDevice; // the platform's open port and transfer blocks
+struct PortThread; // the platform's receive thread
+
+struct PortSession {
+    PortDevice* handle = nullptr;     // null until port_open; stays after the close
+    uint8_t port = 0;                 // COM port number (low byte of port_number)
+    std::atomic<int> connected{0};    // the receive thread runs only while 1
+    uint8_t byte_size = 8;
+    uint8_t flow_control = FLOW_RTS_CTS;
+    uint8_t parity = 0;    // NOPARITY
+    uint8_t stop_bits = 0; // ONESTOPBIT
+    uint32_t speed = 115200;
+    PortThread* thread_handle = nullptr;
+    std::atomic<uint32_t> thread_id{0};
+    DataCallback data_callback = nullptr;
+};
+
+// The COM port that the next port_create uses (the scan and the modem list set it).
+extern int port_number;
+// Slot of the current session; replaced only while no receive thread exists.
+extern PortSession* port_session;
+
+int port_create(int low_speed, DataCallback data_callback); // 1, or -1
+int port_open();                                           // 1, or 0
+int port_set_queues();
+int port_configure();
+int port_close(); // always 1; returns only after the receive thread has ended
+
+uint32_t port_read(char* buffer, uint32_t max); // bytes already queued, at most max
+int port_write(const char* buffer, uint32_t count); // 1 when the port took it
