@@ -1,0 +1,48 @@
+// The workflow controller of the main dialog: it strings the modem
+// conversations together (read a modem, apply a country, close) and holds the
+// dialog's closing path. Portable: it reaches the dialog only through
+// dialog/dialog_seam.h. Everything here runs on the user-interface thread.
+#pragma once
+
+#include <cstdint>
+
+namespace workflow {
+
+// 1 when the user changed the country selection since the dialog opened or
+// since the last apply finished.
+extern int country_picked;
+// 1 once OK was pressed: the program ends when the running apply finishes.
+extern int close_when_done;
+// 1 while an apply conversation runs; the country list draws nothing then,
+// because drawing walks the profile and would move the chosen entry.
+extern int busy;
+// 1 from the start of an apply conversation until its "ATi5" read-back, so
+// that a read of the next modem is never taken for the end of an apply.
+extern int apply_running;
+// Working copy of the supported-country list that the list parser cuts up.
+constexpr int COUNTRY_LIST_COPY_SIZE = 500;
+extern char country_list_copy[COUNTRY_LIST_COPY_SIZE];
+// The vendor's name from the string table, looked for in identifications.
+constexpr int VENDOR_NAME_SIZE = 200;
+
+// Back to the state of a freshly opened dialog (tests start from here).
+void reset();
+
+// WM_INITDIALOG, after the shell has stored the dialog and set its caption:
+// vendor name, disabled country list, the profile, cleared flags.
+void on_init_dialog();
+// The last step of the initialisation: start the scan once the dialog shows.
+void post_start_search();
+
+// WM_COMMAND: control commands and the modem conversation's notifications.
+void on_command(unsigned id, unsigned notify_code, intptr_t lparam);
+// WM_TIMER of the reply deadline, with the deadline's sequence number.
+void on_deadline_expired(unsigned sequence);
+
+// Opens a conversation on port_number. 1 when the caller may send, 0 after
+// a message box has told the user why not.
+int connect_modem();
+// The shared closing path: port closed, dialog ended, owner told to quit.
+int close_main_dialog();
+
+} // namespace workflow
