@@ -14,17 +14,18 @@ constexpr uint8_t FLOW_DTR_DSR = 1;
 constexpr uint8_t FLOW_RTS_CTS = 2;
 constexpr uint8_t FLOW_XON_XOFF = 4;
 
-constexpr uint32_t RX_CHUNK = 80;         // the most one read asks for
-constexpr uint32_t RX_BLOCK_SIZE = 5376;  // gathering block, with its NUL
+constexpr uint32_t RX_CHUNK = 80;          // the most one read asks for
+constexpr uint32_t RX_BLOCK_SIZE = 5376;   // gathering block, with its NUL
 constexpr uint32_t PORT_QUEUE_SIZE = 5376; // driver queues, each way
 
-struct PortDevice; // the platform's open port and transfer blocks
+struct PortDevice; // the platform's open port
+struct PortBlock;  // the platform's block for one overlapped transfer, with its event
 struct PortThread; // the platform's receive thread
 
 struct PortSession {
-    PortDevice* handle = nullptr;     // null until port_open; stays after the close
-    uint8_t port = 0;                 // COM port number (low byte of port_number)
-    std::atomic<int> connected{0};    // the receive thread runs only while 1
+    PortDevice* handle = nullptr;  // null until port_open; stays after the close
+    uint8_t port = 0;              // COM port number (low byte of port_number)
+    std::atomic<int> connected{0}; // the receive thread runs only while 1
     uint8_t byte_size = 8;
     uint8_t flow_control = FLOW_RTS_CTS;
     uint8_t parity = 0;    // NOPARITY
@@ -32,6 +33,8 @@ struct PortSession {
     uint32_t speed = 115200;
     PortThread* thread_handle = nullptr;
     std::atomic<uint32_t> thread_id{0};
+    PortBlock* write_block = nullptr; // every write of this session (made by port_create)
+    PortBlock* read_block = nullptr;  // every read of this session (made by port_create)
     DataCallback data_callback = nullptr;
 };
 
@@ -41,10 +44,13 @@ extern int port_number;
 extern PortSession* port_session;
 
 int port_create(int low_speed, DataCallback data_callback); // 1, or -1
-int port_open();                                           // 1, or 0
+int port_open();                                            // 1, or 0
 int port_set_queues();
 int port_configure();
 int port_close(); // always 1; returns only after the receive thread has ended
+// Closes the session if it is still open, then releases the record and its
+// blocks; the slot becomes null. The shell calls it once at exit.
+void port_release();
 
-uint32_t port_read(char* buffer, uint32_t max); // bytes already queued, at most max
+uint32_t port_read(char* buffer, uint32_t max);     // bytes already queued, at most max
 int port_write(const char* buffer, uint32_t count); // 1 when the port took it

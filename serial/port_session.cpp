@@ -1,0 +1,177 @@
+// Creating, opening, configuring and closing the one port session. Runs on
+// the user-interface thread only; the receive thread is in receive_thread.cpp.
+#include "serial/port_session.h"
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "serial/device.h"
+#include "serial/message_box.h"
+#include "serial/receive_thread.h"
+
+#include <new>
+
+int port_number = 0;
+PortSession* port_session = nullptr;
+SerialMessageBox serial_message_box = platform_message_box;
+
+namespace {
+
+constexpr uint32_t READ_TIMEOUT_MS = 1000;
+constexpr uint32_t WRITE_TIMEOUT_MS = 1000;
+constexpr uint32_t NO_INTERVAL_LIMIT = 0xFFFFFFFF; // reads give what is queued at once
+
+// Releases a record whose receive thread (if any) has ended.
+void release_record(PortSession* session) {
+    if (session->thread_handle != nullptr) {
+        thread_wait(session->thread_handle);
+        thread_release(session->thread_handle);
+    }
+    if (session->handle != nullptr) {
+        device_release(session->handle);
+    }
+    block_release(session->read_block);
+    block_release(session->write_block);
+    delete session;
+}
+
+// A record that is still open is closed first, so no receive thread is left
+// reading a record that the slot no longer holds.
+void drop_current_session() {
+    PortSession* previous = port_session;
+    if (previous == nullptr) {
+        return;
+    }
+    if (previous->connected.load() != 0) {
+        port_close();
+    }
+    port_session = nullptr;
+    release_record(previous);
+}
+
+// Closes the port of a session whose open failed part-way.
+void abandon_open(PortSession* session) {
+    session->connected.store(0);
+    uint32_t error = 0;
+    device_close(session->handle, &error);
+}
+
+PortTimeouts session_timeouts(const PortSession& session) {
+    return PortTimeouts{NO_INTERVAL_LIMIT, 0, READ_TIMEOUT_MS, 19200 / session.speed,
+                        WRITE_TIMEOUT_MS};
+}
+
+} // namespace
+
+int port_create(int low_speed, DataCallback data_callback) {
+    drop_current_session();
+    PortSession* session = new (std::nothrow) PortSession;
+    port_session = session;
+    if (session == nullptr) {
+        return -1;
+    }
+    session->data_callback = data_callback;
+    session->port = static_cast<uint8_t>(port_number & 0xFF);
+    session->speed = low_speed != 0 ? 19200 : 115200;
+    session->read_block = block_create();
+    session->write_block = session->read_block != nullptr ? block_create() : nullptr;
+    if (session->write_block == nullptr) {
+        port_session = nullptr;
+        release_record(session);
+        return -1;
+    }
+    return 1;
+}
+
+int port_set_queues() {
+    PortSession* session = port_session;
+    if (session == nullptr || session->handle == nullptr) {
+        return 0;
+    }
+    device_set_queues(session->handle, PORT_QUEUE_SIZE, PORT_QUEUE_SIZE);
+    return 1;
+}
+
+int port_configure() {
+    PortSession* session = port_session;
+    if (session == nullptr || session->handle == nullptr) {
+        return 0;
+    }
+    const LineSettings line{session->speed, session->byte_size, session->parity, session->stop_bits,
+                            session->flow_control};
+    return device_configure(session->handle, line) ? 1 : 0;
+}
+
+int port_open() {
+    PortSession* session = port_session;
+    if (session == nullptr || session->connected.load() != 0) {
+        return 0;
+    }
+    if (session->handle != nullptr) { // an earlier failed open of this record
+        device_release(session->handle);
+    }
+    session->handle = device_open(session->port);
+    if (session->handle == nullptr) {
+        return 0;
+    }
+    device_watch_rx(session->handle);
+    port_set_queues();
+    if (!device_purge(session->handle)) {
+        abandon_open(session);
+        return 0;
+    }
+    device_set_timeouts(session->handle, session_timeouts(*session));
+    if (port_configure() == 0) {
+        abandon_open(session);
+        return 0;
+    }
+    session->connected.store(1);
+    session->thread_handle = thread_start(receive_thread, session, &session->thread_id);
+    if (session->thread_handle == nullptr) {
+        abandon_open(session);
+        return 0;
+    }
+    // One short drop of DTR tells the modem a new caller has the line.
+    device_set_dtr(session->handle, false);
+    device_set_dtr(session->handle, true);
+    return 1;
+}
+
+int port_close() {
+    PortSession* session = port_session;
+    if (session == nullptr) {
+        return 1;
+    }
+    if (session->connected.load() == 0) {
+        trace("\n*** Already disconnected!\n");
+        return 1;
+    }
+    session->connected.store(0);
+    device_stop_watch(session->handle);
+    device_set_dtr(session->handle, false);
+    device_purge(session->handle);
+
+    // The thread finishes any block in hand (its callback may be showing a
+    // box), sees the session closed and ends; wait for exactly that.
+    trace("halt thread ");
+    thread_wait(session->thread_handle);
+    thread_release(session->thread_handle);
+    session->thread_handle = nullptr;
+    session->thread_id.store(0);
+    trace("\n");
+
+    device_set_dtr(session->handle, false);
+    device_purge(session->handle);
+    uint32_t error = 0;
+    if (!device_close(session->handle, &error)) {
+        char text[160];
+        format_text(text, sizeof text, "Failed to Close Modem Com port %d handle %x, error %d",
+                    port_number, static_cast<unsigned>(device_raw_handle(session->handle)),
+                    static_cast<int>(error));
+        serial_message_box(text, "Modem Operation", SERIAL_MB_OK);
+    }
+    return 1;
+}
+
+void port_release() {
+    drop_current_session();
+}

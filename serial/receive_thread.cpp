@@ -1,0 +1,95 @@
+#include "serial/receive_thread.h"
+
+#include "common/trace.h"
+#include "serial/device.h"
+#include "serial/message_box.h"
+#include "serial/port_session.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t BLOCK_DATA_MAX = RX_BLOCK_SIZE - 1; // room for the NUL after the data
+
+// The thread's own gathering storage, on its stack: nothing is allocated per burst.
+struct Gathering {
+    char chunk[RX_CHUNK];
+    char block[RX_BLOCK_SIZE];
+    uint32_t gathered;
+};
+
+void hand_over(PortSession* session, Gathering& g) {
+    if (g.gathered > 0 && session->data_callback != nullptr) {
+        session->data_callback(g.block, g.gathered);
+    }
+    g.gathered = 0;
+    g.block[0] = '\0';
+}
+
+// Modems pad some answers with a NUL; the first one of each read becomes a
+// blank so the reply reads as one text. Later NULs of the chunk stay.
+void blank_first_nul(char* chunk, uint32_t length) {
+    void* nul = std::memchr(chunk, '\0', length);
+    if (nul != nullptr) {
+        *static_cast<char*>(nul) = ' ';
+    }
+}
+
+// Drains what the port has queued, one chunk per read. A block that fills up
+// is handed over whole and gathering goes on in a fresh one, so nothing is
+// ever stored past its end.
+void gather(PortSession* session, Gathering& g) {
+    g.gathered = 0;
+    g.block[0] = '\0';
+    for (;;) {
+        const uint32_t room = BLOCK_DATA_MAX - g.gathered;
+        const uint32_t want = room < RX_CHUNK ? room : RX_CHUNK;
+        const uint32_t n = port_read(g.chunk, want);
+        if (n == 0) {
+            break;
+        }
+        blank_first_nul(g.chunk, n);
+        std::memcpy(g.block + g.gathered, g.chunk, n);
+        g.gathered += n;
+        g.block[g.gathered] = '\0';
+        if (g.gathered == BLOCK_DATA_MAX) {
+            trace("Rx Data block choked!!\n");
+            hand_over(session, g);
+        }
+    }
+    hand_over(session, g);
+}
+
+unsigned end_thread(PortSession* session, PortWaiter* waiter, unsigned exit_code) {
+    if (waiter != nullptr) {
+        waiter_release(waiter);
+    }
+    session->thread_id.store(0); // last act: the session no longer has a thread
+    return exit_code;
+}
+
+} // namespace
+
+unsigned receive_thread(void* argument) {
+    PortSession* session = static_cast<PortSession*>(argument);
+    PortWaiter* waiter = waiter_create(session->handle);
+    if (waiter == nullptr) {
+        serial_message_box("Failed to create event for thread!", " Error!", SERIAL_MB_ICONWARNING);
+        return end_thread(session, nullptr, 0);
+    }
+    if (!device_watch_rx(session->handle)) {
+        return end_thread(session, waiter, 0);
+    }
+    Gathering g;
+    while (session->connected.load() != 0) {
+        const WaitResult result = waiter_wait(waiter);
+        if (session->connected.load() == 0) {
+            trace("---- Not connected abort wait event\n");
+            break;
+        }
+        if (result == WaitResult::received) {
+            gather(session, g);
+        }
+    }
+    return end_thread(session, waiter, 1);
+}

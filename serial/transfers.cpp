@@ -1,0 +1,79 @@
+// The two transfers of an open session. Both start an overlapped transfer on
+// the session's own block and wait for it, so callers see blocking calls.
+// Every failure is only traced; the port's error condition is cleared each
+// time so that later transfers can go on.
+#include "common/trace.h"
+#include "serial/device.h"
+#include "serial/port_session.h"
+
+namespace {
+
+// The session whose port may carry a transfer: present and open.
+PortSession* open_session() {
+    PortSession* session = port_session;
+    if (session == nullptr || session->handle == nullptr || session->connected.load() == 0) {
+        return nullptr;
+    }
+    return session;
+}
+
+} // namespace
+
+uint32_t port_read(char* buffer, uint32_t max) {
+    PortSession* session = open_session();
+    if (session == nullptr || buffer == nullptr) {
+        return 0;
+    }
+    uint32_t queued = 0;
+    device_clear_errors(session->handle, &queued);
+    const uint32_t n = max < queued ? max : queued;
+    if (n == 0) {
+        return 0; // never wait for bytes that have not arrived
+    }
+    uint32_t done = 0;
+    uint32_t error = 0;
+    const IoStart start =
+        device_read(session->handle, session->read_block, buffer, n, &done, &error);
+    if (start == IoStart::done) {
+        return done;
+    }
+    trace("Read ERROR\n");
+    if (start == IoStart::pending) {
+        trace("\n\rIO Pending");
+        if (device_finish(session->handle, session->read_block, &done, &error)) {
+            return done;
+        }
+        tracef("read error <CE-%u>\n", static_cast<unsigned>(error));
+    }
+    device_clear_errors(session->handle, nullptr);
+    return 0;
+}
+
+int port_write(const char* buffer, uint32_t count) {
+    PortSession* session = open_session();
+    if (session == nullptr || (buffer == nullptr && count > 0)) {
+        return 0;
+    }
+    const uint32_t flags = device_clear_errors(session->handle, nullptr);
+    if (flags != 0) {
+        tracef("Write ErrorFlags %x\n", static_cast<unsigned>(flags));
+    }
+    uint32_t done = 0;
+    uint32_t error = 0;
+    const IoStart start =
+        device_write(session->handle, session->write_block, buffer, count, &done, &error);
+    if (start == IoStart::done) {
+        return 1;
+    }
+    if (start == IoStart::failed) {
+        device_clear_errors(session->handle, nullptr);
+        return 0;
+    }
+    // Accepted: a wait that then fails still counts as sent, as the modem's
+    // answer (or its deadline) tells the conversation what happened.
+    if (!device_finish(session->handle, session->write_block, &done, &error)) {
+        tracef("recover write <CE-%u>\n", static_cast<unsigned>(error));
+        device_clear_errors(session->handle, nullptr);
+    }
+    return 1;
+}
