@@ -20,16 +20,18 @@ profile=${1:-$here/../../profile/TOLVEX.INI}
 [ -f "$profile" ] || { echo "no profile at $profile" >&2; exit 1; }
 
 # Picture names: the second comma-separated field of each value in section
-# [tolvx]. Section names compare without regard to case, blanks around a
-# field are not part of the name, and ';' starts a comment line.
+# [tolvx], split as the program splits it: blanks after the comma are
+# skipped, blanks before the next comma stay part of the name (and make it a
+# name no bitmap can have, which the check below reports). Section names
+# compare without regard to case; ';' starts a comment line.
 picture_names() {
     tr -d '\r' < "$1" | awk '
         /^[ \t]*\[/ { s = tolower($0); gsub(/[ \t\[\]]/, "", s); in_list = (s == "tolvx"); next }
         !in_list || /^[ \t]*;/ || index($0, "=") == 0 { next }
         {
-            n = split(substr($0, index($0, "=") + 1), field, ",")
-            if (n < 2) next
-            p = field[2]; gsub(/^[ \t]+|[ \t]+$/, "", p)
+            v = substr($0, index($0, "=") + 1); gsub(/^[ \t]+|[ \t]+$/, "", v)
+            if (split(v, field, ",") < 2 || field[1] == "") next
+            p = field[2]; sub(/^[ \t]+/, "", p)
             if (p != "") print p
         }' | sort -u
 }

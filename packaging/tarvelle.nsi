@@ -1,0 +1,61 @@
+; Installer of the Windows package. The build passes VERSION, STAGE (the
+; folder holding the files of the zip) and OUTFILE.
+;
+; The program writes the chosen country into TOLVEX.INI beside itself, so it
+; is installed for the current user under %LOCALAPPDATA%\Programs, where it
+; may write without administrator rights.
+
+Unicode true
+SetCompressor /SOLID lzma
+
+!define APP "Tarvelle"
+!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${APP}"
+
+Name "${APP} ${VERSION}"
+OutFile "${OUTFILE}"
+InstallDir "$LOCALAPPDATA\Programs\${APP}"
+InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
+RequestExecutionLevel user
+
+LicenseData "${STAGE}\LICENSE.txt"
+Page license
+Page directory
+Page instfiles
+UninstPage uninstConfirm
+UninstPage instfiles
+
+Section "Install"
+    SetShellVarContext current
+    SetOutPath "$INSTDIR"
+    File "${STAGE}\tarvelle.exe"
+    File "${STAGE}\TOLVEX.DLL"
+    File "${STAGE}\TOLVEX.INI"
+    File "${STAGE}\LICENSE.txt"
+    File "${STAGE}\LICENSE-flag-icons.txt"
+    WriteUninstaller "$INSTDIR\uninstall.exe"
+
+    CreateShortcut "$SMPROGRAMS\${APP}.lnk" "$INSTDIR\tarvelle.exe"
+
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${APP}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "The Tarvelle developers"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\tarvelle.exe"
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
+    WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+SectionEnd
+
+Section "Uninstall"
+    SetShellVarContext current
+    Delete "$SMPROGRAMS\${APP}.lnk"
+    Delete "$INSTDIR\tarvelle.exe"
+    Delete "$INSTDIR\TOLVEX.DLL"
+    Delete "$INSTDIR\TOLVEX.INI"
+    Delete "$INSTDIR\LICENSE.txt"
+    Delete "$INSTDIR\LICENSE-flag-icons.txt"
+    Delete "$INSTDIR\uninstall.exe"
+    ; Only when empty: files the user put here stay.
+    RMDir "$INSTDIR"
+    DeleteRegKey HKCU "${UNINSTALL_KEY}"
+SectionEnd
