@@ -1,0 +1,338 @@
+// The Win32 backend of the port session: a COM port opened for overlapped
+// transfers. Each transfer has its block (OVERLAPPED with its own event); the
+// receive thread waits for received characters on a block of its own,
+// together with a stop event that the close signals.
+#include "serial/device.h"
+#include "serial/message_box.h"
+
+#include "common/text.h"
+
+#include <new>
+#include <windows.h>
+
+struct PortDevice {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    HANDLE stop = nullptr; // set by the close: the receive thread must end
+    bool closed = false;
+};
+
+struct PortBlock {
+    OVERLAPPED overlapped;
+};
+
+// The receive thread's wait. Its event is the thread's own, made when the
+// thread starts and closed when it ends.
+struct PortWaiter {
+    HANDLE port;
+    HANDLE stop;
+    OVERLAPPED overlapped;
+    DWORD mask;
+};
+
+struct PortThread {
+    HANDLE handle;
+    ThreadMain main;
+    void* argument;
+};
+
+namespace {
+
+// Wine cannot read modem lines from a pseudo-terminal, so there a wait for
+// received characters completes at once as cancelled while the port is idle.
+// The thread then sleeps this long before asking again. It sleeps on the stop
+// event, so the close is never kept waiting by the pause, and it always
+// sleeps, so an idle port costs a few wake-ups a second rather than a spin.
+constexpr DWORD IDLE_RETRY_MS = 20;
+
+WaitResult back_off(PortWaiter* waiter) {
+    return WaitForSingleObject(waiter->stop, IDLE_RETRY_MS) == WAIT_OBJECT_0 ? WaitResult::stopped
+                                                                             : WaitResult::nothing;
+}
+
+WaitResult judge_mask(DWORD mask) {
+    return (mask & EV_RXCHAR) != 0 ? WaitResult::received : WaitResult::nothing;
+}
+
+HANDLE make_event(BOOL initially_set) {
+    return CreateEventA(nullptr, TRUE, initially_set, nullptr);
+}
+
+IoStart started(BOOL finished, DWORD got, uint32_t* done, uint32_t* error) {
+    if (finished) {
+        *done = got;
+        return IoStart::done;
+    }
+    *error = GetLastError();
+    return *error == ERROR_IO_PENDING ? IoStart::pending : IoStart::failed;
+}
+
+DWORD WINAPI thread_entry(LPVOID parameter) {
+    PortThread* thread = static_cast<PortThread*>(parameter);
+    return thread->main(thread->argument);
+}
+
+} // namespace
+
+void platform_message_box(const char* text, const char* caption, unsigned flags) {
+    MessageBoxA(nullptr, text, caption, flags);
+}
+
+PortBlock* block_create() {
+    PortBlock* block = new (std::nothrow) PortBlock;
+    if (block == nullptr) {
+        return nullptr;
+    }
+    ZeroMemory(&block->overlapped, sizeof block->overlapped);
+    block->overlapped.hEvent = make_event(FALSE);
+    if (block->overlapped.hEvent == nullptr) {
+        delete block;
+        return nullptr;
+    }
+    return block;
+}
+
+void block_release(PortBlock* block) {
+    if (block != nullptr) {
+        CloseHandle(block->overlapped.hEvent);
+        delete block;
+    }
+}
+
+PortDevice* device_open(uint8_t port) {
+    char name[16];
+    format_text(name, sizeof name, "\\\\.\\COM%d", static_cast<int>(port));
+    const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return nullptr;
+    }
+    PortDevice* device = new (std::nothrow) PortDevice;
+    const HANDLE stop = device != nullptr ? make_event(FALSE) : nullptr;
+    if (stop == nullptr) {
+        delete device;
+        CloseHandle(handle);
+        return nullptr;
+    }
+    device->handle = handle;
+    device->stop = stop;
+    return device;
+}
+
+bool device_watch_rx(PortDevice* device) {
+    return SetCommMask(device->handle, EV_RXCHAR) != 0;
+}
+
+void device_stop_watch(PortDevice* device) {
+    SetEvent(device->stop);
+    SetCommMask(device->handle, 0); // ends a wait in progress at once
+}
+
+bool device_set_queues(PortDevice* device, uint32_t receive, uint32_t send) {
+    return SetupComm(device->handle, receive, send) != 0;
+}
+
+bool device_purge(PortDevice* device) {
+    return PurgeComm(device->handle,
+                     PURGE_TXABORT | PURGE_RXABORT | PURGE_TXCLEAR | PURGE_RXCLEAR) != 0;
+}
+
+bool device_set_timeouts(PortDevice* device, const PortTimeouts& t) {
+    COMMTIMEOUTS timeouts;
+    timeouts.ReadIntervalTimeout = t.read_interval;
+    timeouts.ReadTotalTimeoutMultiplier = t.read_multiplier;
+    timeouts.ReadTotalTimeoutConstant = t.read_constant;
+    timeouts.WriteTotalTimeoutMultiplier = t.write_multiplier;
+    timeouts.WriteTotalTimeoutConstant = t.write_constant;
+    return SetCommTimeouts(device->handle, &timeouts) != 0;
+}
+
+bool device_configure(PortDevice* device, const LineSettings& line) {
+    DCB dcb;
+    ZeroMemory(&dcb, sizeof dcb);
+    dcb.DCBlength = sizeof dcb;
+    // Some drivers cannot report their settings; the fields set below are
+    // then applied over a zeroed record.
+    GetCommState(device->handle, &dcb);
+    dcb.DCBlength = sizeof dcb;
+    dcb.BaudRate = line.speed;
+    dcb.ByteSize = line.byte_size;
+    dcb.Parity = line.parity;
+    dcb.StopBits = line.stop_bits;
+    const bool dsr = (line.flow_control & FLOW_DTR_DSR) != 0;
+    dcb.fOutxDsrFlow = dsr ? 1 : 0;
+    dcb.fDtrControl = dsr ? DTR_CONTROL_HANDSHAKE : DTR_CONTROL_ENABLE;
+    const bool cts = (line.flow_control & FLOW_RTS_CTS) != 0;
+    dcb.fOutxCtsFlow = cts ? 1 : 0;
+    dcb.fRtsControl = cts ? RTS_CONTROL_HANDSHAKE : RTS_CONTROL_ENABLE;
+    const bool xon = (line.flow_control & FLOW_XON_XOFF) != 0;
+    dcb.fOutX = xon ? 1 : 0;
+    dcb.fInX = xon ? 1 : 0;
+    dcb.XonChar = 0x11;
+    dcb.XoffChar = 0x13;
+    dcb.XonLim = 100;
+    dcb.XoffLim = 100;
+    dcb.fBinary = 1;
+    dcb.fParity = 1;
+    return SetCommState(device->handle, &dcb) != 0;
+}
+
+// Wine on a pseudo-terminal fails both escapes (no modem lines there); the
+// callers go on without DTR, as a modem that ignores it would.
+bool device_set_dtr(PortDevice* device, bool on) {
+    return EscapeCommFunction(device->handle, on ? SETDTR : CLRDTR) != 0;
+}
+
+uint32_t device_clear_errors(PortDevice* device, uint32_t* queued) {
+    DWORD errors = 0;
+    COMSTAT status;
+    ZeroMemory(&status, sizeof status);
+    if (!ClearCommError(device->handle, &errors, &status)) {
+        errors = 0;
+        status.cbInQue = 0;
+    }
+    if (queued != nullptr) {
+        *queued = status.cbInQue;
+    }
+    return errors;
+}
+
+IoStart device_read(PortDevice* device, PortBlock* block, char* buffer, uint32_t count,
+                    uint32_t* done, uint32_t* error) {
+    DWORD got = 0;
+    const BOOL finished = ReadFile(device->handle, buffer, count, &got, &block->overlapped);
+    return started(finished, got, done, error);
+}
+
+IoStart device_write(PortDevice* device, PortBlock* block, const char* buffer, uint32_t count,
+                     uint32_t* done, uint32_t* error) {
+    DWORD put = 0;
+    const BOOL finished = WriteFile(device->handle, buffer, count, &put, &block->overlapped);
+    return started(finished, put, done, error);
+}
+
+bool device_finish(PortDevice* device, PortBlock* block, uint32_t* done, uint32_t* error) {
+    for (;;) {
+        DWORD count = 0;
+        if (GetOverlappedResult(device->handle, &block->overlapped, &count, TRUE)) {
+            *done = count;
+            return true;
+        }
+        *error = GetLastError();
+        if (*error != ERROR_IO_INCOMPLETE) {
+            return false;
+        }
+    }
+}
+
+bool device_close(PortDevice* device, uint32_t* error) {
+    if (device->closed) {
+        return true;
+    }
+    device->closed = true;
+    const bool ok = CloseHandle(device->handle) != 0;
+    *error = ok ? 0 : GetLastError();
+    CloseHandle(device->stop);
+    return ok;
+}
+
+uintptr_t device_raw_handle(const PortDevice* device) {
+    return reinterpret_cast<uintptr_t>(device->handle);
+}
+
+void device_release(PortDevice* device) {
+    uint32_t error = 0;
+    device_close(device, &error);
+    delete device;
+}
+
+PortWaiter* waiter_create(PortDevice* device) {
+    PortWaiter* waiter = new (std::nothrow) PortWaiter;
+    if (waiter == nullptr) {
+        return nullptr;
+    }
+    ZeroMemory(&waiter->overlapped, sizeof waiter->overlapped);
+    waiter->overlapped.hEvent = make_event(TRUE);
+    if (waiter->overlapped.hEvent == nullptr) {
+        delete waiter;
+        return nullptr;
+    }
+    waiter->port = device->handle;
+    waiter->stop = device->stop;
+    waiter->mask = 0;
+    return waiter;
+}
+
+WaitResult waiter_wait(PortWaiter* waiter) {
+    waiter->mask = 0;
+    if (WaitCommEvent(waiter->port, &waiter->mask, &waiter->overlapped)) {
+        return judge_mask(waiter->mask);
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        return back_off(waiter);
+    }
+    const HANDLE both[2] = {waiter->stop, waiter->overlapped.hEvent};
+    const DWORD woken = WaitForMultipleObjects(2, both, FALSE, INFINITE);
+    DWORD unused = 0;
+    if (woken != WAIT_OBJECT_0 + 1) {
+        // The close has set the stop event and cleared the mask, which ends
+        // the wait; the block must be finished before it is used again.
+        CancelIo(waiter->port);
+        GetOverlappedResult(waiter->port, &waiter->overlapped, &unused, TRUE);
+        return woken == WAIT_OBJECT_0 ? WaitResult::stopped : back_off(waiter);
+    }
+    if (GetOverlappedResult(waiter->port, &waiter->overlapped, &unused, FALSE)) {
+        return judge_mask(waiter->mask);
+    }
+    return back_off(waiter); // Wine's cancelled wait on an idle pseudo-terminal
+}
+
+void waiter_release(PortWaiter* waiter) {
+    CloseHandle(waiter->overlapped.hEvent);
+    delete waiter;
+}
+
+PortThread* thread_start(ThreadMain main, void* argument, std::atomic<uint32_t>* id) {
+    PortThread* thread = new (std::nothrow) PortThread{nullptr, main, argument};
+    if (thread == nullptr) {
+        return nullptr;
+    }
+    // Started suspended so its id is stored before it can run (and end).
+    DWORD thread_id = 0;
+    thread->handle = CreateThread(nullptr, 0, thread_entry, thread, CREATE_SUSPENDED, &thread_id);
+    if (thread->handle == nullptr) {
+        delete thread;
+        return nullptr;
+    }
+    id->store(thread_id);
+    ResumeThread(thread->handle);
+    return thread;
+}
+
+// The receive thread may be opening a warning box owned by the main dialog,
+// which needs this (the dialog's) thread to answer sent messages; so the wait
+// keeps handling them until the thread has ended.
+void thread_wait(PortThread* thread) {
+    if (thread == nullptr) {
+        return;
+    }
+    for (;;) {
+        const DWORD woken =
+            MsgWaitForMultipleObjects(1, &thread->handle, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (woken == WAIT_OBJECT_0 + 1) {
+            MSG message;
+            PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE); // delivers sent messages
+            continue;
+        }
+        if (woken != WAIT_OBJECT_0) {
+            WaitForSingleObject(thread->handle, INFINITE);
+        }
+        return;
+    }
+}
+
+void thread_release(PortThread* thread) {
+    if (thread != nullptr) {
+        CloseHandle(thread->handle);
+        delete thread;
+    }
+}
