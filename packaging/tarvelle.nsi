@@ -5,7 +5,8 @@
 ; is installed for the current user under %LOCALAPPDATA%\Programs, where it
 ; may write without administrator rights.
 
-Unicode true
+; The program is x86_64 only, so the installer is too.
+Target amd64-unicode
 SetCompressor /SOLID lzma
 
 !define APP "Tarvelle"

@@ -47,9 +47,10 @@ setup=$packaging/$top-setup.exe
 if [ ! -f "$setup" ]; then
     fail "no $setup"
 else
-    pe_at=$(od -An -t u4 -j 60 -N 4 "$setup" | tr -d ' ')
-    [ "$(head -c 2 "$setup")" = MZ ] || fail "installer does not start with MZ"
-    [ "$(od -An -c -j "$pe_at" -N 4 "$setup" | tr -d ' ')" = 'PE\0\0' ] || fail "installer has no PE header"
+    bytes() { od -An -c -j "$1" -N "$2" "$setup" 2> /dev/null | tr -d ' ' || true; }
+    pe_at=$(od -An -t u4 -j 60 -N 4 "$setup" 2> /dev/null | tr -d ' ' || true)
+    [ "$(bytes 0 2)" = MZ ] && [ "$(bytes "${pe_at:-0}" 4)" = 'PE\0\0' ] ||
+        fail "installer is not a PE program"
 fi
 
 [ "$failures" -eq 0 ] && echo "package ok"
