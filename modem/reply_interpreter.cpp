@@ -1,0 +1,305 @@
+#include "modem/reply_interpreter.h"
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "dialog/dialog_seam.h"
+#include "dialog/messages.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "modem/reply_deadline.h"
+#include "modem/sender.h"
+
+#include <cstring>
+#include <string_view>
+
+using namespace modem;
+
+namespace {
+
+constexpr std::string_view OK_CODE = "\r\nOK\r\n";
+constexpr std::string_view ERROR_CODE = "ERROR";
+
+enum class Verdict { none, error, ok };
+
+// --- telling the dialog ----------------------------------------------------
+
+void notify(unsigned id, intptr_t value) {
+    dialog_seam().post(MSG_COMMAND, id, value);
+}
+
+// The box is modal on the receive thread: the dialog hears of the failure
+// only once the user has closed it.
+void fail(const char* text) {
+    dialog_seam().message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
+    notify(NOTIFY_DISCONNECT, 0);
+}
+
+// --- gathering -------------------------------------------------------------
+
+void empty_reply() {
+    reply_length = 0;
+    reply_buffer[0] = '\0';
+}
+
+// The receive thread turns the first NUL of each chunk it reads into a space,
+// yet a block may still hold NULs; the block's text ends at its second one.
+size_t block_text_length(const char* block, size_t length) {
+    const char* first = static_cast<const char*>(std::memchr(block, '\0', length));
+    if (first == nullptr) {
+        return length;
+    }
+    size_t after = static_cast<size_t>(first - block) + 1;
+    const char* second = static_cast<const char*>(std::memchr(block + after, '\0', length - after));
+    return second == nullptr ? length : static_cast<size_t>(second - block);
+}
+
+// Appends the block's text, its first NUL made a space; false when it does not fit.
+bool append_block(const char* block, size_t length) {
+    size_t text_length = block_text_length(block, length);
+    if (reply_length + text_length > REPLY_LIMIT) {
+        return false;
+    }
+    char* out = reply_buffer + reply_length;
+    std::memcpy(out, block, text_length);
+    if (char* nul = static_cast<char*>(std::memchr(out, '\0', text_length))) {
+        *nul = ' ';
+    }
+    reply_length += text_length;
+    reply_buffer[reply_length] = '\0';
+    return true;
+}
+
+// What was gathered before this block held no result code (a verdict empties
+// the buffer), so only a code that reaches into the new text can be found.
+// ERROR wins over an OK anywhere in the same reply.
+Verdict find_verdict(size_t judged_length) {
+    std::string_view text(reply_buffer, reply_length);
+    size_t error_from =
+        judged_length >= ERROR_CODE.size() ? judged_length - ERROR_CODE.size() + 1 : 0;
+    if (text.find(ERROR_CODE, error_from) != std::string_view::npos) {
+        return Verdict::error;
+    }
+    size_t ok_from = judged_length >= OK_CODE.size() ? judged_length - OK_CODE.size() + 1 : 0;
+    if (text.find(OK_CODE, ok_from) != std::string_view::npos) {
+        return Verdict::ok;
+    }
+    return Verdict::none;
+}
+
+// --- answers ---------------------------------------------------------------
+
+// The answer is one line of the reply. With its echo on, the modem first
+// repeats the command, so that line is skipped.
+std::string_view take_answer(std::string_view echo) {
+    std::string_view text(reply_buffer, reply_length);
+    size_t start = text.find_first_not_of("\r\n");
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    if (text.find(echo, start) != std::string_view::npos) {
+        size_t line_feed = text.find('\n', start);
+        start = line_feed == std::string_view::npos ? text.size() : line_feed + 1;
+    }
+    size_t end = text.find("\r\n", start);
+    return text.substr(start, (end == std::string_view::npos ? text.size() : end) - start);
+}
+
+template <size_t N> void copy_answer(char (&field)[N], std::string_view answer) {
+    copy_text_n(field, N, answer.data(), answer.size());
+}
+
+// Letter case is ignored for ASCII letters only, whatever the locale says.
+bool contains_ignoring_case(std::string_view text, std::string_view word) {
+    for (size_t at = 0; at + word.size() <= text.size(); ++at) {
+        size_t i = 0;
+        while (i < word.size() && ascii_upper(text[at + i]) == ascii_upper(word[i])) {
+            ++i;
+        }
+        if (i == word.size()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// A modem is ours when its identification names the vendor or the chip
+// family; an empty vendor name is in every identification.
+bool identify_modem() {
+    std::string_view answer = take_answer("ATV1i3\r");
+    if (!contains_ignoring_case(answer, vendor_name) &&
+        !contains_ignoring_case(answer, "ACF3_V1")) {
+        return false;
+    }
+    copy_answer(modem_ident, answer);
+    return true;
+}
+
+// The note this program keeps in the modem starts with "CC"; any other note
+// is someone else's and reads as none.
+void read_i9_note() {
+    std::string_view answer = take_answer("ATi9\r");
+    if (answer.substr(0, 2) == "CC") {
+        copy_answer(i9_text, answer.substr(2));
+    } else {
+        i9_text[0] = '\0';
+    }
+}
+
+// A list too long for country_list_reply is cut after its last whole entry,
+// so no code is ever read half.
+void keep_list(std::string_view list) {
+    if (list.size() >= LIST_REPLY_SIZE) {
+        size_t comma = list.substr(0, LIST_REPLY_SIZE).rfind(',');
+        list = list.substr(0, comma == std::string_view::npos ? 0 : comma);
+    }
+    std::memset(country_list_reply, 0, sizeof country_list_reply);
+    copy_answer(country_list_reply, list);
+}
+
+// An AT+GCI modem answers "+GCI: (00,09,B5)"; the list starts after the "(".
+void read_country_list(uint32_t code) {
+    std::string_view list = take_answer(command_text);
+    if (code == CMD_LIST_GCI) {
+        use_gci = 1;
+        size_t parenthesis = list.find('(');
+        if (parenthesis != std::string_view::npos) {
+            list.remove_prefix(parenthesis + 1);
+        }
+    } else {
+        use_gci = 0;
+    }
+    keep_list(list);
+}
+
+// --- verdicts --------------------------------------------------------------
+
+void act_on_error(uint32_t word) {
+    uint32_t code = command_code(word);
+    switch (code) {
+    case CMD_SET_COUNTRY:
+        fail("Failure to set the Country Code!");
+        break;
+    case CMD_READ_I5:
+        i5_code[0] = '\0'; // no stale code survives a failed read
+        fail("Failure to get the Country Code!");
+        break;
+    case CMD_RESET:
+        fail("Failure to reset the modem!");
+        break;
+    case CMD_READ_I9:
+        i9_text[0] = '\0';
+        notify(NOTIFY_DISCONNECT, 0);
+        break;
+    case CMD_WRITE_I9:
+    case CMD_CLEAR_I9:
+        fail("Failure to clear/set the I9 string!");
+        break;
+    case CMD_WAKE:
+        empty_reply();
+        if (retry_count.fetch_add(1) + 1 < 2) {
+            send_modem_command(word); // the same wake-up, the same follow-up
+        } else {
+            fail("The modem refused the wake-up command!");
+        }
+        break;
+    case CMD_LIST_NC:
+        // A modem without AT*nc may still know AT+GCI; the dialog need not know.
+        trace("Country Code *nc? fails, try +gci=?\n");
+        empty_reply();
+        send_modem_command(CMD_LIST_GCI);
+        break;
+    case CMD_LIST_GCI:
+        notify(CMD_LIST_GCI, 0);
+        break;
+    default: {
+        char text[40];
+        format_text(text, sizeof text, "Bad internal state! - %d", static_cast<int>(code));
+        fail(text);
+        break;
+    }
+    }
+}
+
+void act_on_ok(uint32_t word) {
+    uint32_t code = command_code(word);
+    switch (code) {
+    case CMD_SET_COUNTRY:
+        send_modem_command(CMD_RESET);
+        break;
+    case CMD_READ_I5:
+        copy_answer(i5_code, take_answer("ATi5\r"));
+        notify(NOTIFY_I5_READ, 1);
+        break;
+    case CMD_RESET:
+        send_modem_command(CMD_READ_I5);
+        break;
+    case CMD_READ_I9:
+        read_i9_note();
+        notify(NOTIFY_DISCONNECT, 1);
+        break;
+    case CMD_WRITE_I9:
+        notify(NOTIFY_DISCONNECT, 1);
+        break;
+    case CMD_CLEAR_I9:
+        send_modem_command(CMD_WRITE_I9);
+        break;
+    case CMD_WAKE:
+        send_modem_command(follow_up_code(word));
+        break;
+    case CMD_IDENTIFY:
+        notify(NOTIFY_DISCONNECT, identify_modem() ? reinterpret_cast<intptr_t>(modem_ident) : 0);
+        break;
+    case CMD_LIST_NC:
+    case CMD_LIST_GCI:
+        read_country_list(code);
+        notify(code, 1);
+        break;
+    default: // an OK for no command is nobody's business
+        break;
+    }
+}
+
+// A verdict acts only if it takes the pending deadline. When there is none,
+// the deadline's expiry already owns the command (it may be retrying or
+// closing the port right now), or no command was sent: the reply answers
+// nothing and acting on it would end the conversation a second time.
+void judge(Verdict verdict) {
+    bool claimed = claim_reply_deadline();
+    if (verdict == Verdict::error) {
+        if (!claimed) {
+            trace("ERROR rxd with no reply deadline pending, ignored\n");
+            return;
+        }
+        trace("WAIT_OK timer killed, ERROR rxd\n");
+        act_on_error(conversation_state.load());
+        return;
+    }
+    if (!claimed) {
+        trace("WAIT_OK timer kill failed, OK rxd\n");
+        return;
+    }
+    trace("WAIT_OK timer killed, OK rxd\n");
+    retry_count = 0;
+    act_on_ok(conversation_state.load());
+}
+
+} // namespace
+
+void on_modem_data(const char* block, uint32_t length) {
+    if (block == nullptr || length > REPLY_LIMIT) {
+        return; // too long to be a reply of ours: dropped without a word
+    }
+    size_t judged_length = reply_length;
+    if (!append_block(block, length)) {
+        fail("Internal Storage Depletion, disconnecting from port");
+        // What was gathered can no longer make a reply; kept, it would make
+        // every later block run out of room too.
+        empty_reply();
+        return;
+    }
+    Verdict verdict = find_verdict(judged_length);
+    if (verdict != Verdict::none) {
+        judge(verdict);
+        empty_reply(); // anything after the result code goes with it
+    }
+}
