@@ -30,6 +30,7 @@ struct State {
     bool running = false;
     std::thread receiver;
     std::function<void(const std::string&)> responder;
+    std::function<bool(int)> open_filter;
 };
 
 State& state() {
@@ -122,6 +123,7 @@ void FakePort::reset() {
     s.create_result = 1;
     s.open_result = 1;
     s.responder = nullptr;
+    s.open_filter = nullptr;
 }
 
 void FakePort::set_create_result(int result) {
@@ -132,6 +134,11 @@ void FakePort::set_create_result(int result) {
 void FakePort::set_open_result(int result) {
     std::lock_guard<std::mutex> lock(state().mutex);
     state().open_result = result;
+}
+
+void FakePort::set_open_filter(std::function<bool(int)> filter) {
+    std::lock_guard<std::mutex> lock(state().mutex);
+    state().open_filter = std::move(filter);
 }
 
 void FakePort::set_responder(std::function<void(const std::string&)> responder) {
@@ -206,9 +213,17 @@ int port_create(int low_speed, DataCallback data_callback) {
 
 int port_open() {
     fake::State& s = fake::state();
+    std::function<bool(int)> filter;
+    int port = 0;
+    {
+        std::lock_guard<std::mutex> lock(s.mutex);
+        filter = s.open_filter;
+        port = s.last_port;
+    }
+    bool present = !filter || filter(port); // called unlocked: it may take locks of its own
     std::lock_guard<std::mutex> lock(s.mutex);
     ++s.opened;
-    if (s.open_result != 1 || port_session == nullptr || s.running) {
+    if (!present || s.open_result != 1 || port_session == nullptr || s.running) {
         return 0;
     }
     port_session->connected = 1;

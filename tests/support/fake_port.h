@@ -21,6 +21,9 @@ class FakePort {
 
     void set_create_result(int result); // 1, or -1
     void set_open_result(int result);   // 1, or 0
+    // Decides per COM port whether opening succeeds (with set_open_result 1);
+    // it is called with the port of every open, in order.
+    void set_open_filter(std::function<bool(int port)> filter);
 
     // Called on the writing thread with every write, after it is recorded;
     // typically it delivers the modem's answer.
