@@ -1,0 +1,136 @@
+#include "profile/lookups.h"
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "profile/profile_file.h"
+#include "profile/profile_values.h"
+#include "profile/program_path.h"
+
+#include <cstring>
+
+namespace profile {
+namespace {
+
+constexpr size_t ENTRY_VALUE_SIZE = 100; // entry values are read cut to 99 characters
+
+// Passes over keys too long to be sent or stored in the modem's note.
+void skip_unusable_keys() {
+    while (key_cursor[0] != '\0' && std::strlen(key_cursor) > MAX_KEY_LENGTH) {
+        advance_key_cursor();
+    }
+}
+
+// Reads entry after entry from the cursor on until one matches or a read
+// fails (the list's end, or a key without a value).
+template <class Matches> int walk(Matches matches) {
+    for (;;) {
+        skip_unusable_keys();
+        if (!read_current_entry()) {
+            return 0;
+        }
+        if (matches(current_record)) {
+            return 1;
+        }
+        advance_key_cursor();
+    }
+}
+
+} // namespace
+
+int path_beside_program(const char* file_name, char* out, size_t capacity) {
+    const char* separator = nullptr;
+    for (const char* at = program_path; *at != '\0'; ++at) {
+        if (*at == '\\' || *at == '/') {
+            separator = at;
+        }
+    }
+    size_t directory_length = separator != nullptr ? separator - program_path + 1 : 0;
+    if (capacity == 0 || directory_length + std::strlen(file_name) >= capacity) {
+        if (capacity > 0) {
+            out[0] = '\0';
+        }
+        return 0;
+    }
+    std::memcpy(out, program_path, directory_length);
+    copy_text(out + directory_length, capacity - directory_length, file_name);
+    return 1;
+}
+
+int load_profile() {
+    char path[sizeof program_path];
+    query_program_path(path, sizeof path);
+    return load_profile_for(path);
+}
+
+int load_profile_for(const char* program_file) {
+    std::memset(profile_keys, 0, sizeof profile_keys);
+    key_cursor = profile_keys;
+    profile_path[0] = '\0';
+    flags_path[0] = '\0';
+    // No program path (or one too long to hold whole): no profile at all,
+    // rather than one found in whatever the current directory is.
+    if (program_file == nullptr || program_file[0] == '\0' ||
+        std::strlen(program_file) >= sizeof program_path) {
+        program_path[0] = '\0';
+        return 1;
+    }
+    copy_text(program_path, program_file);
+    path_beside_program("TOLVEX.INI", profile_path, sizeof profile_path);
+    path_beside_program("TOLVEX.DLL", flags_path, sizeof flags_path);
+    get_profile_string(ENTRY_SECTION, nullptr, profile_keys, sizeof profile_keys, profile_path);
+    return 1;
+}
+
+int read_entry(const char* key, CountryRecord& record) {
+    char value[ENTRY_VALUE_SIZE];
+    if (key == nullptr ||
+        get_profile_string(ENTRY_SECTION, key, value, sizeof value, profile_path) == 0) {
+        return 0;
+    }
+    split_entry(value, record);
+    return 1;
+}
+
+int read_current_entry() {
+    if (!read_entry(key_cursor, current_record)) {
+        return 0;
+    }
+    copy_text(code_to_send, current_record.code);
+    tracef("New Country code %s\n", code_to_send);
+    return 1;
+}
+
+int CCfindSetProfile(const char* text) {
+    trace("\nCC CCfindSetProfile\n");
+    if (text == nullptr || text[0] == '\0') {
+        return 0;
+    }
+    key_cursor = profile_keys;
+    int found = walk(
+        [text](const CountryRecord& record) { return std::strstr(record.code, text) != nullptr; });
+    key_cursor = profile_keys;
+    return found;
+}
+
+int CCfindSetCur(const char* text) {
+    trace("\nCC CCfindSetCur\n");
+    key_cursor = profile_keys;
+    const char* wanted = text != nullptr ? text : "";
+    return walk([wanted](const CountryRecord& record) {
+        return std::strstr(record.name, wanted) != nullptr;
+    });
+}
+
+void advance_key_cursor() {
+    if (key_cursor[0] == '\0') {
+        return; // the list's end: there is nothing past it
+    }
+    const char* end = profile_keys + sizeof profile_keys;
+    const void* zero = std::memchr(key_cursor, '\0', end - key_cursor);
+    key_cursor = zero != nullptr ? static_cast<const char*>(zero) + 1 : end - 1;
+    if (key_cursor >= end) {
+        key_cursor = end - 1;
+    }
+}
+
+} // namespace profile

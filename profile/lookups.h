@@ -1,0 +1,55 @@
+// The lookups every part of the program makes in the country profile: by
+// key, at the key cursor, by code and by name. All run on the user-interface
+// thread.
+#pragma once
+
+#include "profile/country_record.h"
+
+#include <cstddef>
+
+namespace profile {
+
+constexpr const char* ENTRY_SECTION = "tolvx";  // the countries
+constexpr const char* CHOICE_SECTION = "cccfg"; // the last country applied
+constexpr const char* CHOICE_KEY = "cc";
+
+// The longest entry key the program can use: keys travel in 12-byte texts
+// (the modem's ATi9 note and the code sent to an AT+GCI modem). Walks pass
+// over longer keys, so the cursor never stops on one.
+constexpr size_t MAX_KEY_LENGTH = 11;
+
+// `out` gets the directory of program_path (up to and including its last '\'
+// or '/') followed by `file_name`; without any separator, the bare file
+// name. Gives 1, or 0 with `out` empty when the path would not fit: a cut
+// path would name some other file.
+int path_beside_program(const char* file_name, char* out, size_t capacity);
+
+// At start-up: program_path from the running program, the two paths beside
+// it, and the key list of "tolvx". Gives 1; a missing profile is no failure.
+int load_profile();
+// The same for a given program file (tests and tools have no installed program).
+int load_profile_for(const char* program_file);
+
+// Reads `key` of "tolvx" (any letter case) and splits its value into
+// `record`. Gives 1 when the key has a non-empty value; otherwise 0 and
+// `record` is left as it was. Moves nothing.
+int read_entry(const char* key, CountryRecord& record);
+
+// read_entry of the key at the cursor into current_record; on success also
+// sets code_to_send and traces "New Country code %s\n".
+int read_current_entry();
+
+// The first entry whose code contains `text` (letter case respected). The
+// cursor is left on the first key either way; an empty text fails at once
+// and changes nothing.
+int CCfindSetProfile(const char* text);
+
+// The first entry whose name contains `text` (letter case respected); the
+// cursor stays on it. Without a match the cursor stays where the walk ended:
+// on the list's final empty string, or on a key whose value is missing.
+int CCfindSetCur(const char* text);
+
+// Moves the cursor past the current key. Stays put on the final empty string.
+void advance_key_cursor();
+
+} // namespace profile

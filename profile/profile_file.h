@@ -1,0 +1,44 @@
+// The INI-style profile file: one portable reader and writer, used on every
+// platform (Windows included) so that the code the tests run is the code
+// that ships. It behaves like the platform's private-profile functions in
+// everything the program relies on:
+//
+//  - section and key names compare without regard to ASCII letter case;
+//  - a value is trimmed of blanks on both sides and cut at size - 1;
+//  - a missing file, section or key, or an empty value, gives "" and 0;
+//    an empty key names no entry;
+//  - the key list of a section holds every key in file order, each ending
+//    in a zero byte, with one more zero byte after the last; a key that does
+//    not fit whole is cut so that the buffer still ends in two zero bytes,
+//    and the keys after it are left out;
+//  - a write sets one key, creating the file, the section and the key as
+//    needed; an existing key is matched in any letter case and rewritten in
+//    place, and every other line stays byte for byte as it was.
+//
+// File conventions: lines starting with ';' are comments; CRLF and LF both
+// end a line; a write keeps the line ending the file already uses (a new
+// file gets CRLF); a line without '=' is no entry; only the first section of
+// a name counts, and in it the first line of a key. Values are taken as they
+// stand: quotes are not removed, and a NUL byte ends a value.
+//
+// A write never leaves a half-written profile: the new contents go to
+// "<path>.tmp" beside the file, which is then renamed over it. When any step
+// fails the old file stays as it was and the write gives 0.
+#pragma once
+
+#include <cstddef>
+
+namespace profile {
+
+// The value of `key` in `section`, or with `key` null the key list of
+// `section`. Gives the number of characters copied (for a key list, without
+// the final zero byte).
+int get_profile_string(const char* section, const char* key, char* buffer, size_t size,
+                       const char* path);
+
+// Sets `key` in `section` to `value`. All three null: the flush form, which
+// has nothing to do because every write goes to disk before it returns.
+// Gives 1 on success, 0 when nothing was written.
+int write_profile_string(const char* section, const char* key, const char* value, const char* path);
+
+} // namespace profile

@@ -1,0 +1,219 @@
+#include "profile/profile_file.h"
+
+#include "tests/profile/temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include <unistd.h>
+
+using profile::get_profile_string;
+using profile::write_profile_string;
+
+namespace {
+
+const std::string kProfile = std::string("; a comment=not an entry\r\n"
+                                         "[Tolvx]\r\n"
+                                         "  Alpha =  one two  \r\n"
+                                         "empty=\r\n"
+                                         "a line without an equals sign\r\n"
+                                         "=orphan\r\n"
+                                         "Long=abcdefghij\r\n"
+                                         "nul=ab") +
+                             '\0' +
+                             "cd\r\n"
+                             "[other]\r\n"
+                             "alpha=elsewhere\n" // LF alone ends a line too
+                             "[tolvx]\r\n"
+                             "late=second section of the name\r\n";
+
+std::string read_value(const char* section, const char* key, size_t size, const std::string& path,
+                       int* length) {
+    char buffer[256] = "untouched";
+    *length = get_profile_string(section, key, buffer, size, path.c_str());
+    return buffer;
+}
+
+std::string key_list(const char* section, size_t size, const std::string& path, int* length) {
+    char buffer[512];
+    std::memset(buffer, 'x', sizeof buffer);
+    *length = get_profile_string(section, nullptr, buffer, size, path.c_str());
+    return std::string(buffer, size);
+}
+
+} // namespace
+
+TEST(ProfileRead, ValuesByNameInAnyCaseTrimmedAndCut) {
+    TempDir dir;
+    std::string path = dir.write("TOLVEX.INI", kProfile);
+    struct Case {
+        const char* section;
+        const char* key;
+        size_t size;
+        const char* value;
+    } cases[] = {
+        {"tolvx", "alpha", 100, "one two"},
+        {"TOLVX", "ALPHA", 100, "one two"},
+        {"other", "Alpha", 100, "elsewhere"},
+        {"tolvx", "long", 5, "abcd"}, // cut at size - 1
+        {"tolvx", "long", 1, ""},
+        {"tolvx", "nul", 100, "ab"}, // a NUL byte ends the value
+        {"tolvx", "empty", 100, ""},
+        {"tolvx", "missing", 100, ""},
+        {"tolvx", "", 100, ""}, // an empty key names no entry
+        {"tolvx", "a line without an equals sign", 100, ""},
+        {"tolvx", "late", 100, ""}, // only the first section of a name counts
+        {"nosuch", "alpha", 100, ""},
+    };
+    for (const Case& c : cases) {
+        int length = -1;
+        EXPECT_EQ(read_value(c.section, c.key, c.size, path, &length), c.value)
+            << c.section << "/" << c.key;
+        EXPECT_EQ(length, static_cast<int>(std::strlen(c.value))) << c.key;
+    }
+    int length = -1;
+    EXPECT_EQ(read_value("tolvx", "alpha", 100, dir.file("none.ini"), &length), "");
+    EXPECT_EQ(length, 0);
+}
+
+TEST(ProfileRead, KeyListEndsInTwoZerosAndCutsTheKeyThatDoesNotFit) {
+    TempDir dir;
+    std::string path = dir.write("a.ini", "[s]\nK1=a\nK2=b\nK3=c\n");
+    struct Case {
+        size_t size;
+        std::string bytes;
+        int length;
+    } cases[] = {
+        {10, std::string("K1\0K2\0K3\0\0", 10), 9}, // fits exactly
+        {9, std::string("K1\0K2\0K\0\0", 9), 7},    // K3 cut to what fits
+        {8, std::string("K1\0K2\0\0\0", 8), 6},
+        {2, std::string("\0\0", 2), 0},
+    };
+    for (const Case& c : cases) {
+        int length = -1;
+        EXPECT_EQ(key_list("s", c.size, path, &length), c.bytes) << c.size;
+        EXPECT_EQ(length, c.length) << c.size;
+    }
+
+    std::string sample = dir.write("TOLVEX.INI", kProfile);
+    int length = -1;
+    EXPECT_EQ(key_list("tolvx", 24, sample, &length),
+              std::string("Alpha\0empty\0Long\0nul\0\0xx", 24)); // nothing written past the list
+    EXPECT_EQ(length, 21);
+    EXPECT_EQ(key_list("nosuch", 4, sample, &length), std::string("\0\0xx", 4));
+    EXPECT_EQ(length, 0);
+}
+
+TEST(ProfileWrite, SetsOneKeyAndKeepsEveryOtherLineByteForByte) {
+    struct Case {
+        const char* name;
+        std::string before;
+        const char* section;
+        const char* key;
+        const char* value;
+        std::string after;
+    } cases[] = {
+        {"replace in any letter case", "; c\r\n[tolvx]\r\n  Key = old \r\nother = 1\r\n", "TOLVX",
+         "key", "new", "; c\r\n[tolvx]\r\n  Key=new\r\nother = 1\r\n"},
+        {"add after the section's last entry", "[a]\nx=1\n\n[b]\ny=2\n", "a", "z", "3",
+         "[a]\nx=1\nz=3\n\n[b]\ny=2\n"},
+        {"add to a section without entries", "[a]\n[b]\n", "A", "k", "v", "[a]\nk=v\n[b]\n"},
+        {"last line without its line ending", "[a]\r\nx=1", "a", "y", "2", "[a]\r\nx=1\r\ny=2\r\n"},
+        {"new section at the end", "[a]\nx=1", "cccfg", "cc", "B5", "[a]\nx=1\n[cccfg]\ncc=B5\n"},
+        {"new file", "", "cccfg", "cc", "B5", "[cccfg]\r\ncc=B5\r\n"},
+        {"a line break does not reach the file", "[a]\n", "a", "k", "v\r\n[evil]\nx=1",
+         "[a]\nk=v\n"},
+    };
+    for (const Case& c : cases) {
+        TempDir dir;
+        std::string path = dir.file("TOLVEX.INI");
+        if (!c.before.empty()) {
+            dir.write("TOLVEX.INI", c.before);
+        }
+        EXPECT_EQ(write_profile_string(c.section, c.key, c.value, path.c_str()), 1) << c.name;
+        EXPECT_EQ(TempDir::read(path), c.after) << c.name;
+        EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << c.name;
+    }
+}
+
+TEST(ProfileWrite, RefusesWhatItCannotWriteAndLeavesTheFileAlone) {
+    TempDir dir;
+    const std::string original = "[a]\nx=1\n";
+    std::string path = dir.write("TOLVEX.INI", original);
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* value;
+    } refused[] = {
+        {"a", "", "v"},   {"a", "k=v", "v"}, {"a", " k", "v"},    {"a", "[k", "v"},
+        {"a]", "k", "v"}, {"", "k", "v"},    {"a", "k", nullptr}, {nullptr, "k", "v"},
+    };
+    for (const Case& c : refused) {
+        EXPECT_EQ(write_profile_string(c.section, c.key, c.value, path.c_str()), 0)
+            << (c.key ? c.key : "(null)");
+    }
+    EXPECT_EQ(TempDir::read(path), original);
+    EXPECT_EQ(write_profile_string(nullptr, nullptr, nullptr, path.c_str()), 1); // flush
+}
+
+TEST(ProfileWrite, AFailedReplaceLeavesTheOriginal) {
+    TempDir dir;
+    const std::string original = "[a]\nx=1\n";
+    std::string path = dir.write("TOLVEX.INI", original);
+
+    // The temporary file cannot be made: its name is taken by a directory.
+    std::filesystem::create_directory(path + ".tmp");
+    EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
+    EXPECT_EQ(TempDir::read(path), original);
+    std::filesystem::remove(path + ".tmp");
+
+    std::string orphan = dir.file("missing/TOLVEX.INI");
+    EXPECT_EQ(write_profile_string("a", "x", "2", orphan.c_str()), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
+
+    if (geteuid() != 0) { // root writes read-only files anyway
+        std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+        EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
+        EXPECT_EQ(TempDir::read(path), original);
+    }
+}
+
+TEST(ProfileBadInput, DirectoriesHugeFilesLongLinesAndBinaryNeverBreakIt) {
+    TempDir dir;
+    char buffer[100];
+    EXPECT_EQ(get_profile_string("a", "x", buffer, sizeof buffer, dir.file("").c_str()), 0);
+    EXPECT_EQ(get_profile_string("a", nullptr, buffer, sizeof buffer, dir.file("").c_str()), 0);
+    EXPECT_EQ(write_profile_string("a", "x", "1", dir.file("").c_str()), 0);
+
+    // Several megabytes with a megabyte-long line; the key sits at the end.
+    std::string huge = "[a]\nlong=" + std::string(1 << 20, 'v') + "\n";
+    for (int i = 0; i < 40000; ++i) {
+        huge += "filler" + std::to_string(i) + "=some text of a line\n";
+    }
+    huge += "last=found\n";
+    std::string path = dir.write("huge.ini", huge);
+    EXPECT_EQ(get_profile_string("a", "long", buffer, sizeof buffer, path.c_str()), 99);
+    EXPECT_EQ(get_profile_string("a", "last", buffer, sizeof buffer, path.c_str()), 5);
+    EXPECT_STREQ(buffer, "found");
+    EXPECT_EQ(get_profile_string("a", nullptr, buffer, sizeof buffer, path.c_str()), 98);
+    EXPECT_EQ(buffer[98], '\0');
+    EXPECT_EQ(buffer[99], '\0');
+
+    // Every byte value, over and over: reads stay bounded, and a write keeps it all.
+    std::string binary;
+    for (int round = 0; round < 64; ++round) {
+        for (int b = 0; b < 256; ++b) {
+            binary += static_cast<char>((b * 7 + round) & 0xff);
+        }
+    }
+    path = dir.write("binary.ini", binary);
+    int listed = get_profile_string("a", nullptr, buffer, sizeof buffer, path.c_str());
+    ASSERT_LT(listed, 100);
+    EXPECT_EQ(buffer[listed], '\0');
+    ASSERT_EQ(write_profile_string("new", "k", "v", path.c_str()), 1);
+    EXPECT_EQ(TempDir::read(path).compare(0, binary.size(), binary), 0);
+    EXPECT_EQ(get_profile_string("NEW", "K", buffer, sizeof buffer, path.c_str()), 1);
+}
