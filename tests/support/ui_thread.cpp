@@ -59,6 +59,11 @@ bool UiThread::wait_until(const std::function<bool()>& done, std::chrono::millis
     return true;
 }
 
+bool UiThread::wait_for_sent(std::chrono::milliseconds safety) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, safety, [&] { return !queue_.empty(); });
+}
+
 void UiThread::notify() {
     std::lock_guard<std::mutex> lock(mutex_);
     changed_.notify_all();

@@ -30,6 +30,10 @@ class UiThread {
     // false if `safety` ran out first.
     bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds safety);
 
+    // On the dialog's thread: waits until another thread has sent a call,
+    // without running it. False if `safety` ran out first.
+    bool wait_for_sent(std::chrono::milliseconds safety = std::chrono::seconds(20));
+
     // Runs the calls sent so far; gives how many ran.
     int handle_sent();
 

@@ -1,0 +1,72 @@
+// A fresh conversation for each test, with the recording seam, the fake
+// serial port and a trace capture in place.
+#pragma once
+
+#include "common/text.h"
+#include "dialog/messages.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "modem/reply_deadline.h"
+#include "modem/reply_interpreter.h"
+#include "modem/sender.h"
+#include "profile/profile_values.h"
+#include "tests/support/fake_port.h"
+#include "tests/support/fake_seam.h"
+#include "tests/support/trace_capture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+class ModemTest : public ::testing::Test {
+  protected:
+    ModemTest() {
+        fake::fake_port().reset();
+        modem::reset_conversation_values();
+        std::memset(profile::code_to_send, 0, sizeof profile::code_to_send);
+    }
+    ~ModemTest() override { fake::fake_port().reset(); }
+
+    // Sends `word` and forgets what the send itself recorded.
+    void start(uint32_t word) {
+        send_modem_command(word);
+        seam.forget();
+        traces.clear();
+        sent_before = fake::fake_port().writes().size();
+    }
+    static void reply(const std::string& text) {
+        on_modem_data(text.c_str(), static_cast<uint32_t>(text.size()));
+    }
+    // What was written since start().
+    std::vector<std::string> new_writes() const {
+        auto all = fake::fake_port().writes();
+        return {all.begin() + static_cast<long>(sent_before), all.end()};
+    }
+    int expire() { return on_reply_timer(seam.armed_sequence()); }
+
+    static std::string notice(const fake::Post& post) {
+        return std::to_string(post.wparam) + ":" + std::to_string(post.lparam);
+    }
+    std::string notices() const {
+        std::string all;
+        for (const fake::Post& post : seam.posts()) {
+            EXPECT_EQ(post.message, MSG_COMMAND);
+            all += (all.empty() ? "" : " ") + notice(post);
+        }
+        return all;
+    }
+    std::string box_texts() const {
+        std::string all;
+        for (const fake::Box& box : seam.boxes()) {
+            all += (all.empty() ? "" : "|") + box.text;
+        }
+        return all;
+    }
+
+    fake::FakeSeam seam;
+    fake::TraceCapture traces;
+    size_t sent_before = 0;
+};
+
+constexpr unsigned DATA_BOX = BOX_SETFOREGROUND | BOX_ICONWARNING;
