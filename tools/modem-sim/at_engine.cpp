@@ -5,7 +5,9 @@
 namespace modem_sim {
 namespace {
 
-char upper(char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); }
+char upper(char c) {
+    return static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+}
 
 bool starts_with_nocase(const std::string& text, size_t at, const char* prefix) {
     for (size_t k = 0; prefix[k]; ++k) {
@@ -40,16 +42,20 @@ class LineRunner {
         switch (letter) {
         case 'E':
         case 'V':
-        case 'Q': return run_switch(letter, answer);
-        case 'I': return run_info(answer);
+        case 'Q':
+            return run_switch(letter, answer);
+        case 'I':
+            return run_info(answer);
         case 'Z':
             answer.name = "z";
             state_.echo = config_.echo;
             state_.verbose = config_.verbose;
             pos_ = body_.size(); // a reset ends the line
             return true;
-        case '*': return run_nc(answer);
-        case '+': return run_gci(answer);
+        case '*':
+            return run_nc(answer);
+        case '+':
+            return run_gci(answer);
         default:
             answer.name = std::string(1, static_cast<char>(std::tolower(letter)));
             return false;
@@ -73,7 +79,8 @@ class LineRunner {
     bool run_switch(char letter, Answer& answer) {
         std::string digits = take_digits();
         int value = digits.empty() ? 0 : std::stoi(digits.substr(0, 3));
-        answer.name = std::string(1, static_cast<char>(std::tolower(letter))) + std::to_string(value);
+        answer.name =
+            std::string(1, static_cast<char>(std::tolower(letter))) + std::to_string(value);
         if (value > 1 || (letter == 'Q' && value != 0))
             return false;
         if (letter == 'E')

@@ -28,13 +28,23 @@ bool read_escape(const std::string& text, size_t& i, char& byte, std::string& er
     char kind = text[i + 1];
     i += 2;
     switch (kind) {
-    case 'r': byte = '\r'; return true;
-    case 'n': byte = '\n'; return true;
-    case 't': byte = '\t'; return true;
-    case '0': byte = '\0'; return true;
+    case 'r':
+        byte = '\r';
+        return true;
+    case 'n':
+        byte = '\n';
+        return true;
+    case 't':
+        byte = '\t';
+        return true;
+    case '0':
+        byte = '\0';
+        return true;
     case '\\':
     case '{':
-    case '}': byte = kind; return true;
+    case '}':
+        byte = kind;
+        return true;
     case 'x': {
         int high = i < text.size() ? hex_digit(text[i]) : -1;
         int low = i + 1 < text.size() ? hex_digit(text[i + 1]) : -1;

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <limits.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
@@ -13,7 +14,9 @@
 namespace modem_sim {
 namespace {
 
-std::string system_error(const char* what) { return std::string(what) + ": " + strerror(errno); }
+std::string system_error(const char* what) {
+    return std::string(what) + ": " + strerror(errno);
+}
 
 // Raw 8-bit line both ways: the line discipline must neither echo what the
 // modem writes back to it nor turn CR into LF.
@@ -29,31 +32,38 @@ void make_raw(int fd) {
 
 } // namespace
 
+// The new line is linked before the old one is closed, so a client that sees
+// the old line hang up and reopens the link at once always finds the new one.
 bool PtyLine::open_line(std::string& error) {
-    close_line();
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0) {
+    int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (master < 0) {
         error = system_error("posix_openpt");
         return false;
     }
     char name[PATH_MAX];
-    if (grantpt(master_) != 0 || unlockpt(master_) != 0 ||
-        ptsname_r(master_, name, sizeof name) != 0) {
+    int slave = -1;
+    if (grantpt(master) != 0 || unlockpt(master) != 0 ||
+        ptsname_r(master, name, sizeof name) != 0 ||
+        (slave = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC)) < 0) {
         error = system_error("pty setup");
-        close_line();
+        close(master);
         return false;
     }
+    make_raw(slave);
+    make_raw(master);
+    fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+    std::string old_path = slave_path_;
     slave_path_ = name;
-    slave_ = open(name, O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (slave_ < 0) {
-        error = system_error("open slave");
-        close_line();
+    if (!relink(error)) {
+        slave_path_ = old_path;
+        close(slave);
+        close(master);
         return false;
     }
-    make_raw(slave_);
-    make_raw(master_);
-    fcntl(master_, F_SETFL, fcntl(master_, F_GETFL) | O_NONBLOCK);
-    return relink(error);
+    close_line();
+    master_ = master;
+    slave_ = slave;
+    return true;
 }
 
 // Swaps the link in with a rename, so a client never finds it missing.
@@ -88,6 +98,13 @@ void PtyLine::close_line() {
     if (slave_ >= 0)
         close(slave_);
     master_ = slave_ = -1;
+}
+
+int PtyLine::unread_bytes() const {
+    int count = 0;
+    if (slave_ < 0 || ioctl(slave_, FIONREAD, &count) != 0)
+        return 0;
+    return count;
 }
 
 void PtyLine::remove_link() {

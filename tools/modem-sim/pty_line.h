@@ -13,12 +13,16 @@ class PtyLine {
     PtyLine(const PtyLine&) = delete;
     PtyLine& operator=(const PtyLine&) = delete;
 
-    // Opens a new pty and points the link at its slave.
+    // Opens a new pty and points the link at its slave; a line opened
+    // before is closed once the link has moved.
     bool open_line(std::string& error);
     // Closes the master: any client that has the slave open sees a hang-up.
     void close_line();
     // Removes the link if it still points at this line's slave.
     void remove_link();
+
+    // Bytes the line holds that no client has read yet.
+    int unread_bytes() const;
 
     int master() const { return master_; }
     const std::string& slave_path() const { return slave_path_; }

@@ -163,16 +163,17 @@ std::vector<std::string> codes_from_list(const std::string& list) {
 }
 
 bool parse_config_text(const std::string& text, Config& config, std::string& error) {
-    return for_each_setting(text, error, [&](int line, const std::string& key,
-                                             const std::string& raw) {
-        std::string value, problem;
-        if (!unescape_value(raw, value, problem) || !apply_setting(key, value, config, problem)) {
-            error = "line " + std::to_string(line) + ": " +
-                    (problem.empty() ? "bad value for " + key : problem);
-            return false;
-        }
-        return true;
-    });
+    return for_each_setting(text, error,
+                            [&](int line, const std::string& key, const std::string& raw) {
+                                std::string value, problem;
+                                if (!unescape_value(raw, value, problem) ||
+                                    !apply_setting(key, value, config, problem)) {
+                                    error = "line " + std::to_string(line) + ": " +
+                                            (problem.empty() ? "bad value for " + key : problem);
+                                    return false;
+                                }
+                                return true;
+                            });
 }
 
 bool load_config(const std::string& path, Config& config, std::string& error) {

@@ -14,6 +14,11 @@ namespace {
 constexpr size_t kMaxLine = 4096;
 // How long one write may wait for a client that does not read.
 constexpr int kWriteTimeoutMs = 2000;
+// Closing a pty master throws away what the client has not read yet, which a
+// real line drop would not do: wait (checking at this pace, up to this often)
+// until the client has read the bytes sent before the drop.
+constexpr int kDrainCheckMs = 10;
+constexpr int kMaxDrainChecks = 200;
 
 // The command text without the line ends around it, e.g. "ATV1" of "\rATV1\r".
 std::string command_text(const std::string& chunk) {
@@ -26,8 +31,7 @@ std::string command_text(const std::string& chunk) {
 } // namespace
 
 Simulator::Simulator(const Options& options, const Config& config)
-    : options_(options), config_(config), state_(initial_state(config)),
-      line_(options.link_path) {}
+    : options_(options), config_(config), state_(initial_state(config)), line_(options.link_path) {}
 
 bool Simulator::start(std::string& error) {
     if (!options_.state_path.empty() && !load_state(options_.state_path, state_, error))
@@ -129,6 +133,8 @@ void Simulator::schedule(const std::vector<Step>& steps) {
 
 void Simulator::run_due_steps() {
     while (!queue_.empty() && queue_.front().due <= Clock::now()) {
+        if (queue_.front().step.hangup && hang_up_later(queue_.front()))
+            return;
         Step step = queue_.front().step;
         queue_.pop_front();
         if (!step.bytes.empty() && !write_all(line_.master(), step.bytes, kWriteTimeoutMs))
@@ -140,11 +146,22 @@ void Simulator::run_due_steps() {
     }
 }
 
+// The first check always waits once, so bytes still on their way through the
+// pty are counted.
+bool Simulator::hang_up_later(Timed& drop) {
+    bool unread = drop.drain_checks == 0 || line_.unread_bytes() > 0;
+    if (!unread || drop.drain_checks >= kMaxDrainChecks)
+        return false;
+    ++drop.drain_checks;
+    drop.due = Clock::now() + std::chrono::milliseconds(kDrainCheckMs);
+    return true;
+}
+
 int Simulator::poll_timeout() const {
     if (queue_.empty())
         return -1;
-    auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(queue_.front().due -
-                                                                      Clock::now());
+    auto wait =
+        std::chrono::duration_cast<std::chrono::milliseconds>(queue_.front().due - Clock::now());
     // Round up so the wake-up is never early (an early one would loop).
     return wait.count() < 0 ? 0 : static_cast<int>(wait.count()) + 1;
 }
@@ -157,6 +174,7 @@ void Simulator::hang_up() {
     std::string error;
     if (!line_.open_line(error)) {
         std::fprintf(stderr, "modem-sim: cannot reopen the line: %s\n", error.c_str());
+        line_.close_line();
         return;
     }
     std::fprintf(stderr, "modem-sim: hung up; line now %s\n", line_.slave_path().c_str());

@@ -38,6 +38,7 @@ class Simulator {
     struct Timed {
         Clock::time_point due;
         Step step;
+        int drain_checks = 0; // for a hang-up: how often the line was found unread
     };
 
     void take_bytes(const char* data, size_t count);
@@ -45,6 +46,7 @@ class Simulator {
     const FaultSpec* next_fault(const std::string& name);
     void schedule(const std::vector<Step>& steps);
     void run_due_steps();
+    bool hang_up_later(Timed& drop);
     int poll_timeout() const;
     void hang_up();
     void save_if_changed(const ModemState& before);

@@ -17,18 +17,18 @@ bool load_state(const std::string& path, ModemState& state, std::string& error) 
         return errno == ENOENT || (error = "cannot read " + path, false);
     std::ostringstream text;
     text << file.rdbuf();
-    return for_each_setting(text.str(), error, [&](int line, const std::string& key,
-                                                   const std::string& raw) {
-        std::string value, problem;
-        bool known = key == "country" || key == "note";
-        if (!known || !unescape_value(raw, value, problem)) {
-            error = path + " line " + std::to_string(line) + ": " +
-                    (known ? problem : "unknown key " + key);
-            return false;
-        }
-        (key == "country" ? state.country : state.note) = value;
-        return true;
-    });
+    return for_each_setting(text.str(), error,
+                            [&](int line, const std::string& key, const std::string& raw) {
+                                std::string value, problem;
+                                bool known = key == "country" || key == "note";
+                                if (!known || !unescape_value(raw, value, problem)) {
+                                    error = path + " line " + std::to_string(line) + ": " +
+                                            (known ? problem : "unknown key " + key);
+                                    return false;
+                                }
+                                (key == "country" ? state.country : state.note) = value;
+                                return true;
+                            });
 }
 
 bool save_state(const std::string& path, const ModemState& state, std::string& error) {
