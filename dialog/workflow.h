@@ -22,8 +22,11 @@ extern int apply_running;
 // Working copy of the supported-country list that the list parser cuts up.
 constexpr int COUNTRY_LIST_COPY_SIZE = 500;
 extern char country_list_copy[COUNTRY_LIST_COPY_SIZE];
-// The vendor's name from the string table, looked for in identifications.
-constexpr int VENDOR_NAME_SIZE = 200;
+// Texts shown in the status line are loaded into buffers this big.
+constexpr int STATUS_TEXT_SIZE = 200;
+// The selected country's text is read back into a buffer this big: the
+// longest list entry the parser makes fits whole.
+constexpr int COUNTRY_TEXT_SIZE = 200;
 
 // Back to the state of a freshly opened dialog (tests start from here).
 void reset();
@@ -44,5 +47,9 @@ void on_deadline_expired(unsigned sequence);
 int connect_modem();
 // The shared closing path: port closed, dialog ended, owner told to quit.
 int close_main_dialog();
+// Shows a string of the string table in the status line.
+void show_status_string(unsigned id);
+// CBN_ERRSPACE of either combo box.
+void report_list_out_of_space();
 
 } // namespace workflow

@@ -1,0 +1,85 @@
+// Start-up, the minimised owner window, the message loop and shutdown. The
+// owner window exists only to own the main dialog and give the program a
+// taskbar entry; the program ends when the dialog's closing path posts it
+// WM_DESTROY.
+#include "app/app_values.h"
+
+#include "common/text.h"
+#include "dialog/main_dialog_win32.h"
+#include "resources/resource.h"
+#include "serial/port_session.h"
+
+namespace {
+const char MAIN_CLASS[] = "CTarvelleWin";
+const char BUILT_IN_TITLE[] = "Tarvelle";
+
+int run_message_loop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+    return static_cast<int>(message.wParam);
+}
+} // namespace
+
+int app_main(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    if (register_main_class(instance) == 0) {
+        return 0;
+    }
+    if (create_main_window(instance, show_command) == 0) {
+        return 0;
+    }
+    int exit_code = run_message_loop();
+    port_release();
+    unload_3d_controls();
+    return exit_code;
+}
+
+ATOM register_main_class(HINSTANCE instance) {
+    WNDCLASSA window_class = {};
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = main_window_proc;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_APP));
+    window_class.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512)); // IDC_ARROW
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(LTGRAY_BRUSH));
+    window_class.lpszClassName = MAIN_CLASS;
+    return RegisterClassA(&window_class);
+}
+
+// The show command plays no part: the owner is always shown minimised.
+int create_main_window(HINSTANCE instance, int) {
+    app::instance = instance;
+    load_3d_controls();
+    if (LoadStringA(instance, IDS_TITLE, app::app_title, APP_TITLE_SIZE) == 0) {
+        copy_text(app::app_title, BUILT_IN_TITLE);
+    }
+    app::owner_window = CreateWindowExA(0, MAIN_CLASS, app::app_title, WS_OVERLAPPEDWINDOW,
+                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                        nullptr, nullptr, instance, nullptr);
+    if (app::owner_window == nullptr) {
+        return 0;
+    }
+    ShowWindow(app::owner_window, SW_SHOWMINIMIZED);
+    UpdateWindow(app::owner_window);
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), app::owner_window, main_dialog_proc, 0);
+    return 1;
+}
+
+LRESULT CALLBACK main_window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_ACTIVATEAPP:
+        // Clicking the taskbar entry raises the main dialog or the About box.
+        if (wparam != 0) {
+            BringWindowToTop(GetLastActivePopup(window));
+        }
+        break;
+    default:
+        break;
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}

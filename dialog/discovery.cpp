@@ -1,0 +1,193 @@
+#include "dialog/discovery.h"
+
+#include <climits>
+#include <cstring>
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "dialog/dialog_seam.h"
+#include "dialog/messages.h"
+#include "dialog/workflow.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "modem/reply_interpreter.h"
+#include "modem/sender.h"
+#include "resources/resource.h"
+#include "serial/port_session.h"
+
+namespace discovery {
+
+ModemEntry modem_table[MODEM_TABLE_ROWS];
+int modem_count = 0;
+int scanning = 0;
+int probe_port = 0;
+
+namespace {
+constexpr unsigned COMBO_SELCHANGE = 1;
+constexpr unsigned COMBO_ERRSPACE = 0xFFFF; // CBN_ERRSPACE (-1) in the high word
+
+void record_modem(const char* ident) {
+    if (modem_count >= MODEM_TABLE_ROWS) {
+        return; // one row per probed port: cannot happen, but never write past the table
+    }
+    ModemEntry& row = modem_table[modem_count];
+    copy_text(row.ident_text, ident);
+    row.com_port = probe_port;
+    ++modem_count;
+}
+
+bool open_probe_port() {
+    port_number = probe_port;
+    return port_create(0, on_modem_data) == 1 && port_open() == 1;
+}
+} // namespace
+
+void reset() {
+    std::memset(modem_table, 0, sizeof modem_table);
+    modem_count = 0;
+    scanning = 0;
+    probe_port = 0;
+}
+
+void on_start_search() {
+    workflow::show_status_string(IDS_SEARCHING);
+    probe_port = HIGHEST_PORT + 1;
+    port_number = probe_port;
+    modem_count = 0; // the rows and the list keep their texts until the scan ends
+    scanning = 1;
+    workflow::apply_running = 0;
+    try_next_port(CMD_IDENTIFY);
+}
+
+// Ports that cannot be opened are passed over within this call, so a machine
+// without COM ports finishes the scan at once.
+int try_next_port(uint32_t follow_up) {
+    for (;;) {
+        modem::conversation_state = CMD_IDLE;
+        --probe_port;
+        if (probe_port <= 0) {
+            port_number = 0;
+            finish_scan();
+            return 0;
+        }
+        if (open_probe_port()) {
+            modem::retry_count = 0;
+            send_modem_command(wake_then(follow_up));
+            return 1;
+        }
+        trace("Failed!\n");
+    }
+}
+
+void on_probe_ended(uint32_t outstanding, intptr_t lparam) {
+    // lParam is the address of modem_ident when the modem was accepted; the
+    // text is taken from modem_ident itself, never through the number.
+    if (command_code(outstanding) == CMD_IDENTIFY && lparam != 0) {
+        record_modem(modem::modem_ident);
+    }
+    try_next_port(CMD_IDENTIFY);
+}
+
+bool on_identify_deadline(unsigned sequence) {
+    unsigned expected = sequence;
+    if (!modem::deadline_sequence.compare_exchange_strong(expected, 0)) {
+        return false; // the verdict came first; its notification goes on with the scan
+    }
+    modem::retry_count = 0;
+    port_close();
+    try_next_port(CMD_IDENTIFY);
+    return true;
+}
+
+int fill_modem_list() {
+    DialogSeam& seam = dialog_seam();
+    seam.combo_reset(IDC_MODEM);
+    char item[MODEM_ITEM_SIZE];
+    if (modem_count == 0) {
+        seam.load_string(IDS_NO_MODEM, item, sizeof item);
+        seam.combo_add(IDC_MODEM, item);
+    }
+    for (int row = 0; row < modem_count; ++row) {
+        format_text(item, sizeof item, "%s  COM%d", modem_table[row].ident_text,
+                    static_cast<int>(modem_table[row].com_port));
+        seam.combo_add(IDC_MODEM, item);
+    }
+    seam.combo_select(IDC_MODEM, 0);
+    return modem_count;
+}
+
+void finish_scan() {
+    DialogSeam& seam = dialog_seam();
+    scanning = 0;
+    fill_modem_list();
+    unsigned icon = IDI_APP;
+    if (modem_count == 0) {
+        seam.enable(IDC_COUNTRY, false);
+        seam.enable(IDC_APPLY, true);
+        workflow::show_status_string(IDS_INSERT_MODEM);
+    } else {
+        seam.enable(IDC_APPLY, false);
+        seam.post(WM_CONNECT_PORT, static_cast<uintptr_t>(modem_table[0].com_port & 0xFFFF), 0);
+        icon = IDI_MODEM_FOUND;
+    }
+    seam.set_icon(IDC_STATE_ICON, icon);
+}
+
+bool parse_com_port(const char* item_text, int* port) {
+    const char* at = std::strstr(item_text, "COM");
+    if (at == nullptr) {
+        return false;
+    }
+    at += 3;
+    while (*at == ' ' || (*at >= '\t' && *at <= '\r')) {
+        ++at;
+    }
+    bool negative = *at == '-';
+    if (*at == '-' || *at == '+') {
+        ++at;
+    }
+    long long number = 0;
+    for (; *at >= '0' && *at <= '9'; ++at) {
+        if (number <= INT_MAX) { // saturates instead of overflowing on a long digit run
+            number = number * 10 + (*at - '0');
+        }
+    }
+    if (number > INT_MAX) {
+        number = INT_MAX;
+    }
+    *port = static_cast<int>(negative ? -number : number);
+    return true;
+}
+
+void on_modem_list_notify(unsigned notify_code) {
+    if (notify_code == COMBO_ERRSPACE) {
+        workflow::report_list_out_of_space();
+        return;
+    }
+    if (notify_code != COMBO_SELCHANGE) {
+        return; // typing in the edit field, opening the list
+    }
+    DialogSeam& seam = dialog_seam();
+    seam.enable(IDC_APPLY, false);
+    char item[MODEM_ITEM_SIZE];
+    int port = 0;
+    if (seam.combo_text(IDC_MODEM, seam.combo_selected(IDC_MODEM), item, sizeof item) < 0 ||
+        !parse_com_port(item, &port)) {
+        return; // the "no modem" item selects nothing
+    }
+    seam.post(WM_CONNECT_PORT, static_cast<uintptr_t>(static_cast<intptr_t>(port)), 0);
+}
+
+void on_connect_port(int port) {
+    DialogSeam& seam = dialog_seam();
+    seam.enable(IDC_COUNTRY, false);
+    workflow::show_status_string(IDS_SETTING_UP);
+    port_number = port;
+    if (workflow::connect_modem() == 0) {
+        return; // its box has told the user; port_number keeps the chosen port
+    }
+    workflow::apply_running = 0;
+    send_modem_command(wake_then(CMD_LIST_NC));
+}
+
+} // namespace discovery

@@ -1,0 +1,58 @@
+// The scan for modems on COM9 down to COM1, the modem list, and the start of
+// the read of the chosen modem. Portable: everything goes through the dialog
+// seam. Runs on the user-interface thread.
+#pragma once
+
+#include <cstdint>
+
+namespace discovery {
+
+constexpr int IDENT_TEXT_SIZE = 100;
+// The scan probes nine ports, and each can hold an accepted modem.
+constexpr int HIGHEST_PORT = 9;
+constexpr int MODEM_TABLE_ROWS = HIGHEST_PORT;
+// Modem-list items ("%s  COM%d") are made and read back in buffers this big.
+constexpr int MODEM_ITEM_SIZE = 256;
+
+struct ModemEntry {
+    char ident_text[IDENT_TEXT_SIZE]; // the identification line, as the modem wrote it
+    int32_t com_port;                 // where it answered
+};
+
+// Rows 0 .. modem_count - 1 in the order found: descending port order.
+extern ModemEntry modem_table[MODEM_TABLE_ROWS];
+extern int modem_count;
+// 1 from WM_START_SEARCH until finish_scan.
+extern int scanning;
+// The port the scan probes now; the scan keeps it apart from port_number so
+// that a modem-list choice during the scan cannot move the scan.
+extern int probe_port;
+
+void reset();
+
+// WM_START_SEARCH: status line, empty table, first probe.
+void on_start_search();
+// Probes the next lower port. 1 when a wake-up went out, 0 when no port was
+// left and finish_scan ran.
+int try_next_port(uint32_t follow_up);
+// The end of one probe (the conversation was closed): an accepted modem is
+// recorded, then the scan goes on.
+void on_probe_ended(uint32_t outstanding, intptr_t lparam);
+// The expiry of a scan's identification deadline: the device answered the
+// wake-up but not ATV1i3. The port is closed and the scan goes on, without a
+// box. Gives false when the deadline was no longer pending.
+bool on_identify_deadline(unsigned sequence);
+int fill_modem_list();
+void finish_scan();
+
+// IDC_MODEM notifications.
+void on_modem_list_notify(unsigned notify_code);
+// WM_CONNECT_PORT: reads the modem on `port`.
+void on_connect_port(int port);
+
+// The port number in a modem-list item: the number after the first "COM"
+// (letter case respected; white space skipped, optional sign, no digits 0).
+// Gives false when the text holds no "COM".
+bool parse_com_port(const char* item_text, int* port);
+
+} // namespace discovery

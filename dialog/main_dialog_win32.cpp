@@ -1,0 +1,106 @@
+// The main dialog's procedure. It does the few things only a window can do
+// (system menu, caption, item drawing, the timer) and hands everything else to
+// the portable workflow controller and the scan.
+#include "dialog/main_dialog_win32.h"
+
+#include "app/app_values.h"
+#include "dialog/discovery.h"
+#include "dialog/messages.h"
+#include "dialog/win32_seam.h"
+#include "dialog/workflow.h"
+#include "resources/resource.h"
+
+namespace {
+Win32Seam seam;
+
+constexpr UINT COUNTRY_ITEM_HEIGHT = 32;
+constexpr int ITEM_TEXT_LEFT = 60; // room for the flag picture
+constexpr int ITEM_TEXT_TOP = 5;
+constexpr int ITEM_TEXT_SIZE = 52;
+
+void initialise(HWND dialog) {
+    HMENU system_menu = GetSystemMenu(dialog, FALSE);
+    AppendMenuA(system_menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuA(system_menu, MF_STRING, IDM_ABOUT, "About...");
+    main_dialog = dialog;
+    install_dialog_seam(&seam);
+    SetWindowTextA(dialog, app::app_title);
+    workflow::on_init_dialog();
+    workflow::post_start_search();
+}
+
+// The country list draws its own items: the text beside the room for the
+// flag. Nothing is drawn while an apply runs.
+void draw_country_item(const DRAWITEMSTRUCT* draw) {
+    if (workflow::busy != 0 || draw->CtlID != IDC_COUNTRY ||
+        draw->itemID == static_cast<UINT>(-1)) {
+        return;
+    }
+    if ((draw->itemAction & ODA_DRAWENTIRE) == 0) {
+        return;
+    }
+    char text[ITEM_TEXT_SIZE];
+    if (seam.combo_text(IDC_COUNTRY, static_cast<int>(draw->itemID), text, sizeof text) < 0) {
+        return;
+    }
+    if ((draw->itemState & ODS_FOCUS) != 0) {
+        DrawFocusRect(draw->hDC, &draw->rcItem);
+    }
+    RECT text_area = draw->rcItem;
+    text_area.left += ITEM_TEXT_LEFT;
+    text_area.top += ITEM_TEXT_TOP;
+    DrawTextA(draw->hDC, text, -1, &text_area, 0);
+}
+
+void measure_country_item(WPARAM control_id, MEASUREITEMSTRUCT* measure) {
+    if (control_id == IDC_COUNTRY) {
+        measure->itemHeight = COUNTRY_ITEM_HEIGHT;
+    }
+}
+
+INT_PTR system_command(HWND dialog, WPARAM command) {
+    if (command != IDM_ABOUT) {
+        return FALSE; // Move, Minimise, Close: the system's default handling
+    }
+    DialogBoxParamA(app::instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, about_dialog_proc, 0);
+    return TRUE;
+}
+} // namespace
+
+INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        initialise(dialog);
+        return TRUE;
+    case WM_COMMAND:
+        workflow::on_command(LOWORD(wparam), HIWORD(wparam), lparam);
+        return TRUE;
+    case WM_DRAWITEM:
+        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+        return TRUE;
+    case WM_MEASUREITEM:
+        measure_country_item(wparam, reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
+        return TRUE;
+    case WM_SYSCOMMAND:
+        return system_command(dialog, wparam);
+    case WM_TIMER:
+        if (wparam == WAIT_OK) {
+            deadline_timer_fired();
+        }
+        return TRUE;
+    case WM_ARM_DEADLINE:
+        arm_deadline_on_dialog(static_cast<unsigned>(wparam), static_cast<unsigned>(lparam));
+        return TRUE;
+    case WM_CANCEL_DEADLINE:
+        cancel_deadline_on_dialog(static_cast<unsigned>(lparam));
+        return TRUE;
+    case WM_START_SEARCH:
+        discovery::on_start_search();
+        return TRUE;
+    case WM_CONNECT_PORT:
+        discovery::on_connect_port(static_cast<int>(static_cast<INT_PTR>(wparam)));
+        return TRUE;
+    default:
+        return FALSE;
+    }
+}

@@ -1,0 +1,291 @@
+#include "dialog/workflow.h"
+
+#include <cstring>
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "dialog/dialog_seam.h"
+#include "dialog/discovery.h"
+#include "dialog/messages.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "modem/reply_deadline.h"
+#include "modem/reply_interpreter.h"
+#include "modem/sender.h"
+#include "profile/country_lists.h"
+#include "profile/lookups.h"
+#include "profile/profile_values.h"
+#include "resources/resource.h"
+#include "serial/port_session.h"
+
+namespace workflow {
+
+int country_picked = 0;
+int close_when_done = 0;
+int busy = 0;
+int apply_running = 0;
+char country_list_copy[COUNTRY_LIST_COPY_SIZE] = "";
+
+namespace {
+constexpr int IDOK = 1;
+constexpr int IDCANCEL = 2;
+constexpr unsigned COMBO_SELCHANGE = 1;
+constexpr unsigned COMBO_ERRSPACE = 0xFFFF; // CBN_ERRSPACE (-1) in the high word
+constexpr unsigned WARNING = BOX_SETFOREGROUND | BOX_ICONWARNING;
+
+DialogSeam& seam() {
+    return dialog_seam();
+}
+
+void show_status(const char* text) {
+    seam().set_text(IDC_STATUS, text);
+}
+
+void show_current_name() {
+    char format[STATUS_TEXT_SIZE];
+    char text[STATUS_TEXT_SIZE];
+    seam().load_string(IDS_CURRENT_FMT, format, sizeof format);
+    // The format holds one %s; it is filled by hand so that a string table
+    // entry can never make the formatter read arguments that are not there.
+    const char* marker = std::strstr(format, "%s");
+    if (marker == nullptr) {
+        copy_text(text, format);
+    } else {
+        size_t length =
+            copy_text_n(text, sizeof text, format, static_cast<size_t>(marker - format));
+        length += copy_text(text + length, sizeof text - length, profile::current_record.name);
+        copy_text(text + length, sizeof text - length, marker + 2);
+    }
+    show_status(text);
+}
+
+// The selected country's text, looked up again at the moment of applying:
+// drawing the list walks the profile too, so the entry found when the user
+// picked may no longer be the one the cursor stands on.
+bool find_selected_country() {
+    char text[COUNTRY_TEXT_SIZE];
+    int index = seam().combo_selected(IDC_COUNTRY);
+    if (index < 0 || seam().combo_text(IDC_COUNTRY, index, text, sizeof text) < 0) {
+        return false;
+    }
+    return profile::CCfindSetCur(text) == 1;
+}
+
+void apply_country(bool from_ok) {
+    if (from_ok) {
+        close_when_done = 1;
+        if (country_picked == 0) {
+            close_main_dialog(); // OK without a new pick ends at once
+            return;
+        }
+    }
+    seam().enable(IDC_APPLY, false);
+    if (!from_ok && discovery::modem_count == 0) {
+        seam().post(WM_START_SEARCH, 0, 0); // Apply without a known modem scans again
+        return;
+    }
+    if (!find_selected_country()) {
+        show_status("Select a new country!");
+        return;
+    }
+    busy = 1;
+    seam().enable(IDC_COUNTRY, false);
+    show_status_string(IDS_SENDING);
+    if (connect_modem() == 0) {
+        return;
+    }
+    if (modem::use_gci == 1) {
+        // The profile's walks never stop on a key longer than this field.
+        copy_text(profile::code_to_send, profile::key_cursor);
+    }
+    apply_running = 1;
+    send_modem_command(wake_then(CMD_SET_COUNTRY));
+}
+
+// The supported list no longer than the working copy: cut after the last
+// comma that fits, so no item is cut in the middle.
+void copy_country_list() {
+    size_t length = copy_text(country_list_copy, modem::country_list_reply);
+    if (std::strlen(modem::country_list_reply) <= length) {
+        return;
+    }
+    while (length > 0 && country_list_copy[length - 1] != ',') {
+        --length;
+    }
+    country_list_copy[length] = '\0';
+}
+
+void on_list_arrived(intptr_t lparam) {
+    if (lparam == 0) {
+        country_list_copy[0] = '\0'; // the modem lists its countries by neither query
+    } else if (std::strchr(modem::country_list_reply, ',') != nullptr) {
+        copy_country_list();
+        profile::CCTestMembers(country_list_copy);
+        seam().combo_reset(IDC_COUNTRY);
+        for (int i = 0; i < profile::supported_count; ++i) {
+            seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);
+        }
+        country_picked = 0; // the picked item went with the old list
+    }
+    send_modem_command(wake_then(CMD_READ_I5));
+}
+
+void on_i5_read() {
+    if (apply_running == 1) {
+        apply_running = 0;
+        country_picked = 0;
+        profile::finish_apply();
+        return;
+    }
+    send_modem_command(CMD_READ_I9);
+}
+
+void return_to_idle_after_apply() {
+    show_current_name();
+    if (close_when_done == 1) {
+        close_main_dialog();
+        return;
+    }
+    seam().enable(IDC_COUNTRY, true);
+    seam().enable(IDC_APPLY, false);
+    busy = 0;
+    seam().set_focus(IDOK);
+    modem::conversation_state = CMD_IDLE;
+}
+
+void on_disconnect(intptr_t lparam) {
+    port_close(); // the receive thread has ended: the state word holds still now
+    trace("disconnect request-done\n");
+    uint32_t outstanding = modem::conversation_state;
+    if (discovery::scanning == 1) {
+        discovery::on_probe_ended(outstanding, lparam);
+        return;
+    }
+    switch (command_code(outstanding)) {
+    case CMD_READ_I9:
+        profile::show_current_country();
+        modem::conversation_state = CMD_IDLE;
+        break;
+    case CMD_WRITE_I9:
+        return_to_idle_after_apply();
+        break;
+    default:
+        modem::conversation_state = CMD_IDLE;
+        break;
+    }
+}
+
+void on_country_notify(unsigned notify_code) {
+    if (notify_code == COMBO_ERRSPACE) {
+        report_list_out_of_space();
+        return;
+    }
+    if (notify_code != COMBO_SELCHANGE) {
+        return;
+    }
+    // A pick the profile does not hold must not leave Apply on from an
+    // earlier pick, which would send that entry's code.
+    seam().enable(IDC_APPLY, find_selected_country());
+    country_picked = 1;
+}
+} // namespace
+
+void reset() {
+    country_picked = 0;
+    close_when_done = 0;
+    busy = 0;
+    apply_running = 0;
+    country_list_copy[0] = '\0';
+}
+
+void on_init_dialog() {
+    seam().load_string(IDS_VENDOR, modem::vendor_name, sizeof modem::vendor_name);
+    seam().enable(IDC_COUNTRY, false);
+    profile::load_profile();
+    reset();
+}
+
+void post_start_search() {
+    seam().post(WM_START_SEARCH, 0, 0);
+}
+
+void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
+    switch (id) {
+    case IDOK:
+        apply_country(true);
+        break;
+    case IDCANCEL:
+        close_main_dialog();
+        break;
+    case CMD_LIST_NC:
+    case CMD_LIST_GCI:
+        on_list_arrived(lparam);
+        break;
+    case NOTIFY_DISCONNECT:
+        on_disconnect(lparam);
+        break;
+    case NOTIFY_I5_READ:
+        on_i5_read();
+        break;
+    case IDC_COUNTRY:
+        on_country_notify(notify_code);
+        break;
+    case IDC_APPLY:
+        apply_country(false);
+        break;
+    case IDC_MODEM:
+        discovery::on_modem_list_notify(notify_code);
+        break;
+    default:
+        break;
+    }
+}
+
+void on_deadline_expired(unsigned sequence) {
+    if (discovery::scanning == 1 && command_code(modem::conversation_state) == CMD_IDENTIFY) {
+        discovery::on_identify_deadline(sequence);
+        return;
+    }
+    if (on_reply_timer(sequence) == 1) {
+        discovery::try_next_port(CMD_IDENTIFY);
+    }
+}
+
+int connect_modem() {
+    if (modem::conversation_state != CMD_IDLE) {
+        seam().message_box("Modem is busy performing a task. Please try again later!",
+                           "Country Code Status", WARNING, true);
+        return 0;
+    }
+    modem::conversation_state = CMD_IDLE;
+    if (port_create(0, on_modem_data) == -1) {
+        seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
+                           "Info Status", WARNING, true);
+        return 0;
+    }
+    if (port_open() == 0) {
+        seam().message_box("Connection failed! Modem may be busy, not connected or unavailable.",
+                           "Info Status", WARNING, true);
+        return 0;
+    }
+    modem::retry_count = 0;
+    return 1;
+}
+
+int close_main_dialog() {
+    port_close();
+    seam().end_dialog();
+    return 1;
+}
+
+void show_status_string(unsigned id) {
+    char text[STATUS_TEXT_SIZE];
+    seam().load_string(id, text, sizeof text);
+    show_status(text);
+}
+
+void report_list_out_of_space() {
+    seam().message_box("List box failure", "Out of Memory", BOX_OK, true);
+}
+
+} // namespace workflow
