@@ -32,7 +32,7 @@ bool install_stop_signals() {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: modem-sim --link PATH --config FILE [--log FILE] [--state FILE]\n");
+                 "usage: modem-sim --link PATH [--config FILE] [--log FILE] [--state FILE]\n");
     return 2;
 }
 
@@ -50,7 +50,7 @@ bool parse_args(int argc, char** argv, modem_sim::Options& options) {
         else
             return false;
     }
-    return argc % 2 == 1 && !options.link_path.empty() && !options.config_path.empty();
+    return argc % 2 == 1 && !options.link_path.empty();
 }
 
 } // namespace
@@ -61,7 +61,10 @@ int main(int argc, char** argv) {
         return usage();
     modem_sim::Config config;
     std::string error;
-    if (!modem_sim::load_config(options.config_path, config, error)) {
+    // Without a scenario the modem plays its defaults (the demo's modem).
+    if (options.config_path.empty()) {
+        modem_sim::finish_config(config);
+    } else if (!modem_sim::load_config(options.config_path, config, error)) {
         std::fprintf(stderr, "modem-sim: %s\n", error.c_str());
         return 2;
     }

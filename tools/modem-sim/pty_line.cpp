@@ -130,7 +130,8 @@ bool write_all(int fd, const std::string& bytes, int timeout_ms) {
         if (n < 0 && errno != EAGAIN)
             return false;
         pollfd room{fd, POLLOUT, 0};
-        if (poll(&room, 1, timeout_ms) <= 0)
+        int ready = poll(&room, 1, timeout_ms);
+        if (ready == 0 || (ready < 0 && errno != EINTR))
             return false;
     }
     return true;

@@ -12,9 +12,13 @@
 namespace modem_sim {
 
 bool load_state(const std::string& path, ModemState& state, std::string& error) {
+    if (access(path.c_str(), F_OK) != 0 && errno == ENOENT)
+        return true; // a modem whose memory was never written
     std::ifstream file(path, std::ios::binary);
-    if (!file)
-        return errno == ENOENT || (error = "cannot read " + path, false);
+    if (!file) {
+        error = "cannot read " + path;
+        return false;
+    }
     std::ostringstream text;
     text << file.rdbuf();
     return for_each_setting(text.str(), error,
