@@ -27,6 +27,7 @@ struct PortWaiter {
     HANDLE stop;
     OVERLAPPED overlapped;
     DWORD mask;
+    bool events_cancelled; // the port cancels every wait for events (Wine, pty)
 };
 
 struct PortThread {
@@ -38,12 +39,31 @@ struct PortThread {
 namespace {
 
 // Wine cannot read modem lines from a pseudo-terminal, so there a wait for
-// received characters completes at once as cancelled while the port is idle.
-// The thread then sleeps this long before asking again. It sleeps on the stop
-// event, so the close is never kept waiting by the pause, and it always
-// sleeps, so an idle port costs a few wake-ups a second rather than a spin.
+// received characters completes at once as cancelled while the port is idle,
+// and each such wait costs about a millisecond of CPU. Once a port has shown
+// that, the thread stops asking for events and instead looks at the receive
+// queue every IDLE_RETRY_MS. It sleeps on the stop event, so the close is
+// never kept waiting by the pause, and it always sleeps, so an idle port
+// costs a few cheap checks a second rather than a spin.
 constexpr DWORD IDLE_RETRY_MS = 20;
 
+bool has_queued(HANDLE port) {
+    DWORD errors = 0;
+    COMSTAT status;
+    return ClearCommError(port, &errors, &status) && status.cbInQue > 0;
+}
+
+WaitResult watch_queue(PortWaiter* waiter) {
+    if (has_queued(waiter->port)) {
+        return WaitResult::received;
+    }
+    if (WaitForSingleObject(waiter->stop, IDLE_RETRY_MS) == WAIT_OBJECT_0) {
+        return WaitResult::stopped;
+    }
+    return has_queued(waiter->port) ? WaitResult::received : WaitResult::nothing;
+}
+
+// A wait that failed for another reason: pause before asking again.
 WaitResult back_off(PortWaiter* waiter) {
     return WaitForSingleObject(waiter->stop, IDLE_RETRY_MS) == WAIT_OBJECT_0 ? WaitResult::stopped
                                                                              : WaitResult::nothing;
@@ -259,10 +279,14 @@ PortWaiter* waiter_create(PortDevice* device) {
     waiter->port = device->handle;
     waiter->stop = device->stop;
     waiter->mask = 0;
+    waiter->events_cancelled = false;
     return waiter;
 }
 
 WaitResult waiter_wait(PortWaiter* waiter) {
+    if (waiter->events_cancelled) {
+        return watch_queue(waiter);
+    }
     waiter->mask = 0;
     if (WaitCommEvent(waiter->port, &waiter->mask, &waiter->overlapped)) {
         return judge_mask(waiter->mask);
@@ -283,7 +307,11 @@ WaitResult waiter_wait(PortWaiter* waiter) {
     if (GetOverlappedResult(waiter->port, &waiter->overlapped, &unused, FALSE)) {
         return judge_mask(waiter->mask);
     }
-    return back_off(waiter); // Wine's cancelled wait on an idle pseudo-terminal
+    if (GetLastError() == ERROR_OPERATION_ABORTED) {
+        waiter->events_cancelled = true;
+        return watch_queue(waiter);
+    }
+    return back_off(waiter);
 }
 
 void waiter_release(PortWaiter* waiter) {
