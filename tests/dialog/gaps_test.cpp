@@ -10,9 +10,13 @@
 
 using Writes = std::vector<std::string>;
 
+// The second modem's list has no comma, so the country list and the pick on
+// it stay as they were.
 TEST_F(DialogTest, APickLeftFromTheModemBeforeDoesNotFinishTheNextModemsRead) {
+    ScriptedModem no_comma;
+    no_comma.list = "B5";
     plug(5, ScriptedModem{});
-    plug(2, ScriptedModem{});
+    plug(2, no_comma);
     start_dialog();
     pick_country("United Kingdom"); // but no Apply
 
