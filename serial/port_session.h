@@ -31,10 +31,10 @@ struct PortSession {
     uint8_t parity = 0;    // NOPARITY
     uint8_t stop_bits = 0; // ONESTOPBIT
     uint32_t speed = 115200;
-    PortThread* thread_handle = nullptr;
-    std::atomic<uint32_t> thread_id{0};
-    PortBlock* write_block = nullptr; // every write of this session (made by port_create)
-    PortBlock* read_block = nullptr;  // every read of this session (made by port_create)
+    PortThread* thread_handle = nullptr; // released by the close once the thread has ended
+    std::atomic<uint32_t> thread_id{0};  // stored before the thread runs; it clears it as it ends
+    PortBlock* write_block = nullptr;    // every write of this session (made by port_create)
+    PortBlock* read_block = nullptr;     // every read of this session (made by port_create)
     DataCallback data_callback = nullptr;
 };
 
