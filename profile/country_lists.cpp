@@ -27,20 +27,20 @@ void append_entry(const char* text) {
 }
 
 // Records an unknown code under the first "Bogus" key that is still free, so
-// the entries of earlier runs (whose counters also began at 0) survive. An
-// entry of an earlier run that holds the same code already is kept as it is.
+// that the entries of earlier runs survive. A "Bogus" entry that holds this
+// very code already (written earlier in this run, or by a run whose entry
+// did not make it into the key list) is kept, and nothing is added.
 void record_unknown_code(const char* code) {
     // A code longer than an entry's code field could never be found by it,
     // and would be recorded again at every run: it is not recorded at all.
     if (std::strlen(code) >= sizeof(CountryRecord{}.code)) {
-        ++bogus_count;
         return;
     }
     char value[SUPPORTED_TEXT_SIZE];
     format_text(value, sizeof value, "Unknown Country - %s,unkn,%s", code, code);
-    for (int probe = 0; probe < BOGUS_PROBES && bogus_count <= LAST_BOGUS_NUMBER; ++probe) {
+    for (int number = 0; number < BOGUS_PROBES && number <= LAST_BOGUS_NUMBER; ++number) {
         char key[MAX_KEY_LENGTH + 1];
-        format_text(key, sizeof key, "Bogus%d", bogus_count++);
+        format_text(key, sizeof key, "Bogus%d", number);
         char existing[SUPPORTED_TEXT_SIZE];
         if (get_profile_string(ENTRY_SECTION, key, existing, sizeof existing, profile_path) == 0) {
             write_profile_string(ENTRY_SECTION, key, value, profile_path);
@@ -89,11 +89,10 @@ int add_unknown_country(const char* code) {
         format_text(supported_entries[supported_count++], SUPPORTED_TEXT_SIZE,
                     "Unknown Country - %s", code);
     }
-    if (modem::use_gci) {
-        ++bogus_count; // an AT+GCI modem's codes are keys: nothing to record
-        return 1;
+    ++bogus_count;
+    if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
+        record_unknown_code(code);
     }
-    record_unknown_code(code);
     return 1;
 }
 
