@@ -25,7 +25,8 @@ const std::string kCountries = "[tolvx]\r\n"
                                "00=Japan,jp,00\r\n"
                                "B5=United States,us,B5\r\n"
                                "3D=France,fr,3D\r\n"
-                               "US2=United States (second line),us,B5\r\n";
+                               "US2=United States (2),us,B5\r\n"
+                               "7E=New Zealand,nz,7E\r\n";
 
 // One start of the program: fresh values, the profile beside it loaded.
 class CountryLists : public ::testing::Test {
@@ -59,12 +60,6 @@ class CountryLists : public ::testing::Test {
         char value[200];
         get_profile_string(section, key, value, sizeof value, profile_path);
         return value;
-    }
-
-    void fill_list(const std::vector<std::string>& items) {
-        for (const std::string& item : items) {
-            seam.combo_add(IDC_COUNTRY, item.c_str());
-        }
     }
 
     TempDir dir;
@@ -144,18 +139,22 @@ TEST_F(CountryLists, ListsBeyondTheirCapacityAreCutNotOverflowed) {
 }
 
 TEST_F(CountryLists, PresentCountryBySavedKeyThenChoiceThenCode) {
+    const std::vector<std::string> list = {"Japan", "United States", "France", "United States (2)"};
     struct Case {
         const char* name;
         const char* i9;
         const char* choice; // "cccfg" cc, or "" for none
         const char* i5;
         int gci;
-        int selected; // in {Japan, United States, France, United States (second line)}
+        int selected; // in `list`
+        const char* codes;
     } cases[] = {
-        {"the modem's note wins over its code", "00", "", "B5", 0, 0},
-        {"a remembered choice with another code is passed over", "", "3D", "B5", 0, 1},
-        {"a remembered choice with the modem's code wins", "", "US2", "B5", 0, 3},
-        {"AT+GCI takes the code as a key", "ZZ", "", "3d", 1, 2},
+        {"the modem's note wins over its code", "00", "", "B5", 0, 0, ""},
+        {"a remembered choice with another code is passed over", "", "3D", "B5", 0, 1, ""},
+        {"a remembered choice with the modem's code wins", "", "US2", "B5", 0, 3, ""},
+        {"AT+GCI takes the code as a key", "ZZ", "", "3d", 1, 2, ""},
+        {"a known country missing from the list", "", "", "7E", 0, -1, ""},
+        {"nothing fits: the raw codes", "ZZ", "", "77", 0, -1, "Current i5 - 77, i9 - ZZ"},
     };
     for (const Case& c : cases) {
         dir.write("TOLVEX.INI", kCountries);
@@ -164,74 +163,60 @@ TEST_F(CountryLists, PresentCountryBySavedKeyThenChoiceThenCode) {
             write_profile_string("cccfg", "cc", c.choice, profile_path);
         }
         seam.combo_reset(IDC_COUNTRY);
-        fill_list({"Japan", "United States", "France", "United States (second line)"});
+        for (const std::string& item : list) {
+            seam.combo_add(IDC_COUNTRY, item.c_str());
+        }
+        seam.set_text(IDC_STATUS, "");
+        seam.set_text(IDC_CURRENT_CODES, "");
         modem::use_gci = c.gci;
         copy_text(modem::i9_text, c.i9);
         copy_text(modem::i5_code, c.i5);
         show_current_country();
         EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, c.selected) << c.name;
         EXPECT_TRUE(seam.enabled(IDC_COUNTRY)) << c.name;
-        const char* names[] = {"Japan", "United States", "France", "United States (second line)"};
         EXPECT_EQ(seam.text(IDC_STATUS),
-                  std::string("Your modem is currently set for ") + names[c.selected])
+                  c.selected < 0 ? "" : "Your modem is currently set for " + list[c.selected])
             << c.name;
+        EXPECT_EQ(seam.text(IDC_CURRENT_CODES), c.codes) << c.name;
     }
 }
 
-TEST_F(CountryLists, PresentCountryUnknownOrNotListed) {
-    fill_list({"Japan"});
-    copy_text(modem::i5_code, "77");
-    copy_text(modem::i9_text, "ZZ");
-    show_current_country();
-    EXPECT_TRUE(seam.shown(IDC_CURRENT_CODES));
-    EXPECT_EQ(seam.text(IDC_CURRENT_CODES), "Current i5 - 77, i9 - ZZ");
-    EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, -1);
-
-    seam.set_text(IDC_STATUS, "before");
-    copy_text(modem::i5_code, "3D"); // France: known, but not in the modem's list
-    show_current_country();
-    EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, -1);
-    EXPECT_EQ(seam.text(IDC_STATUS), "before");
-    EXPECT_TRUE(seam.enabled(IDC_COUNTRY));
-}
-
-TEST_F(CountryLists, ApplyOfTheKeyAlreadyInTheNoteEndsWithoutModemTraffic) {
-    ASSERT_EQ(CCfindSetCur("France"), 1);
-    workflow::busy = 1;
-    copy_text(modem::i9_text, "3D");
-    modem::conversation_state = CMD_READ_I5;
-    finish_apply();
-    EXPECT_EQ(profile_value("cccfg", "cc"), "3D");
-    EXPECT_TRUE(fake::fake_port().writes().empty());
-    EXPECT_EQ(fake::fake_port().closed(), 1);
-    EXPECT_EQ(modem::conversation_state.load(), CMD_IDLE);
-    EXPECT_EQ(workflow::busy, 0);
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for France");
-    EXPECT_EQ(seam.destroyed(), 0);
-}
-
-TEST_F(CountryLists, ApplyWritesTheKeyIntoTheModemsNote) {
-    ASSERT_EQ(CCfindSetCur("Japan"), 1);
-    workflow::busy = 1;
-    copy_text(modem::i9_text, "B5");
-    finish_apply();
-    EXPECT_EQ(profile_value("cccfg", "cc"), "00");
-    EXPECT_STREQ(modem::i9_text, "00");
-    EXPECT_EQ(fake::fake_port().writes(), std::vector<std::string>{"ATi9##\r"});
-    EXPECT_EQ(fake::fake_port().closed(), 0);
-    EXPECT_EQ(workflow::busy, 1); // the apply goes on until the note is written
-}
-
-TEST_F(CountryLists, AtGciApplyStartedWithOkEndsTheProgram) {
-    ASSERT_EQ(CCfindSetCur("Japan"), 1);
-    modem::use_gci = 1;
-    workflow::close_when_done = 1;
-    const std::string before = profile_text();
-    finish_apply();
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for Japan");
-    EXPECT_EQ(seam.destroyed(), 1);
-    EXPECT_EQ(profile_text(), before);
-    EXPECT_TRUE(fake::fake_port().writes().empty());
+TEST_F(CountryLists, ApplyRecordsTheChoiceAndWritesTheNoteOnlyWhenNeeded) {
+    struct Case {
+        const char* name;
+        int gci;
+        const char* i9;
+        int close_when_done;
+        const char* choice; // "cccfg" cc afterwards
+        std::vector<std::string> writes;
+        int busy; // 0 once the apply has finished
+    } cases[] = {
+        {"AT*nc, the note holds the key already", 0, "3D", 0, "3D", {}, 0},
+        {"AT*nc, the note names another entry", 0, "B5", 0, "3D", {"ATi9##\r"}, 1},
+        {"AT+GCI started with OK ends the program", 1, "", 1, "", {}, 0},
+    };
+    for (const Case& c : cases) {
+        dir.write("TOLVEX.INI", kCountries);
+        start_run();
+        ASSERT_EQ(CCfindSetCur("France"), 1);
+        workflow::busy = 1;
+        workflow::close_when_done = c.close_when_done;
+        modem::use_gci = c.gci;
+        copy_text(modem::i9_text, c.i9);
+        seam.set_text(IDC_STATUS, "");
+        finish_apply();
+        EXPECT_EQ(profile_value("cccfg", "cc"), c.choice) << c.name;
+        EXPECT_EQ(fake::fake_port().writes(), c.writes) << c.name;
+        EXPECT_EQ(workflow::busy, c.busy) << c.name;
+        if (c.busy == 0) {
+            EXPECT_EQ(fake::fake_port().closed(), 1) << c.name;
+            EXPECT_EQ(modem::conversation_state.load(), CMD_IDLE) << c.name;
+            EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for France") << c.name;
+        } else {
+            EXPECT_STREQ(modem::i9_text, "3D") << c.name; // what ATi9cc%s# will carry
+        }
+        EXPECT_EQ(seam.destroyed(), c.close_when_done) << c.name;
+    }
 }
 
 TEST_F(CountryLists, ApplyWithTheCursorOnNoEntryFailsInsteadOfFinishing) {
