@@ -30,7 +30,11 @@ Section "Install"
     SetOutPath "$INSTDIR"
     File "${STAGE}\tarvelle.exe"
     File "${STAGE}\TOLVEX.DLL"
+    ; The profile holds the user's last choice and the codes the program has
+    ; learnt, so a reinstall or upgrade keeps an existing one.
+    SetOverwrite off
     File "${STAGE}\TOLVEX.INI"
+    SetOverwrite on
     File "${STAGE}\LICENSE.txt"
     File "${STAGE}\LICENSE-flag-icons.txt"
     WriteUninstaller "$INSTDIR\uninstall.exe"
@@ -52,7 +56,7 @@ Section "Uninstall"
     Delete "$SMPROGRAMS\${APP}.lnk"
     Delete "$INSTDIR\tarvelle.exe"
     Delete "$INSTDIR\TOLVEX.DLL"
-    Delete "$INSTDIR\TOLVEX.INI"
+    ; TOLVEX.INI stays: it is the user's profile, not just a shipped file.
     Delete "$INSTDIR\LICENSE.txt"
     Delete "$INSTDIR\LICENSE-flag-icons.txt"
     Delete "$INSTDIR\uninstall.exe"
