@@ -16,6 +16,7 @@ used on their own (the run script and the benchmark do).
 """
 
 import contextlib
+import ctypes
 import fcntl
 import os
 import re
@@ -24,6 +25,7 @@ import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 import time
 
 PORT_COUNT = 9
@@ -58,7 +60,7 @@ def wineserver():
     return _find(["wineserver"], ["/usr/lib/wine/wineserver"])
 
 
-def _read_line(stream, deadline, what):
+def read_line(stream, deadline, what):
     """One line from a pipe, waiting until the monotonic `deadline`."""
     fd = stream.fileno()
     data = b""
@@ -71,6 +73,12 @@ def _read_line(stream, deadline, what):
             raise HarnessError("%s closed its output early (got %r)" % (what, data))
         data += chunk
     return data.decode(errors="replace").rstrip("\r\n")
+
+
+def _die_with_parent():
+    # Xvfb and the simulators end with the test process, even when a test
+    # runner kills it outright and no clean-up code runs (PR_SET_PDEATHSIG).
+    ctypes.CDLL(None).prctl(1, signal.SIGTERM)
 
 
 def _stop_process(proc, grace=5.0):
@@ -86,21 +94,28 @@ def _stop_process(proc, grace=5.0):
 
 
 class Display:
-    """An Xvfb server on a display number it picks itself (-displayfd)."""
+    """An Xvfb server on a display number it picks itself (-displayfd), or,
+    given a name, a display that someone else runs (left running at stop)."""
 
-    def __init__(self, size=DESKTOP_SIZE, start_timeout=20.0):
+    def __init__(self, size=DESKTOP_SIZE, start_timeout=20.0, name=None):
+        self.proc = None
+        self.name = name
+        if name is None:
+            self._start_xvfb(size, start_timeout)
+
+    def _start_xvfb(self, size, start_timeout):
         reader, writer = os.pipe()
         try:
             self.proc = subprocess.Popen(
                 ["Xvfb", "-displayfd", str(writer), "-screen", "0", size + "x24",
                  "-nolisten", "tcp"],
                 pass_fds=[writer], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                start_new_session=True)
+                start_new_session=True, preexec_fn=_die_with_parent)
         finally:
             os.close(writer)
         with os.fdopen(reader, "rb") as pipe:
             try:
-                number = _read_line(pipe, time.monotonic() + start_timeout, "Xvfb")
+                number = read_line(pipe, time.monotonic() + start_timeout, "Xvfb")
             except HarnessError:
                 _stop_process(self.proc)
                 raise
@@ -192,24 +207,37 @@ class Prefix:
             env["DISPLAY"] = display.name
         return env
 
-    def start(self, exe, args, display, cwd=None, stdin=subprocess.DEVNULL):
-        """Starts a Win32 program; its stdout and stderr are pipes."""
+    def start(self, exe, args, display, cwd=None, stdin=subprocess.DEVNULL,
+              stdout=subprocess.PIPE, stderr=subprocess.PIPE):
+        """Starts a Win32 program; by default its stdout and stderr are pipes.
+
+        The first program of a Wine session starts wineserver and Wine's
+        services, which keep that program's stdout and stderr open for as long
+        as the session lasts: a pipe given to it never reaches its end. A
+        Session starts its Wine session with files for those.
+        """
         return subprocess.Popen([wine_loader(), exe] + list(args), env=self.env(display),
                                 cwd=cwd or os.path.dirname(os.path.abspath(exe)),
-                                stdin=stdin, stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                stdin=stdin, stdout=stdout, stderr=stderr,
                                 start_new_session=True)
 
     def run(self, exe, args, display, timeout, cwd=None):
-        """Runs a Win32 program to its end, killing it after `timeout` seconds."""
-        proc = self.start(exe, args, display, cwd)
-        try:
-            out, err = proc.communicate(timeout=timeout)
-            timed_out = False
-        except subprocess.TimeoutExpired:
-            os.killpg(proc.pid, signal.SIGKILL)
-            out, err = proc.communicate()
-            timed_out = True
-        return RunResult(proc.returncode, _text(out), _text(err), timed_out)
+        """Runs a Win32 program to its end, killing it after `timeout` seconds.
+
+        Output goes to files and the wait is for the program itself, so a
+        process that inherited its output cannot hold the run up."""
+        with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+            proc = self.start(exe, args, display, cwd, stdout=out, stderr=err)
+            try:
+                proc.wait(timeout)
+                timed_out = False
+            except subprocess.TimeoutExpired:
+                os.killpg(proc.pid, signal.SIGKILL)
+                proc.wait()
+                timed_out = True
+            out.seek(0)
+            err.seek(0)
+            return RunResult(proc.returncode, _text(out.read()), _text(err.read()), timed_out)
 
     def wait_server(self, timeout=60):
         """Waits until this prefix's wineserver has ended (wineboot, reg)."""
@@ -311,10 +339,10 @@ def _build_template(path):
         display.stop()
 
 
-def ensure_template(cache_dir, log=sys.stderr):
-    """The cached prefix under `cache_dir`, made once (under a lock) when missing or stale."""
+def ensure_template(cache_dir, name="wineprefix-template", log=sys.stderr):
+    """The prefix `name` under `cache_dir`, made once (under a lock) when missing or stale."""
     os.makedirs(cache_dir, exist_ok=True)
-    template = os.path.join(os.path.abspath(cache_dir), "wineprefix-template")
+    template = os.path.join(os.path.abspath(cache_dir), name)
     stamp_path = os.path.join(template, "tarvelle-template.txt")
     stamp = _template_stamp()
     with _locked(template + ".lock"):
@@ -360,9 +388,9 @@ class Simulator:
         self.link = link
         self.log = log
         self.proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
-                                     start_new_session=True)
+                                     start_new_session=True, preexec_fn=_die_with_parent)
         try:
-            line = _read_line(self.proc.stdout, time.monotonic() + start_timeout, "modem-sim")
+            line = read_line(self.proc.stdout, time.monotonic() + start_timeout, "modem-sim")
         except HarnessError:
             self.stop()
             raise
@@ -392,28 +420,50 @@ def parse_port_report(text):
     return report
 
 
-class Session:
-    """A display, a prefix copy and simulators for one test; all stopped on exit.
+def _end_cleanly_on_sigterm():
+    # A test runner's time-out sends SIGTERM: leave through the sessions'
+    # clean-up rather than dying with Xvfb, wineserver and simulators around.
+    def leave(signum, frame):
+        raise SystemExit(128 + signum)
 
-    The prefix copy is removed when the session ends cleanly and kept for a
-    look when the test failed.
+    if signal.getsignal(signal.SIGTERM) == signal.SIG_DFL:
+        signal.signal(signal.SIGTERM, leave)
+
+
+class Session:
+    """A display, a prefix and simulators for one test; all stopped on exit.
+
+    By default the prefix is a copy of `template` under `work_dir`, removed
+    when the session ends cleanly and kept for a look when the test failed.
+    With `prefix_path` the session uses that prefix (made from the same
+    recipe) as it is and keeps it; with `display_name` it uses that display
+    instead of starting an Xvfb. The work folder holds the modems' links and
+    logs and any screenshots.
     """
 
-    def __init__(self, work_dir, template):
+    def __init__(self, work_dir, template=None, prefix_path=None, display_name=None):
         self.work_dir = os.path.abspath(work_dir)
         self.template = template
+        self.prefix_path = prefix_path
+        self.display_name = display_name
         self.display = None
         self.prefix = None
         self.modems = {}
         self.keeper = None
 
     def __enter__(self):
+        _end_cleanly_on_sigterm()
         try:
             shutil.rmtree(self.work_dir, ignore_errors=True)
             os.makedirs(self.work_dir)
-            path = os.path.join(self.work_dir, "wineprefix")
-            self.prefix = copy_prefix(self.template, path)
-            self.display = Display()
+            if self.prefix_path is not None:
+                self.prefix = Prefix(self.prefix_path)
+                self.prefix.kill()  # a session left from an earlier run
+                self.prefix.make_port_placeholders()
+            else:
+                path = os.path.join(self.work_dir, "wineprefix")
+                self.prefix = copy_prefix(self.template, path)
+            self.display = Display(name=self.display_name)
             self._start_wine_session()
         except BaseException:
             self.close(keep=True)
@@ -425,8 +475,10 @@ class Session:
         # must start with them in place and then last until the test ends: a
         # new session would make COM1 a device again and drop the links. A
         # console waiting on its input keeps the session up.
+        self.session_log = open(os.path.join(self.work_dir, "wine-session.log"), "wb")
         self.keeper = self.prefix.start("cmd", [], self.display, cwd=self.work_dir,
-                                        stdin=subprocess.PIPE)
+                                        stdin=subprocess.PIPE, stdout=self.session_log,
+                                        stderr=self.session_log)
         started = self.run("cmd", ["/c", "exit"], timeout=120, cwd=self.work_dir)
         if started.code != 0:
             raise HarnessError("the Wine session did not start: %r" % started)
@@ -461,8 +513,9 @@ class Session:
             raise HarnessError("ports not as linked (live %s): %r" % (sorted(live), wrong))
         return report
 
-    def start(self, exe, args=(), cwd=None, stdin=subprocess.DEVNULL):
-        return self.prefix.start(exe, args, self.display, cwd, stdin)
+    def start(self, exe, args=(), cwd=None, **streams):
+        """Starts a Win32 program in the session (streams: stdin, stdout, stderr)."""
+        return self.prefix.start(exe, args, self.display, cwd, **streams)
 
     def run(self, exe, args=(), timeout=60, cwd=None):
         return self.prefix.run(exe, args, self.display, timeout, cwd)
@@ -478,10 +531,13 @@ class Session:
         self.modems = {}
         if self.keeper is not None:
             self.keeper.stdin.close()
-            self.keeper = None
         if self.prefix is not None:
             self.prefix.kill()
-            if not keep:
+            if self.keeper is not None:
+                _stop_process(self.keeper)
+                self.keeper = None
+                self.session_log.close()
+            if not keep and self.prefix_path is None:
                 shutil.rmtree(self.prefix.path, ignore_errors=True)
         if self.display is not None:
             self.display.stop()
