@@ -31,7 +31,7 @@ import time
 PORT_COUNT = 9
 ERROR_FILE_NOT_FOUND = 2
 # Change this when the template's recipe changes: older templates are remade.
-TEMPLATE_RECIPE = "tarvelle-wine-template 2"
+TEMPLATE_RECIPE = "tarvelle-wine-template 4"
 DESKTOP_SIZE = "1024x768"
 
 
@@ -145,11 +145,22 @@ class RunResult:
             self.code, self.timed_out, self.stdout, self.stderr[-2000:])
 
 
+def _descendants(parents, roots):
+    found = set(roots)
+    grew = True
+    while grew:
+        more = {pid for pid, parent in parents.items() if parent in found} - found
+        found |= more
+        grew = bool(more)
+    return found
+
+
 class Prefix:
     """A Wine prefix whose dosdevices/comN links a test controls."""
 
     def __init__(self, path):
         self.path = os.path.abspath(path)
+        self.started = []  # pids of the programs started here
 
     def port_path(self, n):
         return os.path.join(self.path, "dosdevices", "com%d" % n)
@@ -200,8 +211,10 @@ class Prefix:
             "WINEARCH": "win64",
             "WINEDEBUG": env.get("TARVELLE_WINEDEBUG", "-all"),
             "WINELOADER": wine_loader(),
-            # No installers for .NET or the HTML engine, no desktop menu entries.
-            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d",
+            # No installers for .NET or the HTML engine, no desktop menu entries,
+            # and no USB and HID bus drivers: they watch the host's devices all
+            # the time (a few percent of a core) and nothing here needs them.
+            "WINEDLLOVERRIDES": "mscoree,mshtml=;winemenubuilder.exe=d;winebus.sys,wineusb.sys=d",
         })
         if display is not None:
             env["DISPLAY"] = display.name
@@ -216,10 +229,12 @@ class Prefix:
         as the session lasts: a pipe given to it never reaches its end. A
         Session starts its Wine session with files for those.
         """
-        return subprocess.Popen([wine_loader(), exe] + list(args), env=self.env(display),
+        proc = subprocess.Popen([wine_loader(), exe] + list(args), env=self.env(display),
                                 cwd=cwd or os.path.dirname(os.path.abspath(exe)),
                                 stdin=stdin, stdout=stdout, stderr=stderr,
                                 start_new_session=True)
+        self.started.append(proc.pid)
+        return proc
 
     def run(self, exe, args, display, timeout, cwd=None):
         """Runs a Win32 program to its end, killing it after `timeout` seconds.
@@ -255,19 +270,26 @@ class Prefix:
                 os.kill(pid, signal.SIGKILL)
 
     def pids(self):
-        """Processes running in this prefix: the programs, their services, wineserver."""
+        """Processes running in this prefix: the programs started here and
+        their children, and the wineserver and services, found by their
+        environment (Wine reuses the environment's memory in the programs
+        themselves, so theirs cannot be read reliably)."""
         wanted = ("WINEPREFIX=" + self.path).encode()
-        found = []
+        found = set()
+        parents = {}
         for entry in os.listdir("/proc"):
             if not entry.isdigit():
                 continue
             try:
+                with open("/proc/%s/stat" % entry) as f:
+                    parents[int(entry)] = int(f.read().rsplit(")", 1)[1].split()[1])
                 with open("/proc/%s/environ" % entry, "rb") as f:
                     if wanted in f.read().split(b"\0"):
-                        found.append(int(entry))
+                        found.add(int(entry))
             except OSError:
                 continue
-        return found
+        found |= _descendants(parents, {pid for pid in self.started if pid in parents})
+        return sorted(found)
 
 
 def cpu_ticks(pids):
