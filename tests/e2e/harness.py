@@ -229,8 +229,10 @@ class Prefix:
         as the session lasts: a pipe given to it never reaches its end. A
         Session starts its Wine session with files for those.
         """
+        if os.path.exists(exe):  # a Unix path, not a program of Wine's own
+            exe = os.path.abspath(exe)
         proc = subprocess.Popen([wine_loader(), exe] + list(args), env=self.env(display),
-                                cwd=cwd or os.path.dirname(os.path.abspath(exe)),
+                                cwd=cwd or os.path.dirname(exe) or None,
                                 stdin=stdin, stdout=stdout, stderr=stderr,
                                 start_new_session=True)
         self.started.append(proc.pid)
@@ -566,13 +568,49 @@ class Session:
             self.display = None
 
 
+def run_with_modem(args):
+    """Starts a simulated modem on a COM port of a kept prefix and runs a
+    program against it on a display, until the program ends or Ctrl-C."""
+    home = os.path.abspath(args.home)
+    prefix_path = ensure_template(home, "wineprefix")
+    display = args.display or None
+    with Session(os.path.join(home, "run"), prefix_path=prefix_path,
+                 display_name=display) as session:
+        state = os.path.join(home, "modem-com%d.state" % args.port)
+        sim = session.add_modem(args.port, args.sim, config=args.config, state=state)
+        if args.probe:
+            session.check_unused_ports(args.probe)
+        print("simulated modem on COM%d (%s), commands logged in %s" %
+              (args.port, sim.slave, sim.log), flush=True)
+        program = session.start(args.program[0], args.program[1:], stdin=None, stdout=None,
+                                stderr=None)
+        try:
+            return program.wait()
+        except KeyboardInterrupt:
+            return 130
+
+
 def main(argv):
+    import argparse
+    parser = argparse.ArgumentParser(prog="harness.py")
+    commands = parser.add_subparsers(dest="command", required=True)
     # Used by CTest to make the template once before the tests that copy it.
-    if len(argv) == 3 and argv[1] == "make-template":
-        print(ensure_template(argv[2], log=sys.stdout))
+    template = commands.add_parser("make-template")
+    template.add_argument("cache_dir")
+    run = commands.add_parser("run", help="a program against a simulated modem")
+    run.add_argument("--home", required=True, help="folder of the kept prefix and the logs")
+    run.add_argument("--sim", required=True)
+    run.add_argument("--config", help="scenario of the simulated modem")
+    run.add_argument("--port", type=int, default=3)
+    run.add_argument("--probe", help="serial_probe.exe, to check the ports first")
+    run.add_argument("--display", default=os.environ.get("DISPLAY"),
+                     help="X display to use; an Xvfb of its own when empty")
+    run.add_argument("program", nargs="+", help="the Win32 program and its arguments")
+    args = parser.parse_args(argv[1:])
+    if args.command == "make-template":
+        print(ensure_template(args.cache_dir, log=sys.stdout))
         return 0
-    print("usage: harness.py make-template CACHE_DIR", file=sys.stderr)
-    return 2
+    return run_with_modem(args)
 
 
 if __name__ == "__main__":
