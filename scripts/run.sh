@@ -18,7 +18,7 @@ cmake --build build/native -j "$jobs" --target modem-sim
 
 probe=build/win32/tests/e2e/win32/serial_probe.exe
 # The program to start, with its arguments.
-program=("$probe" talk 3)
+program=(build/win32/app/tarvelle.exe)
 
 home="${XDG_DATA_HOME:-$HOME/.local/share}/tarvelle"
 exec python3 tests/e2e/harness.py run --home "$home" --port 3 \
