@@ -92,6 +92,7 @@ void apply_country(bool from_ok) {
     seam().enable(IDC_COUNTRY, false);
     show_status_string(IDS_SENDING);
     if (connect_modem() == 0) {
+        busy = 0; // no apply runs, so the country list must draw again
         return;
     }
     if (modem::use_gci == 1) {

@@ -146,6 +146,7 @@ TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
     EXPECT_EQ(box_texts(), "Connection failed! Modem may be busy, not connected or unavailable.");
     EXPECT_EQ(seam.boxes().at(0).caption, "Info Status");
     EXPECT_EQ(seam.ended(), 0);
+    EXPECT_EQ(workflow::busy, 0) << "a refused apply must not keep the list from drawing";
 
     plug(5, ScriptedModem{});
     pick_country("United Kingdom");

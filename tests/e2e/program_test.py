@@ -156,6 +156,12 @@ def case_no_modem(args, session):
         expect(d.combo(IDC_MODEM) == ([NO_MODEM], 0), "still one 'no modem' item")
         expect(d.text(IDC_STATUS) == INSERT_MODEM, "status after the rescan", d.text(IDC_STATUS))
         expect(com10.commands() == [], "COM10 must never be probed", com10.commands())
+
+        d.do("sysmenu-about")
+        session.screenshot("about")
+        about = d.do("about")
+        expect(about == ["text Quorvant's Tarvelle", "text Version 1.4",
+                         "text Copyright (C) 2026 Quorvant"], "About box texts", about)
         ends_with_exit_code_0(program, IDCANCEL)
     finally:
         program.stop()
@@ -238,7 +244,33 @@ def case_busy(args, session):
         program.stop()
 
 
+def case_stalled_scan(args, session):
+    # COM9 refuses the wake-up twice; COM7 answers it but never identifies.
+    com9 = add_modem(args, session, 9, "fault.v1 = error")
+    com7 = add_modem(args, session, 7, "fault.i3 = silent")
+    com5 = add_modem(args, session, 5)
+    session.check_unused_ports(args.probe)
+
+    program = Program(args, session)
+    try:
+        d = program.driver
+        caption, _ = d.box()
+        expect(caption == "Modem Status", "the refused wake-up's box", caption)
+        d.do("close-box")
+        d.do("wait-text %d %d Your modem is currently set for Japan" % (IDC_STATUS, WAIT))
+        expect(d.combo(IDC_MODEM) == ([SIM_IDENT + "  COM5"], 0), "COM5 alone listed",
+               d.combo(IDC_MODEM))
+        expect(com9.commands() == [WAKE, WAKE], "COM9 woken twice", com9.commands())
+        expect(com7.commands() == IDENTIFY, "COM7 asked once", com7.commands())
+        expect(com5.commands() == IDENTIFY + READ_NC, "COM5 read", com5.commands())
+        d.do("no-box")
+        ends_with_exit_code_0(program, IDCANCEL)
+    finally:
+        program.stop()
+
+
 CASES = {
+    "stalled-scan": case_stalled_scan,
     "no-modem": case_no_modem,
     "two-modems": case_two_modems,
     "apply": case_apply,
