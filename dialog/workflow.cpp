@@ -103,24 +103,13 @@ void apply_country(bool from_ok) {
     send_modem_command(wake_then(CMD_SET_COUNTRY));
 }
 
-// The supported list no longer than the working copy: cut after the last
-// comma that fits, so no item is cut in the middle.
-void copy_country_list() {
-    size_t length = copy_text(country_list_copy, modem::country_list_reply);
-    if (std::strlen(modem::country_list_reply) <= length) {
-        return;
-    }
-    while (length > 0 && country_list_copy[length - 1] != ',') {
-        --length;
-    }
-    country_list_copy[length] = '\0';
-}
-
 void on_list_arrived(intptr_t lparam) {
     if (lparam == 0) {
         country_list_copy[0] = '\0'; // the modem lists its countries by neither query
     } else if (std::strchr(modem::country_list_reply, ',') != nullptr) {
-        copy_country_list();
+        // A longer list is cut; the parser drops the item cut in the middle,
+        // since no comma or ")" follows it.
+        copy_text(country_list_copy, modem::country_list_reply);
         profile::CCTestMembers(country_list_copy);
         seam().combo_reset(IDC_COUNTRY);
         for (int i = 0; i < profile::supported_count; ++i) {

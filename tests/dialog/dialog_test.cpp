@@ -74,11 +74,6 @@ void DialogTest::unplug(int port) {
     modems_.erase(port);
 }
 
-ScriptedModem DialogTest::modem_on(int port) {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return modems_[port];
-}
-
 // Runs on the writing thread (the test's, or the receive thread when the
 // conversation chains): records the command and queues the modem's answer.
 void DialogTest::answer(const std::string& written) {
@@ -191,15 +186,6 @@ std::vector<std::string> DialogTest::writes_to(int port) const {
         }
     }
     return to_port;
-}
-
-std::vector<std::string> DialogTest::writes() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    std::vector<std::string> all;
-    for (const auto& write : writes_) {
-        all.push_back(write.second);
-    }
-    return all;
 }
 
 void DialogTest::forget_writes() {

@@ -51,7 +51,6 @@ class DialogTest : public ::testing::Test {
     // Puts a modem behind `port`; ports without one fail to open.
     void plug(int port, const ScriptedModem& modem);
     void unplug(int port);
-    ScriptedModem modem_on(int port);
 
     // WM_INITDIALOG and everything it sets going, pumped until quiet.
     void start_dialog();
@@ -64,7 +63,6 @@ class DialogTest : public ::testing::Test {
 
     // Commands written to the port, in order, since the last forget_writes().
     std::vector<std::string> writes_to(int port) const;
-    std::vector<std::string> writes() const;
     void forget_writes();
     std::vector<int> probed_ports() const; // ports created, in order
     std::string profile_text() const;

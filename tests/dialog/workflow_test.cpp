@@ -52,7 +52,7 @@ TEST_F(DialogTest, NoModemOffersApplyWhichScansAgainAndFindsOnePluggedInLater) {
     EXPECT_TRUE(seam.enabled(IDC_APPLY));
     EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
     EXPECT_EQ(seam.icon(IDC_STATE_ICON), static_cast<unsigned>(IDI_APP));
-    EXPECT_TRUE(writes().empty());
+    EXPECT_TRUE(fake::fake_port().writes().empty());
 
     ScriptedModem mute; // answers nothing at all
     mute.silent = {"ATV1"};
@@ -151,7 +151,7 @@ TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
     plug(5, ScriptedModem{});
     pick_country("United Kingdom");
     command(IDC_APPLY);
-    EXPECT_EQ(modem_on(5).i9, "B4");
+    EXPECT_EQ(writes_to(5).back(), "ATi9ccB4#\r");
     EXPECT_EQ(seam.ended(), 1); // the completed Apply ends the program
 }
 
@@ -195,16 +195,4 @@ TEST_F(DialogTest, AModemChoiceRefusedAsBusyKeepsTheChosenPortForTheNextApply) {
     EXPECT_EQ(port_number, 2);
     EXPECT_EQ(seam.text(IDC_STATUS), "Setting up Countries supported...");
     EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
-}
-
-TEST_F(DialogTest, EitherListRunningOutOfSpaceSaysSo) {
-    start_dialog();
-    command(IDC_COUNTRY, CBN_ERRSPACE_CODE);
-    command(IDC_MODEM, CBN_ERRSPACE_CODE);
-    ASSERT_EQ(seam.boxes().size(), 2u);
-    for (const fake::Box& box : seam.boxes()) {
-        EXPECT_EQ(box.text, "List box failure");
-        EXPECT_EQ(box.caption, "Out of Memory");
-        EXPECT_EQ(box.flags, BOX_OK);
-    }
 }

@@ -10,7 +10,6 @@ Screenshots of the states a case reaches are left in DIR.
 
 import argparse
 import os
-import shutil
 import subprocess
 import sys
 import time
@@ -19,12 +18,11 @@ import traceback
 import harness
 
 IDOK, IDCANCEL = 1, 2
-IDC_COUNTRY, IDC_STATUS, IDC_CURRENT_CODES = 1000, 1007, 1028
+IDC_COUNTRY, IDC_STATUS = 1000, 1007
 IDC_APPLY, IDC_MODEM = 1031, 1033
 
 NO_MODEM = "Unable to find a Modem! May be busy or disconnected"
 INSERT_MODEM = "Insert modem and press 'Apply' !"
-SETTING_UP = "Setting up Countries supported..."
 BUSY = "Modem is busy performing a task. Please try again later!"
 SIM_IDENT = "ACF3_V1 simulated data modem"
 VENDOR_IDENT = "Quorvant V.92 simulated modem"
@@ -93,7 +91,6 @@ class Program:
     def __init__(self, args, session):
         files = [args.tarvelle, args.profile] + ([args.flags] if args.flags else [])
         self.folder = session.prefix.install(files)
-        self.started = time.monotonic()
         self.proc = session.start(os.path.join(self.folder, os.path.basename(args.tarvelle)))
         self.driver = Driver(session, args.driver)
         self.driver.do("find %d" % WAIT)
@@ -107,6 +104,12 @@ class Program:
             return self.proc.wait(timeout)
         except subprocess.TimeoutExpired:
             return "still running"
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.stop()
 
     def stop(self):
         self.driver.stop()
@@ -141,8 +144,7 @@ def case_no_modem(args, session):
     os.symlink(link, os.path.join(session.prefix.path, "dosdevices", "com10"))
     session.check_unused_ports(args.probe)
 
-    program = Program(args, session)
-    try:
+    with Program(args, session) as program:
         d = program.driver
         d.do("wait-text %d %d %s" % (IDC_STATUS, WAIT, INSERT_MODEM))
         expect(d.combo(IDC_MODEM) == ([NO_MODEM], 0), "one 'no modem' item", d.combo(IDC_MODEM))
@@ -163,8 +165,6 @@ def case_no_modem(args, session):
         expect(about == ["text Quorvant's Tarvelle", "text Version 1.4",
                          "text Copyright (C) 2026 Quorvant"], "About box texts", about)
         ends_with_exit_code_0(program, IDCANCEL)
-    finally:
-        program.stop()
 
 
 def case_two_modems(args, session):
@@ -173,8 +173,7 @@ def case_two_modems(args, session):
     com7 = add_modem(args, session, 7, "ident = Acme Fax Modem 33.6")
     session.check_unused_ports(args.probe)
 
-    program = Program(args, session)
-    try:
+    with Program(args, session) as program:
         d = program.driver
         d.do("wait-text %d %d Your modem is currently set for Japan" % (IDC_STATUS, WAIT))
         items, selected = d.combo(IDC_MODEM)
@@ -190,16 +189,13 @@ def case_two_modems(args, session):
         expect(com7.commands() == IDENTIFY, "COM7 only identified", com7.commands())
         session.screenshot("two-modems")
         ends_with_exit_code_0(program, IDOK)  # OK without a pick
-    finally:
-        program.stop()
 
 
 def case_apply(args, session):
     com3 = add_modem(args, session, 3)
     session.check_unused_ports(args.probe)
 
-    program = Program(args, session)
-    try:
+    with Program(args, session) as program:
         d = program.driver
         d.do("wait-text %d %d Your modem is currently set for Japan" % (IDC_STATUS, WAIT))
         countries, _ = d.combo(IDC_COUNTRY)
@@ -219,8 +215,6 @@ def case_apply(args, session):
         d.do("no-box")
         session.screenshot("applied")
         ends_with_exit_code_0(program, IDCANCEL)
-    finally:
-        program.stop()
 
 
 def case_busy(args, session):
@@ -229,8 +223,7 @@ def case_busy(args, session):
     add_modem(args, session, 2)
     session.check_unused_ports(args.probe)
 
-    program = Program(args, session)
-    try:
+    with Program(args, session) as program:
         d = program.driver
         d.do("wait-combo %d %d 2" % (IDC_MODEM, WAIT))
         d.do("select %d 1" % IDC_MODEM)
@@ -240,8 +233,6 @@ def case_busy(args, session):
         d.do("close-box")
         d.do("wait-text %d %d Your modem is currently set for Japan" % (IDC_STATUS, WAIT))
         ends_with_exit_code_0(program, IDCANCEL)
-    finally:
-        program.stop()
 
 
 def case_stalled_scan(args, session):
@@ -251,8 +242,7 @@ def case_stalled_scan(args, session):
     com5 = add_modem(args, session, 5)
     session.check_unused_ports(args.probe)
 
-    program = Program(args, session)
-    try:
+    with Program(args, session) as program:
         d = program.driver
         caption, _ = d.box()
         expect(caption == "Modem Status", "the refused wake-up's box", caption)
@@ -265,8 +255,6 @@ def case_stalled_scan(args, session):
         expect(com5.commands() == IDENTIFY + READ_NC, "COM5 read", com5.commands())
         d.do("no-box")
         ends_with_exit_code_0(program, IDCANCEL)
-    finally:
-        program.stop()
 
 
 CASES = {
