@@ -115,6 +115,10 @@ struct EndCase {
     int button;
 };
 
+void PrintTo(const EndCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class EndsAtOnce : public DialogTest, public ::testing::WithParamInterface<EndCase> {};
 
 TEST_P(EndsAtOnce, ClosingThePortFirst) {
