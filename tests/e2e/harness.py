@@ -386,16 +386,20 @@ def ensure_template(cache_dir, name="wineprefix-template", log=sys.stderr):
     return template
 
 
+# Wine's own modules in drive_c, which nothing rewrites: a prefix copy shares them.
+SHARED_MODULES = (".dll", ".exe", ".sys", ".drv", ".ocx", ".cpl", ".acm", ".tlb", ".ds")
+
+
 def copy_prefix(template, path):
-    """A prefix of its own for a test, cheap to make: the files under drive_c
-    are hard links to the template's (Wine never rewrites its system files in
-    place, and programs under test are installed as fresh copies), while the
-    registry files at the top, which wineserver rewrites, are real copies."""
+    """A prefix of its own for a test, cheap to make: Wine's modules (most
+    of the 700 MB) are hard links to the template's; everything else, the
+    registry and the .ini files that programs may rewrite in place included,
+    is a real copy."""
     def copy(source, target):
-        if os.path.dirname(source) == template:
-            shutil.copy2(source, target)
-        else:
+        if source.endswith(SHARED_MODULES) and os.path.dirname(source) != template:
             os.link(source, target)
+        else:
+            shutil.copy2(source, target)
 
     shutil.copytree(template, path, symlinks=True, copy_function=copy)
     return Prefix(path)
