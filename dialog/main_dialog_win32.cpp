@@ -1,6 +1,6 @@
 // The main dialog's procedure. It does the few things only a window can do
-// (system menu, caption, item drawing, the timer) and hands everything else to
-// the portable workflow controller and the scan.
+// (system menu, caption, the country list's flags, the timer) and hands
+// everything else to the portable workflow controller and the scan.
 #include "dialog/main_dialog_win32.h"
 
 #include "app/app_values.h"
@@ -8,15 +8,11 @@
 #include "dialog/messages.h"
 #include "dialog/win32_seam.h"
 #include "dialog/workflow.h"
+#include "profile/country_drawing_win32.h"
 #include "resources/resource.h"
 
 namespace {
 Win32Seam seam;
-
-constexpr UINT COUNTRY_ITEM_HEIGHT = 32;
-constexpr int ITEM_TEXT_LEFT = 60; // room for the flag picture
-constexpr int ITEM_TEXT_TOP = 5;
-constexpr int ITEM_TEXT_SIZE = 52;
 
 void initialise(HWND dialog) {
     HMENU system_menu = GetSystemMenu(dialog, FALSE);
@@ -26,36 +22,8 @@ void initialise(HWND dialog) {
     install_dialog_seam(&seam);
     SetWindowTextA(dialog, app::app_title);
     workflow::on_init_dialog();
+    load_flag_pictures();
     workflow::post_start_search();
-}
-
-// The country list draws its own items: the text beside the room for the
-// flag. Nothing is drawn while an apply runs.
-void draw_country_item(const DRAWITEMSTRUCT* draw) {
-    if (workflow::busy != 0 || draw->CtlID != IDC_COUNTRY ||
-        draw->itemID == static_cast<UINT>(-1)) {
-        return;
-    }
-    if ((draw->itemAction & ODA_DRAWENTIRE) == 0) {
-        return;
-    }
-    char text[ITEM_TEXT_SIZE];
-    if (seam.combo_text(IDC_COUNTRY, static_cast<int>(draw->itemID), text, sizeof text) < 0) {
-        return;
-    }
-    if ((draw->itemState & ODS_FOCUS) != 0) {
-        DrawFocusRect(draw->hDC, &draw->rcItem);
-    }
-    RECT text_area = draw->rcItem;
-    text_area.left += ITEM_TEXT_LEFT;
-    text_area.top += ITEM_TEXT_TOP;
-    DrawTextA(draw->hDC, text, -1, &text_area, 0);
-}
-
-void measure_country_item(WPARAM control_id, MEASUREITEMSTRUCT* measure) {
-    if (control_id == IDC_COUNTRY) {
-        measure->itemHeight = COUNTRY_ITEM_HEIGHT;
-    }
 }
 
 INT_PTR system_command(HWND dialog, WPARAM command) {
@@ -76,7 +44,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         workflow::on_command(LOWORD(wparam), HIWORD(wparam), lparam);
         return TRUE;
     case WM_DRAWITEM:
-        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam));
+        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), workflow::busy);
         return TRUE;
     case WM_MEASUREITEM:
         measure_country_item(wparam, reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));

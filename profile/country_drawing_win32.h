@@ -1,0 +1,18 @@
+// The country list's flags on Win32: the flag-picture library, the item
+// height, and the drawing of an item with GDI.
+#pragma once
+
+#include <windows.h>
+
+// The flag-picture library TOLVEX.DLL, or 0 when it could not be loaded.
+// Loaded once when the main dialog starts and kept until the program ends.
+extern HMODULE flags_module;
+
+// Loads the library at flags_path. A missing library is no error: the list
+// then shows names without flags.
+void load_flag_pictures();
+// WM_MEASUREITEM: every item of IDC_COUNTRY, the selection field too, is one
+// flag high.
+void measure_country_item(WPARAM control_id, MEASUREITEMSTRUCT* measure);
+// WM_DRAWITEM: one item of IDC_COUNTRY, drawn only while no apply runs.
+void draw_country_item(const DRAWITEMSTRUCT* draw, int busy);
