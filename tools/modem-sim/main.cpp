@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +57,9 @@ bool parse_args(int argc, char** argv, modem_sim::Options& options) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // A test that crashes cannot stop its modem; end with whoever started us
+    // rather than linger holding a pty and a link.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     modem_sim::Options options;
     if (!parse_args(argc, argv, options))
         return usage();
