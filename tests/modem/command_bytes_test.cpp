@@ -12,6 +12,11 @@ struct CommandCase {
     unsigned deadline_ms;
 };
 
+// Test names show the case name, not the bytes of the case.
+void PrintTo(const CommandCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class CommandBytes : public ModemTest, public ::testing::WithParamInterface<CommandCase> {};
 
 TEST_P(CommandBytes, WritesExactlyItsBytesAfterArmingItsDeadline) {

@@ -22,6 +22,11 @@ struct WakeCase {
     int closes;
 };
 
+// Test names show the case name, not the bytes of the case.
+void PrintTo(const WakeCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class WakeRetries : public ModemTest, public ::testing::WithParamInterface<WakeCase> {};
 
 TEST_P(WakeRetries, GetOneRetryWhicheverWayTheyFail) {
@@ -84,6 +89,11 @@ struct RaceCase {
     uint32_t word;
     int retries_used;
 };
+
+// Test names show the case name, not the bytes of the case.
+void PrintTo(const RaceCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class VerdictAgainstExpiry : public ModemTest, public ::testing::WithParamInterface<RaceCase> {};
 

@@ -10,6 +10,11 @@ struct PiecesCase {
     Expect verdict; // after the last piece; never before it
 };
 
+// Test names show the case name, not the bytes of the case.
+void PrintTo(const PiecesCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class Verdicts : public ModemTest, public ::testing::WithParamInterface<PiecesCase> {};
 
 // ATi9## answers OK with NOTIFY_DISCONNECT 1 and ERROR with a box and 0, so
