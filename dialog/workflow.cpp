@@ -13,6 +13,7 @@
 #include "modem/reply_interpreter.h"
 #include "modem/sender.h"
 #include "profile/country_lists.h"
+#include "profile/current_status.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
 #include "resources/resource.h"
@@ -39,24 +40,6 @@ DialogSeam& seam() {
 
 void show_status(const char* text) {
     seam().set_text(IDC_STATUS, text);
-}
-
-void show_current_name() {
-    char format[STATUS_TEXT_SIZE];
-    char text[STATUS_TEXT_SIZE];
-    seam().load_string(IDS_CURRENT_FMT, format, sizeof format);
-    // The format holds one %s; it is filled by hand so that a string table
-    // entry can never make the formatter read arguments that are not there.
-    const char* marker = std::strstr(format, "%s");
-    if (marker == nullptr) {
-        copy_text(text, format);
-    } else {
-        size_t length =
-            copy_text_n(text, sizeof text, format, static_cast<size_t>(marker - format));
-        length += copy_text(text + length, sizeof text - length, profile::current_record.name);
-        copy_text(text + length, sizeof text - length, marker + 2);
-    }
-    show_status(text);
 }
 
 // The selected country's text, looked up again at the moment of applying:
@@ -131,7 +114,7 @@ void on_i5_read() {
 }
 
 void return_to_idle_after_apply() {
-    show_current_name();
+    profile::show_current_status(profile::current_record.name);
     if (close_when_done == 1) {
         close_main_dialog();
         return;
