@@ -23,6 +23,7 @@ void initialise(HWND dialog) {
     SetWindowTextA(dialog, app::app_title);
     workflow::on_init_dialog();
     load_flag_pictures();
+    size_country_field(dialog);
     workflow::post_start_search();
 }
 

@@ -93,6 +93,11 @@ void measure_country_item(WPARAM control_id, MEASUREITEMSTRUCT* measure) {
     }
 }
 
+void size_country_field(HWND dialog) {
+    SendDlgItemMessageA(dialog, IDC_COUNTRY, CB_SETITEMHEIGHT, static_cast<WPARAM>(-1),
+                        profile::COUNTRY_ITEM_HEIGHT);
+}
+
 void draw_country_item(const DRAWITEMSTRUCT* draw, int busy) {
     profile::CountryItemRequest request = {busy, draw->CtlID, static_cast<int>(draw->itemID),
                                            draw->itemAction, draw->itemState};

@@ -14,5 +14,8 @@ void load_flag_pictures();
 // WM_MEASUREITEM: every item of IDC_COUNTRY, the selection field too, is one
 // flag high.
 void measure_country_item(WPARAM control_id, MEASUREITEMSTRUCT* measure);
+// Makes the list's selection field a flag high too, on systems whose combo
+// box does not ask for its height (Wine keeps it one text line high).
+void size_country_field(HWND dialog);
 // WM_DRAWITEM: one item of IDC_COUNTRY, drawn only while no apply runs.
 void draw_country_item(const DRAWITEMSTRUCT* draw, int busy);

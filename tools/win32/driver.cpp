@@ -17,6 +17,16 @@
 //   no-box                     error if a message box is open
 //   wait-gone <ms>             until the main dialog no longer exists
 //   sysmenu-about              open the About box through the system menu
+//   about                      the About box's texts, then press its OK button
+//   about-texts                "caption", then "text" of title, version, copyright
+//   about-key <vk>             a key pressed in the About box (27 Escape, 13 Enter)
+//   about-click <id>           click a button of the About box
+//   about-open                 "open 0|1": whether the About box is there
+//   syscommand <value>         a system-menu command to the main dialog
+//   wait-iconic <ms> 0|1       until the main dialog is (not) minimised
+//   dropdown <id> 0|1          open or close a combo box's list
+//   rect main|about|list <id>  "rect <left> <top> <right> <bottom>" on the screen;
+//                              list: the drop-down list of a combo box
 //   quit                       end the driver
 //
 // Texts cross the process boundary as UTF-16 (an ANSI combo-box text sent
@@ -137,6 +147,140 @@ bool need_dialog() {
     return (main_dialog != nullptr && IsWindow(main_dialog)) || fail("no main dialog");
 }
 
+// The open drop-down list of a combo box: a window of its own on the
+// desktop. Its combo box tells which one only to its own process, so the
+// visible list window of the program's process is taken.
+HWND dropped_list(HWND combo) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(combo, &process);
+    HWND list = nullptr;
+    while ((list = FindWindowExW(nullptr, list, L"ComboLBox", nullptr)) != nullptr) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(list, &owner);
+        if (owner == process && IsWindowVisible(list)) {
+            return list;
+        }
+    }
+    return nullptr;
+}
+
+void print_rect(const RECT& r) {
+    std::printf("rect %ld %ld %ld %ld\n", r.left, r.top, r.right, r.bottom);
+}
+
+// The focused control of the window's thread: where a key pressed now goes.
+HWND focus_of(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return GetGUIThreadInfo(thread, &info) && info.hwndFocus != nullptr ? info.hwndFocus : window;
+}
+
+// A key as the keyboard delivers it; the dialog's message loop turns Escape
+// and Enter into its commands.
+void press_key(HWND target, WPARAM key) {
+    UINT scan = MapVirtualKeyW(static_cast<UINT>(key), MAPVK_VK_TO_VSC);
+    PostMessageW(target, WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
+    PostMessageW(target, WM_KEYUP, key, 1 | (static_cast<LPARAM>(scan) << 16) | (3u << 30));
+}
+
+// Returns once the About box's thread has handled everything posted to it so
+// far, or the box is gone. A sent message cannot tell: it is handled before
+// the posted ones. So a marker is posted behind them, the OK button's pushed
+// look, and read back; then the look is put back.
+bool wait_until_handled(HWND about) {
+    HWND ok = GetDlgItem(about, IDOK);
+    PostMessageW(ok, BM_SETSTATE, TRUE, 0);
+    auto pushed = [&] { return (SendMessageW(ok, BM_GETSTATE, 0, 0) & BST_PUSHED) != 0; };
+    if (!wait_for(5000, [&] { return !IsWindow(about) || pushed(); })) {
+        return fail("the About box did not handle its messages");
+    }
+    if (IsWindow(about)) {
+        PostMessageW(ok, BM_SETSTATE, FALSE, 0);
+        wait_for(5000, [&] { return !IsWindow(about) || !pushed(); });
+    }
+    return true;
+}
+
+bool about_or_rect(const std::string& command, const char* rest) {
+    HWND about = about_box();
+    if (command == "about-open") {
+        std::printf("open %d\n", about != nullptr ? 1 : 0);
+        return true;
+    }
+    if (command == "rect") {
+        char what[16] = "";
+        int id = 0;
+        std::sscanf(rest, "%15s %d", what, &id);
+        RECT r = {};
+        if (std::strcmp(what, "main") == 0 && need_dialog()) {
+            GetWindowRect(main_dialog, &r);
+        } else if (std::strcmp(what, "about") == 0 && about != nullptr) {
+            GetWindowRect(about, &r);
+        } else if (std::strcmp(what, "list") == 0 && need_dialog()) {
+            HWND list = dropped_list(control(id));
+            if (list == nullptr) {
+                return fail("no open list");
+            }
+            GetWindowRect(list, &r);
+        } else {
+            return fail("no such window");
+        }
+        print_rect(r);
+        return true;
+    }
+    if (about == nullptr) {
+        return fail("no About box");
+    }
+    if (command == "about-texts") {
+        std::printf("caption %s\n", utf8(window_text(about)).c_str());
+        for (int about_id : {1034, 1018, 1036}) {
+            std::printf("text %s\n", utf8(window_text(GetDlgItem(about, about_id))).c_str());
+        }
+        return true;
+    }
+    if (command == "about-key") {
+        press_key(focus_of(about), static_cast<WPARAM>(std::atoi(rest)));
+    } else if (command == "about-click") {
+        HWND button = GetDlgItem(about, std::atoi(rest));
+        if (button == nullptr) {
+            return fail("no such button");
+        }
+        PostMessageW(button, BM_CLICK, 0, 0);
+    } else {
+        return fail("unknown command");
+    }
+    return wait_until_handled(about);
+}
+
+bool window_command(const std::string& command, const char* rest) {
+    if (command == "syscommand") {
+        PostMessageW(main_dialog, WM_SYSCOMMAND,
+                     static_cast<WPARAM>(std::strtoul(rest, nullptr, 0)), 0);
+        return true;
+    }
+    char* after = nullptr;
+    long first = std::strtol(rest, &after, 10);
+    long second = std::strtol(after, nullptr, 10);
+    if (command == "wait-iconic") {
+        bool expected = second != 0;
+        return wait_for(static_cast<DWORD>(first),
+                        [&] { return (IsIconic(main_dialog) != 0) == expected; }) ||
+               fail("minimised state did not change");
+    }
+    HWND combo = control(static_cast<int>(first));
+    if (combo == nullptr) {
+        return fail("no such control");
+    }
+    SendMessageW(combo, CB_SHOWDROPDOWN, second != 0 ? TRUE : FALSE, 0);
+    return wait_for(5000,
+                    [&] {
+                        return (SendMessageW(combo, CB_GETDROPPEDSTATE, 0, 0) != 0) ==
+                               (second != 0);
+                    }) ||
+           fail("the list did not open or close");
+}
+
 // One command line; prints its answer lines and gives success.
 bool run(const std::string& line) {
     char verb[32] = "";
@@ -193,6 +337,12 @@ bool run(const std::string& line) {
         }
         PostMessageW(main_dialog, WM_SYSCOMMAND, IDM_ABOUT_COMMAND, 0);
         return wait_for(5000, [] { return about_box() != nullptr; }) || fail("no About box");
+    }
+    if (command.rfind("about-", 0) == 0 || command == "rect") {
+        return about_or_rect(command, rest);
+    }
+    if (command == "syscommand" || command == "wait-iconic" || command == "dropdown") {
+        return need_dialog() && window_command(command, rest);
     }
     if (command == "about") { // prints the About box's texts, then closes it
         HWND about = about_box();
