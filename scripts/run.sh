@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
 # Builds what the demo needs and starts the program under Wine against a
-# simulated modem on COM3. It uses the display in $DISPLAY, or an Xvfb of its
-# own when there is none. The Wine prefix is kept in ~/.local/share/tarvelle
-# (made on the first run), and so is the simulated modem's memory.
+# simulated AT+GCI modem on COM3. It uses the display in $DISPLAY, or an Xvfb
+# of its own when there is none (and then saves a screenshot). The Wine prefix
+# is kept in ~/.local/share/tarvelle (made on the first run), and so is the
+# simulated modem's memory.
+#
+# Arguments like COM3=/dev/ttyACM0 link a COM port to a real device instead;
+# a port given a device gets no simulated modem.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -20,6 +24,12 @@ probe=build/win32/tests/e2e/win32/serial_probe.exe
 # The program to start, with its arguments.
 program=(build/win32/app/tarvelle.exe)
 
+devices=()
+for mapping in "$@"; do
+    devices+=(--device "$mapping")
+done
+
 home="${XDG_DATA_HOME:-$HOME/.local/share}/tarvelle"
 exec python3 tests/e2e/harness.py run --home "$home" --port 3 \
-    --sim build/native/tools/modem-sim/modem-sim --probe "$probe" "${program[@]}"
+    --sim build/native/tools/modem-sim/modem-sim --config tools/modem-sim/scenarios/demo.cfg \
+    --probe "$probe" "${devices[@]}" "${program[@]}"

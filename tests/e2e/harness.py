@@ -572,26 +572,66 @@ class Session:
             self.display = None
 
 
+def _wait_for_command(sim, command, timeout):
+    """Waits until the modem has logged `command`, or the time runs out."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if command in sim.commands():
+            return True
+        time.sleep(0.2)
+    return False
+
+
+def _demo_screenshot(session, sim):
+    # Without a display nobody sees the window, so the demo shows itself as a
+    # picture once the modem has been read (its note is the read's last step).
+    if sim is not None:
+        _wait_for_command(sim, "ATi9\\r", 30)
+    else:
+        time.sleep(10)  # a real modem's log is not ours to read
+    path = session.screenshot("tarvelle")
+    print("screenshot of the program saved in %s" % path, flush=True)
+
+
 def run_with_modem(args):
-    """Starts a simulated modem on a COM port of a kept prefix and runs a
-    program against it on a display, until the program ends or Ctrl-C."""
+    """Starts a simulated modem on a COM port of a kept prefix (or links COM
+    ports to real devices) and runs a program against it on a display, until
+    the program ends or Ctrl-C."""
     home = os.path.abspath(args.home)
     prefix_path = ensure_template(home, "wineprefix")
     display = args.display or None
+    if display is None:
+        print("No display ($DISPLAY is empty): running under Xvfb instead.", flush=True)
+    devices = dict(_parse_device(d) for d in args.device)
     with Session(os.path.join(home, "run"), prefix_path=prefix_path,
                  display_name=display) as session:
-        state = os.path.join(home, "modem-com%d.state" % args.port)
-        sim = session.add_modem(args.port, args.sim, config=args.config, state=state)
+        for port, path in sorted(devices.items()):
+            session.prefix.link_port(port, path)
+            print("COM%d is %s" % (port, path), flush=True)
+        sim = None
+        if args.port not in devices:
+            state = os.path.join(home, "modem-com%d.state" % args.port)
+            sim = session.add_modem(args.port, args.sim, config=args.config, state=state)
+            print("simulated modem on COM%d (%s), commands logged in %s" %
+                  (args.port, sim.slave, sim.log), flush=True)
         if args.probe:
             session.check_unused_ports(args.probe)
-        print("simulated modem on COM%d (%s), commands logged in %s" %
-              (args.port, sim.slave, sim.log), flush=True)
         program = session.start(args.program[0], args.program[1:], stdin=None, stdout=None,
                                 stderr=None)
         try:
+            if display is None:
+                _demo_screenshot(session, sim)
             return program.wait()
         except KeyboardInterrupt:
             return 130
+
+
+def _parse_device(text):
+    """"3=/dev/ttyACM0" (or "COM3=/dev/ttyACM0") as (3, "/dev/ttyACM0")."""
+    m = re.match(r"^(?:COM)?([1-9])=(.+)$", text, re.I)
+    if m is None:
+        raise SystemExit("not a port mapping (COMn=/dev/...): %s" % text)
+    return int(m.group(1)), m.group(2)
 
 
 def main(argv):
@@ -607,6 +647,8 @@ def main(argv):
     run.add_argument("--config", help="scenario of the simulated modem")
     run.add_argument("--port", type=int, default=3)
     run.add_argument("--probe", help="serial_probe.exe, to check the ports first")
+    run.add_argument("--device", action="append", default=[],
+                     help="COMn=/dev/... links a COM port to a real device")
     run.add_argument("--display", default=os.environ.get("DISPLAY"),
                      help="X display to use; an Xvfb of its own when empty")
     run.add_argument("program", nargs="+", help="the Win32 program and its arguments")
