@@ -14,6 +14,7 @@ import os
 import shutil
 import subprocess
 import sys
+import time
 import traceback
 
 import harness
@@ -55,11 +56,29 @@ def colours(image, left, top, width, height):
     return int(result.stdout)
 
 
-def flag_colours(image, list_box, count):
-    """Colours of the flag area of each of the list's first `count` rows (border left out)."""
+def row_colours(image, list_box, count):
+    """Colours of the flag area and of the text area of each of the list's
+    first `count` rows (border left out): [(flag, text), ...]."""
     left, top = list_box[0] + 1, list_box[1] + 1
-    return [colours(image, left + 1, top + row * ITEM_HEIGHT + 1, FLAG_SIZE[0] - 2,
-                    FLAG_SIZE[1] - 2) for row in range(count)]
+    width = list_box[2] - list_box[0] - 2
+    rows = []
+    for row in range(count):
+        y = top + row * ITEM_HEIGHT + 1
+        rows.append((colours(image, left + 1, y, FLAG_SIZE[0] - 2, FLAG_SIZE[1] - 2),
+                     colours(image, left + FLAG_SIZE[0] + 4, y, width - FLAG_SIZE[0] - 8,
+                             ITEM_HEIGHT - 2)))
+    return rows
+
+
+def shot_of_drawn_list(session, name, list_box, count, timeout=10.0):
+    """A screenshot once every row shows its text: the list reaches the
+    screen a little after it opens. Gives the picture and its row colours."""
+    deadline = time.monotonic() + timeout
+    while True:
+        full = session.screenshot(name)
+        rows = row_colours(full, list_box, count)
+        if all(text >= 2 for _, text in rows) or time.monotonic() > deadline:
+            return full, rows
 
 
 def publish(args, session, name, box):
@@ -98,12 +117,13 @@ def case_flags(args, session):
         main, listed = rect(d, "main"), rect(d, "list %d" % IDC_COUNTRY)
         whole = (min(main[0], listed[0]), min(main[1], listed[1]),
                  max(main[2], listed[2]), max(main[3], listed[3]))
-        full = publish(args, session, "country-list", whole)
         rows = min(len(COUNTRIES), (listed[3] - listed[1] - 2) // ITEM_HEIGHT)
         expect(rows >= 4, "the open list shows at least four rows", listed)
+        _, found = shot_of_drawn_list(session, "country-list-screen", listed, rows)
         # A flag has at least two colours; the bare list background has one.
-        found = flag_colours(full, listed, rows)
-        expect(all(n >= 2 for n in found), "a flag on every row", found)
+        expect(all(flag >= 2 and text >= 2 for flag, text in found), "a flag on every row",
+               found)
+        publish(args, session, "country-list", whole)
         d.do("dropdown %d 0" % IDC_COUNTRY)
         d.do("no-box")
         ends_with_exit_code_0(program, IDCANCEL)
@@ -115,9 +135,9 @@ def case_no_flags(args, session):
         d = program.driver
         d.do("dropdown %d 1" % IDC_COUNTRY)
         listed = rect(d, "list %d" % IDC_COUNTRY)
-        full = session.screenshot("country-list-without-flags")
-        found = flag_colours(full, listed, 4)
-        expect(all(n == 1 for n in found), "no flag on any row", found)
+        _, found = shot_of_drawn_list(session, "country-list-without-flags", listed, 4)
+        expect(all(flag == 1 and text >= 2 for flag, text in found), "names without flags",
+               found)
         d.do("dropdown %d 0" % IDC_COUNTRY)
         d.do("no-box")
         ends_with_exit_code_0(program, IDCANCEL)
