@@ -31,6 +31,8 @@ VENDOR_IDENT = "Quorvant V.92 simulated modem"
 WAKE = r"\rATV1\r"
 IDENTIFY = [WAKE, r"ATV1i3\r"]
 READ_NC = [WAKE, r"AT*nc?\r", WAKE, r"ATi5\r", r"ATi9\r"]
+# A modem that refuses AT*nc? gives its list to AT+GCI=? instead.
+READ_GCI = [WAKE, r"AT*nc?\r", r"AT+GCI=?\r", WAKE, r"ATi5\r", r"ATi9\r"]
 WAIT = 20000  # ms: safety limits of the driver's waits
 
 
@@ -257,7 +259,33 @@ def case_stalled_scan(args, session):
         ends_with_exit_code_0(program, IDCANCEL)
 
 
+def case_gci_ok(args, session):
+    # OK with a pick on an AT+GCI modem: the key is the code sent, the modem's
+    # note is left alone, the profile is not written, and the program ends.
+    com4 = add_modem(args, session, 4, "dialect = gci", "country = 00",
+                     "supported = +GCI: (09,00,B5)")
+    session.check_unused_ports(args.probe)
+
+    with Program(args, session) as program:
+        d = program.driver
+        d.do("wait-text %d %d Your modem is currently set for Japan" % (IDC_STATUS, WAIT))
+        read = com4.commands()
+        expect(read == IDENTIFY + READ_GCI, "the AT+GCI read", read)
+        countries, chosen = d.combo(IDC_COUNTRY)
+        expect(countries == ["Australia", "Japan", "United States"] and chosen == 1,
+               "countries, Japan selected", countries, chosen)
+        profile_before = program.profile()
+        d.do("select %d %d" % (IDC_COUNTRY, countries.index("United States")))
+        d.do("wait-enabled %d %d 1" % (IDC_APPLY, WAIT))
+        ends_with_exit_code_0(program, IDOK)
+        applied = com4.commands()[len(read):]
+        expect(applied == [WAKE, r"AT+GCI=B5\r", r"ATz\r", r"ATi5\r"], "the apply's commands",
+               applied)
+        expect(program.profile() == profile_before, "the profile unchanged")
+
+
 CASES = {
+    "gci-ok": case_gci_ok,
     "stalled-scan": case_stalled_scan,
     "no-modem": case_no_modem,
     "two-modems": case_two_modems,
