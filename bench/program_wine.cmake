@@ -9,7 +9,7 @@ add_custom_target(bench_program_wine
         ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/program_wine.py
         --tarvelle ${TARVELLE_WIN32_DIR}/app/tarvelle.exe
         --driver ${TARVELLE_WIN32_DIR}/tools/win32/tarvelle_driver.exe
-        --probe ${TARVELLE_WIN32_DIR}/tests/e2e/win32/serial_probe.exe
+        --probe ${TARVELLE_WIN32_DIR}/tools/win32/serial_probe.exe
         --sim $<TARGET_FILE:modem-sim>
         --profile ${CMAKE_SOURCE_DIR}/profile/TOLVEX.INI
         --work ${CMAKE_BINARY_DIR}/e2e

@@ -7,7 +7,7 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 add_custom_target(bench_wine_idle
     COMMAND ${CMAKE_COMMAND} -E env PYTHONDONTWRITEBYTECODE=1
         ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/wine_idle.py
-        --probe ${TARVELLE_WIN32_DIR}/tests/e2e/win32/serial_probe.exe
+        --probe ${TARVELLE_WIN32_DIR}/tools/win32/serial_probe.exe
         --sim $<TARGET_FILE:modem-sim>
         --work ${CMAKE_BINARY_DIR}/e2e
     DEPENDS modem-sim

@@ -20,7 +20,7 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DTARVELLE_WIN32_DIR="$PWD/build/win32" > /dev/null
 cmake --build build/native -j "$jobs" --target modem-sim
 
-probe=build/win32/tests/e2e/win32/serial_probe.exe
+probe=build/win32/tools/win32/serial_probe.exe
 # The program to start, with its arguments.
 program=(build/win32/app/tarvelle.exe)
 
@@ -30,6 +30,6 @@ for mapping in "$@"; do
 done
 
 home="${XDG_DATA_HOME:-$HOME/.local/share}/tarvelle"
-exec python3 tests/e2e/harness.py run --home "$home" --port 3 \
+exec python3 tools/wine/harness.py run --home "$home" --port 3 \
     --sim build/native/tools/modem-sim/modem-sim --config tools/modem-sim/scenarios/demo.cfg \
     --probe "$probe" "${devices[@]}" "${program[@]}"
