@@ -7,12 +7,14 @@
 
 #include "common/text.h"
 
+#include <algorithm>
 #include <new>
 #include <windows.h>
 
 struct PortDevice {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE stop = nullptr; // set by the close: the receive thread must end
+    HANDLE stop = nullptr;    // set by the close: the receive thread must end
+    HANDLE written = nullptr; // set by every write: an answer is on its way
     bool closed = false;
 };
 
@@ -25,9 +27,11 @@ struct PortBlock {
 struct PortWaiter {
     HANDLE port;
     HANDLE stop;
+    HANDLE written;
     OVERLAPPED overlapped;
     DWORD mask;
     bool events_cancelled; // the port cancels every wait for events (Wine, pty)
+    DWORD idle_ms;         // the pause before the next look at the receive queue
 };
 
 struct PortThread {
@@ -44,8 +48,11 @@ namespace {
 // that, the thread stops asking for events and instead looks at the receive
 // queue every IDLE_RETRY_MS. It sleeps on the stop event, so the close is
 // never kept waiting by the pause, and it always sleeps, so an idle port
-// costs a few cheap checks a second rather than a spin.
+// costs a few cheap checks a second rather than a spin. While nothing comes
+// the pause grows to IDLE_RETRY_MAX_MS; a command written to the port wakes
+// the thread and shortens it again, since the modem's answer is on its way.
 constexpr DWORD IDLE_RETRY_MS = 20;
+constexpr DWORD IDLE_RETRY_MAX_MS = 160;
 
 bool has_queued(HANDLE port) {
     DWORD errors = 0;
@@ -55,11 +62,16 @@ bool has_queued(HANDLE port) {
 
 WaitResult watch_queue(PortWaiter* waiter) {
     if (has_queued(waiter->port)) {
+        waiter->idle_ms = IDLE_RETRY_MS;
         return WaitResult::received;
     }
-    if (WaitForSingleObject(waiter->stop, IDLE_RETRY_MS) == WAIT_OBJECT_0) {
+    const HANDLE wake[2] = {waiter->stop, waiter->written};
+    const DWORD woken = WaitForMultipleObjects(2, wake, FALSE, waiter->idle_ms);
+    if (woken == WAIT_OBJECT_0) {
         return WaitResult::stopped;
     }
+    waiter->idle_ms = woken == WAIT_OBJECT_0 + 1 ? IDLE_RETRY_MS
+                                                 : std::min(waiter->idle_ms * 2, IDLE_RETRY_MAX_MS);
     return has_queued(waiter->port) ? WaitResult::received : WaitResult::nothing;
 }
 
@@ -128,13 +140,18 @@ PortDevice* device_open(uint8_t port) {
     }
     PortDevice* device = new (std::nothrow) PortDevice;
     const HANDLE stop = device != nullptr ? make_event(FALSE) : nullptr;
-    if (stop == nullptr) {
+    const HANDLE written = stop != nullptr ? CreateEventA(nullptr, FALSE, FALSE, nullptr) : nullptr;
+    if (written == nullptr) {
+        if (stop != nullptr) {
+            CloseHandle(stop);
+        }
         delete device;
         CloseHandle(handle);
         return nullptr;
     }
     device->handle = handle;
     device->stop = stop;
+    device->written = written;
     return device;
 }
 
@@ -227,7 +244,9 @@ IoStart device_write(PortDevice* device, PortBlock* block, const char* buffer, u
                      uint32_t* done, uint32_t* error) {
     DWORD put = 0;
     const BOOL finished = WriteFile(device->handle, buffer, count, &put, &block->overlapped);
-    return started(finished, put, done, error);
+    const IoStart result = started(finished, put, done, error); // reads the write's error
+    SetEvent(device->written);
+    return result;
 }
 
 bool device_finish(PortDevice* device, PortBlock* block, uint32_t* done, uint32_t* error) {
@@ -252,6 +271,7 @@ bool device_close(PortDevice* device, uint32_t* error) {
     const bool ok = CloseHandle(device->handle) != 0;
     *error = ok ? 0 : GetLastError();
     CloseHandle(device->stop);
+    CloseHandle(device->written);
     return ok;
 }
 
@@ -278,8 +298,10 @@ PortWaiter* waiter_create(PortDevice* device) {
     }
     waiter->port = device->handle;
     waiter->stop = device->stop;
+    waiter->written = device->written;
     waiter->mask = 0;
     waiter->events_cancelled = false;
+    waiter->idle_ms = IDLE_RETRY_MS;
     return waiter;
 }
 

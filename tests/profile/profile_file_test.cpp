@@ -1,6 +1,6 @@
 #include "profile/profile_file.h"
 
-#include "tests/profile/temp_dir.h"
+#include "tests/profile/profile_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -21,49 +21,42 @@ const std::string kProfile = std::string("; a comment=not an entry\r\n[Tolvx]\r\
                                          "Long=abcdefghij\r\nnul=ab") +
                              '\0' + "cd\r\n[other]\nalpha=elsewhere\n[tolvx]\r\nlate=x\r\n";
 
-// The first `size` bytes of a key-list buffer that started as all 'x'.
-std::string key_list(const char* section, size_t size, const std::string& path, int* length) {
+// Reads into a buffer of 'x' bytes; gives its first `size` bytes, so that
+// whatever was written past the end shows.
+std::string read(const char* section, const char* key, size_t size, const std::string& path,
+                 int* length) {
     char buffer[512];
     std::memset(buffer, 'x', sizeof buffer);
-    *length = get_profile_string(section, nullptr, buffer, size, path.c_str());
+    *length = get_profile_string(section, key, buffer, size, path.c_str());
     return std::string(buffer, size);
 }
 
 } // namespace
 
 TEST(ProfileRead, ValuesByNameInAnyCaseTrimmedAndCut) {
-    TempDir dir;
+    ProfileDir dir;
     std::string path = dir.write("TOLVEX.INI", kProfile);
     struct Case {
-        const char* section;
-        const char* key;
+        const char *section, *key;
         size_t size;
         const char* value;
     } cases[] = {
-        {"tolvx", "alpha", 100, "one two"},
-        {"TOLVX", "ALPHA", 100, "one two"},
-        {"other", "Alpha", 100, "elsewhere"},
-        {"tolvx", "long", 5, "abcd"},
-        {"tolvx", "nul", 100, "ab"}, // a NUL byte ends the value
-        {"tolvx", "empty", 100, ""},
-        {"tolvx", "missing", 100, ""},
-        {"tolvx", "", 100, ""},     // an empty key names no entry
+        {"tolvx", "alpha", 100, "one two"}, {"other", "ALPHA", 100, "elsewhere"},
+        {"tolvx", "long", 5, "abcd"},       {"tolvx", "nul", 100, "ab"}, // a NUL ends a value
+        {"tolvx", "empty", 100, ""},        {"tolvx", "missing", 100, ""},
+        {"nosuch", "alpha", 100, ""},       {"tolvx", "", 100, ""}, // an empty key names nothing
         {"tolvx", "late", 100, ""}, // only the first section of a name counts
-        {"nosuch", "alpha", 100, ""},
-        {"tolvx", "a line without an equals sign", 100, ""},
     };
+    int length = -1;
     for (const Case& c : cases) {
-        char buffer[100] = "untouched";
-        EXPECT_EQ(get_profile_string(c.section, c.key, buffer, c.size, path.c_str()),
-                  static_cast<int>(std::strlen(c.value)));
-        EXPECT_STREQ(buffer, c.value) << c.section << "/" << c.key;
+        EXPECT_STREQ(read(c.section, c.key, c.size, path, &length).c_str(), c.value) << c.key;
+        EXPECT_EQ(length, static_cast<int>(std::strlen(c.value))) << c.key;
     }
-    char buffer[100];
-    EXPECT_EQ(get_profile_string("tolvx", "alpha", buffer, 100, dir.file("none").c_str()), 0);
+    EXPECT_STREQ(read("tolvx", "alpha", 100, dir.file("none"), &length).c_str(), "");
 }
 
 TEST(ProfileRead, KeyListEndsInTwoZerosAndCutsTheKeyThatDoesNotFit) {
-    TempDir dir;
+    ProfileDir dir;
     std::string path = dir.write("a.ini", "[s]\nK1=a\nK2=b\nK3=c\n");
     struct Case {
         size_t size;
@@ -77,11 +70,11 @@ TEST(ProfileRead, KeyListEndsInTwoZerosAndCutsTheKeyThatDoesNotFit) {
     };
     int length = -1;
     for (const Case& c : cases) {
-        EXPECT_EQ(key_list("s", c.size, path, &length), c.bytes) << c.size;
+        EXPECT_EQ(read("s", nullptr, c.size, path, &length), c.bytes) << c.size;
         EXPECT_EQ(length, c.length) << c.size;
     }
-    // No empty key, no line without '='; nothing written past the list.
-    EXPECT_EQ(key_list("tolvx", 24, dir.write("b.ini", kProfile), &length),
+    // No comment, no empty key, no line without '='; nothing written past the list.
+    EXPECT_EQ(read("tolvx", nullptr, 24, dir.write("b.ini", kProfile), &length),
               std::string("Alpha\0empty\0Long\0nul\0\0xx", 24));
 }
 
@@ -89,9 +82,7 @@ TEST(ProfileWrite, SetsOneKeyAndKeepsEveryOtherLineByteForByte) {
     struct Case {
         const char* name;
         std::string before;
-        const char* section;
-        const char* key;
-        const char* value;
+        const char *section, *key, *value;
         std::string after;
     } cases[] = {
         {"replace in any letter case", "; c\r\n[tolvx]\r\n  Key = old \r\nother = 1\r\n", "TOLVX",
@@ -105,46 +96,39 @@ TEST(ProfileWrite, SetsOneKeyAndKeepsEveryOtherLineByteForByte) {
         {"a line break does not reach the file", "[a]\n", "a", "k", "v\r\n[evil]", "[a]\nk=v\n"},
     };
     for (const Case& c : cases) {
-        TempDir dir;
-        std::string path = dir.file("TOLVEX.INI");
-        if (!c.before.empty()) {
-            dir.write("TOLVEX.INI", c.before);
-        }
+        ProfileDir dir;
+        std::string path = c.before.empty() ? dir.file("p.ini") : dir.write("p.ini", c.before);
         EXPECT_EQ(write_profile_string(c.section, c.key, c.value, path.c_str()), 1) << c.name;
-        EXPECT_EQ(TempDir::read(path), c.after) << c.name;
+        EXPECT_EQ(ProfileDir::read(path), c.after) << c.name;
         EXPECT_FALSE(std::filesystem::exists(path + ".tmp")) << c.name;
     }
 }
 
 TEST(ProfileWrite, RefusedOrFailedWritesLeaveTheOriginal) {
-    TempDir dir;
+    ProfileDir dir;
     const std::string original = "[a]\nx=1\n";
     std::string path = dir.write("TOLVEX.INI", original);
-    const char* refused_keys[] = {"", "k=v", " k", "[k", nullptr};
-    for (const char* key : refused_keys) {
-        EXPECT_EQ(write_profile_string("a", key, "v", path.c_str()), 0);
+    for (const char* key : {"", "k=v", " k", "[k"}) {
+        EXPECT_EQ(write_profile_string("a", key, "v", path.c_str()), 0) << key;
     }
+    EXPECT_EQ(write_profile_string("a", nullptr, "v", path.c_str()), 0);
     EXPECT_EQ(write_profile_string("a]", "k", "v", path.c_str()), 0);
     EXPECT_EQ(write_profile_string(nullptr, nullptr, nullptr, path.c_str()), 1); // flush
 
-    // The temporary file cannot be made: its name is taken by a directory.
-    std::filesystem::create_directory(path + ".tmp");
+    std::filesystem::create_directory(path + ".tmp"); // the temporary file cannot be made
     EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
     std::filesystem::remove(path + ".tmp");
-    EXPECT_EQ(TempDir::read(path), original);
-
     EXPECT_EQ(write_profile_string("a", "x", "2", dir.file("missing/TOLVEX.INI").c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
-
     if (geteuid() != 0) { // root writes read-only files anyway
         std::filesystem::permissions(path, std::filesystem::perms::owner_read);
         EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
-        EXPECT_EQ(TempDir::read(path), original);
     }
+    EXPECT_EQ(ProfileDir::read(path), original);
 }
 
 TEST(ProfileBadInput, DirectoriesHugeFilesLongLinesAndBinaryNeverBreakIt) {
-    TempDir dir;
+    ProfileDir dir;
     char buffer[100];
     EXPECT_EQ(get_profile_string("a", "x", buffer, sizeof buffer, dir.file("").c_str()), 0);
     EXPECT_EQ(get_profile_string("a", nullptr, buffer, sizeof buffer, dir.file("").c_str()), 0);
@@ -170,6 +154,6 @@ TEST(ProfileBadInput, DirectoriesHugeFilesLongLinesAndBinaryNeverBreakIt) {
     ASSERT_LT(listed, 100);
     EXPECT_EQ(buffer[listed], '\0');
     ASSERT_EQ(write_profile_string("new", "k", "v", path.c_str()), 1);
-    EXPECT_EQ(TempDir::read(path).compare(0, binary.size(), binary), 0);
+    EXPECT_EQ(ProfileDir::read(path).compare(0, binary.size(), binary), 0);
     EXPECT_EQ(get_profile_string("NEW", "K", buffer, sizeof buffer, path.c_str()), 1);
 }
