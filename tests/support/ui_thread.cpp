@@ -5,54 +5,35 @@ namespace fake {
 void UiThread::adopt() {
     std::lock_guard<std::mutex> lock(mutex_);
     ui_id_ = std::this_thread::get_id();
-    adopted_ = true;
-}
-
-bool UiThread::on_ui_thread() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return !adopted_ || ui_id_ == std::this_thread::get_id();
 }
 
 void UiThread::send(std::function<void()> call) {
+    std::unique_lock<std::mutex> lock(mutex_);
     if (on_ui_thread()) {
+        lock.unlock();
         call();
         return;
     }
-    Pending pending{std::move(call)};
-    std::unique_lock<std::mutex> lock(mutex_);
-    queue_.push_back(&pending);
+    bool done = false;
+    queue_.emplace_back(std::move(call), &done);
     changed_.notify_all();
-    changed_.wait(lock, [&] { return pending.done; });
-}
-
-int UiThread::handle_sent() {
-    int ran = 0;
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!queue_.empty()) {
-        Pending* pending = queue_.front();
-        queue_.pop_front();
-        lock.unlock();
-        pending->call();
-        lock.lock();
-        pending->done = true;
-        changed_.notify_all();
-        ++ran;
-    }
-    return ran;
+    changed_.wait(lock, [&] { return done; });
 }
 
 bool UiThread::wait_until(const std::function<bool()>& done, std::chrono::milliseconds safety) {
-    bool handles_sent = on_ui_thread();
     auto until = std::chrono::steady_clock::now() + safety;
     std::unique_lock<std::mutex> lock(mutex_);
+    bool handles_sent = on_ui_thread();
     while (!done()) {
         if (handles_sent && !queue_.empty()) {
+            auto [call, done] = std::move(queue_.front());
+            queue_.pop_front();
             lock.unlock();
-            handle_sent();
+            call();
             lock.lock();
-            continue;
-        }
-        if (changed_.wait_until(lock, until) == std::cv_status::timeout) {
+            *done = true;
+            changed_.notify_all();
+        } else if (changed_.wait_until(lock, until) == std::cv_status::timeout) {
             return done();
         }
     }

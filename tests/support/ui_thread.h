@@ -1,8 +1,6 @@
 // The dialog's thread as the tests model it. Another thread may "send" it a
-// call and wait until the dialog's thread has run it, as SendMessage does
-// across threads (a box owned by the dialog, shown on the receive thread,
-// disables the dialog that way). The dialog's thread runs such calls only
-// while it handles sent messages: in its waits, or when a test pumps.
+// call and wait until it has run, as SendMessage does across threads; the
+// dialog's thread runs such calls only while it waits here.
 #pragma once
 
 #include <chrono>
@@ -11,6 +9,7 @@
 #include <functional>
 #include <mutex>
 #include <thread>
+#include <utility>
 
 namespace fake {
 
@@ -18,37 +17,31 @@ class UiThread {
   public:
     // Makes the calling thread the dialog's thread.
     void adopt();
-    bool on_ui_thread() const;
 
     // Runs `call` on the dialog's thread and returns once it has run; runs it
-    // at once when called on that thread (or when no thread was adopted).
+    // at once when called on that thread (or when none was adopted).
     void send(std::function<void()> call);
 
-    // Waits until `done` gives true; on the dialog's thread it handles sent
-    // calls meanwhile, the way the shell's waits do. `done` is checked under
-    // this object's lock; whoever changes its answer calls notify(). Gives
-    // false if `safety` ran out first.
+    // Waits until `done` gives true; on the dialog's thread it runs sent calls
+    // meanwhile. `done` is checked under this object's lock; whoever changes
+    // its answer calls notify(). False if `safety` ran out first.
     bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds safety);
 
     // On the dialog's thread: waits until another thread has sent a call,
     // without running it. False if `safety` ran out first.
     bool wait_for_sent(std::chrono::milliseconds safety = std::chrono::seconds(20));
 
-    // Runs the calls sent so far; gives how many ran.
-    int handle_sent();
-
     void notify();
 
   private:
-    struct Pending {
-        std::function<void()> call;
-        bool done = false;
-    };
+    // Under the lock. Until a thread is adopted, every thread counts as the dialog's.
+    bool on_ui_thread() const {
+        return ui_id_ == std::thread::id() || ui_id_ == std::this_thread::get_id();
+    }
     mutable std::mutex mutex_;
     std::condition_variable changed_;
-    std::deque<Pending*> queue_;
+    std::deque<std::pair<std::function<void()>, bool*>> queue_; // a call, and its "done"
     std::thread::id ui_id_;
-    bool adopted_ = false;
 };
 
 // The one dialog thread of a test process.
