@@ -16,7 +16,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 
 class ModemTest : public ::testing::Test {
@@ -24,7 +23,6 @@ class ModemTest : public ::testing::Test {
     ModemTest() {
         fake::fake_port().reset();
         modem::reset_conversation_values();
-        std::memset(profile::code_to_send, 0, sizeof profile::code_to_send);
     }
     ~ModemTest() override { fake::fake_port().reset(); }
 
@@ -38,21 +36,23 @@ class ModemTest : public ::testing::Test {
     static void reply(const std::string& text) {
         on_modem_data(text.c_str(), static_cast<uint32_t>(text.size()));
     }
-    // What was written since start().
-    std::vector<std::string> new_writes() const {
+    std::vector<std::string> new_writes() const { // since start()
         auto all = fake::fake_port().writes();
         return {all.begin() + static_cast<long>(sent_before), all.end()};
     }
-    int expire() { return on_reply_timer(seam.armed_sequence()); }
-
-    static std::string notice(const fake::Post& post) {
-        return std::to_string(post.wparam) + ":" + std::to_string(post.lparam);
+    // Fires the deadline armed last, as a timer might even once it is cancelled.
+    int expire() {
+        last_armed = seam.armed_sequence() != 0 ? seam.armed_sequence() : last_armed;
+        return on_reply_timer(last_armed);
     }
+
+    // "wparam:lparam" of each MSG_COMMAND posted, and the texts of the boxes.
     std::string notices() const {
         std::string all;
         for (const fake::Post& post : seam.posts()) {
             EXPECT_EQ(post.message, MSG_COMMAND);
-            all += (all.empty() ? "" : " ") + notice(post);
+            all += (all.empty() ? "" : " ") + std::to_string(post.wparam) + ":" +
+                   std::to_string(post.lparam);
         }
         return all;
     }
@@ -67,6 +67,5 @@ class ModemTest : public ::testing::Test {
     fake::FakeSeam seam;
     fake::TraceCapture traces;
     size_t sent_before = 0;
+    unsigned last_armed = 0;
 };
-
-constexpr unsigned DATA_BOX = BOX_SETFOREGROUND | BOX_ICONWARNING;
