@@ -1,5 +1,8 @@
-// A fresh directory per test, removed afterwards, with whole-file helpers.
+// A fresh directory per test, removed afterwards, for a profile beside the program.
 #pragma once
+
+#include "profile/lookups.h"
+#include "profile/profile_values.h"
 
 #include <filesystem>
 #include <fstream>
@@ -8,31 +11,32 @@
 
 #include <stdlib.h>
 
-class TempDir {
+inline std::string read_file(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class ProfileDir {
   public:
-    TempDir() {
+    ProfileDir() {
         std::string pattern = (std::filesystem::temp_directory_path() / "profile-XXXXXX").string();
         path_ = mkdtemp(pattern.data());
     }
-    ~TempDir() {
+    ~ProfileDir() {
         std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
         std::filesystem::remove_all(path_, ignored);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-
     std::string file(const std::string& name) const { return path_ + "/" + name; }
-
     std::string write(const std::string& name, const std::string& bytes) const {
         std::ofstream(file(name), std::ios::binary) << bytes;
         return file(name);
     }
-
-    static std::string read(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
+    void start(const char* text = nullptr) const {
+        if (text != nullptr) {
+            write("TOLVEX.INI", text);
+        }
+        profile::reset_values();
+        profile::load_profile_for(file("tarvelle.exe").c_str());
     }
 
   private:
