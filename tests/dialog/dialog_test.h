@@ -1,8 +1,6 @@
-// The main dialog's controller against the recording seam and the fake port,
-// with scripted modems behind the ports and a profile file in a temporary
-// folder. A test drives the dialog by handing it what the shell would
-// (commands, the posted messages, a timer expiry) and pumps the posted
-// messages the way the dialog's message loop does.
+// The main dialog's controller against the recording seam, with scripted
+// modems behind the fake ports and a profile in a temporary folder. A test
+// hands it what the shell would and pumps the posts as the message loop does.
 #pragma once
 
 #include "dialog/discovery.h"
@@ -10,6 +8,8 @@
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
+#include "profile/country_lists.h"
+#include "profile/lookups.h"
 #include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
@@ -19,11 +19,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <map>
-#include <mutex>
 #include <set>
-#include <string>
-#include <vector>
+
+using Writes = std::vector<std::string>;
 
 // What one modem behind a port answers. Commands listed in `errors` are
 // answered ERROR, those in `silent` not at all.
@@ -32,54 +35,152 @@ struct ScriptedModem {
     bool gci = false;               // refuses AT*nc? and takes AT+GCI
     std::string list = "00,B4,B5)"; // the supported-country answer
     std::string i5 = "B5";
-    std::string i9 = ""; // the note, without its "CC"
     std::set<std::string> errors;
     std::set<std::string> silent;
 };
 
-constexpr unsigned CBN_SELCHANGE_CODE = 1;
-constexpr unsigned CBN_ERRSPACE_CODE = 0xFFFF;
 constexpr int ID_OK = 1;
 constexpr int ID_CANCEL = 2;
-constexpr unsigned WARNING_BOX = BOX_SETFOREGROUND | BOX_ICONWARNING;
 
 class DialogTest : public ::testing::Test {
   protected:
-    DialogTest();
-    ~DialogTest() override;
+    DialogTest() {
+        char pattern[] = "/tmp/tarvelle-dialog-XXXXXX";
+        folder = mkdtemp(pattern);
+        std::ofstream(folder + "/TOLVEX.INI", std::ios::binary)
+            << "[tolvx]\r\n00=Japan,jp,00\r\nB4=United Kingdom,gb,B4\r\n"
+               "B5=United States,us,B5\r\n3D=France,fr,3D\r\n";
+        fake::fake_port().reset();
+        modem::reset_conversation_values();
+        profile::reset_values();
+        profile::reset_country_lists();
+        workflow::reset();
+        discovery::reset();
+        port_number = 0;
+        seam.set_string(IDS_SEARCHING, "Searching for known modems...");
+        seam.set_string(IDS_SETTING_UP, "Setting up Countries supported...");
+        seam.set_string(IDS_CURRENT_FMT, "Your modem is currently set for %s");
+        seam.set_string(IDS_VENDOR, "Quorvant");
+        seam.set_string(IDS_INSERT_MODEM, "Insert modem and press 'Apply' !");
+        seam.set_string(IDS_NO_MODEM, "Unable to find a Modem! May be busy or disconnected");
+        fake::fake_port().set_open_filter([this](int port) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            return modems_.count(port) == 1;
+        });
+        fake::fake_port().set_responder([this](const std::string& written) { answer(written); });
+    }
+    ~DialogTest() override {
+        fake::fake_port().reset();
+        std::system(("rm -rf '" + folder + "'").c_str());
+    }
 
     // Puts a modem behind `port`; ports without one fail to open.
-    void plug(int port, const ScriptedModem& modem);
-    void unplug(int port);
+    void plug(int port, const ScriptedModem& modem = {}) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        modems_[port] = modem;
+    }
+    void unplug(int port) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        modems_.erase(port);
+    }
 
-    // WM_INITDIALOG and everything it sets going, pumped until quiet.
-    void start_dialog();
-    // Runs the posted messages, and what they lead to, until nothing is left.
-    void pump();
-    void command(int id, unsigned notify_code = 0, intptr_t lparam = 0);
-    void pick_country(const std::string& text); // the user selects an item
-    void pick_modem_item(int index);
-    void expire_deadline(); // the armed reply deadline passes
+    // WM_INITDIALOG and everything it sets going.
+    void start_dialog() {
+        workflow::on_init_dialog();
+        profile::load_profile_for((folder + "/tarvelle.exe").c_str());
+        workflow::post_start_search();
+        pump();
+    }
+    // Runs the posted messages, and what they lead to, until none is left.
+    void pump() {
+        for (;;) {
+            ASSERT_TRUE(fake::fake_port().wait_delivered());
+            std::vector<fake::Post> posts = seam.take_posts();
+            if (posts.empty() || seam.ended() > 0) {
+                return; // a dialog that has ended handles nothing more
+            }
+            for (const fake::Post& post : posts) {
+                if (post.message == MSG_COMMAND) {
+                    workflow::on_command(post.wparam & 0xFFFF, post.wparam >> 16, post.lparam);
+                } else if (post.message == WM_START_SEARCH) {
+                    discovery::on_start_search();
+                } else if (post.message == WM_CONNECT_PORT) {
+                    discovery::on_connect_port(static_cast<int>(post.wparam));
+                }
+            }
+        }
+    }
+    void command(int id, unsigned notify_code = 0) {
+        workflow::on_command(static_cast<unsigned>(id), notify_code, 0);
+        pump();
+    }
+    void pick(int control, int index) { // the user selects an item
+        seam.combo_select(control, index);
+        command(control, 1 /* CBN_SELCHANGE */);
+    }
+    void pick_country(const std::string& text) {
+        Writes items = seam.combo(IDC_COUNTRY).items;
+        auto found = std::find(items.begin(), items.end(), text);
+        ASSERT_NE(found, items.end()) << text << " is not in the country list";
+        pick(IDC_COUNTRY, static_cast<int>(found - items.begin()));
+    }
+    void expire_deadline() {
+        ASSERT_NE(seam.armed_sequence(), 0u) << "no deadline is armed";
+        workflow::on_deadline_expired(seam.armed_sequence());
+        pump();
+    }
 
-    // Commands written to the port, in order, since the last forget_writes().
-    std::vector<std::string> writes_to(int port) const;
-    void forget_writes();
-    std::vector<int> probed_ports() const; // ports created, in order
-    std::string profile_text() const;
-    std::string box_texts() const;
+    // Commands written to the port, in order, since they were last taken.
+    Writes take_writes(int port) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return std::exchange(writes_[port], {});
+    }
+    std::string profile_text() const {
+        std::ifstream file(folder + "/TOLVEX.INI", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
 
     fake::FakeSeam seam;
     fake::TraceCapture traces;
     std::string folder;
 
   private:
-    void answer(const std::string& written);
+    // On the writing thread (the test's, or the receive thread when the
+    // conversation chains): records the command and queues the modem's answer.
+    void answer(const std::string& written) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        int port = fake::fake_port().last_port();
+        writes_[port].push_back(written);
+        size_t start = written[0] == '\r' ? 1 : 0; // the wake-up's leading CR
+        std::string command = written.substr(start, written.find_last_not_of('\r') + 1 - start);
+        auto found = modems_.find(port);
+        if (found == modems_.end() || found->second.silent.count(command) == 1) {
+            return;
+        }
+        std::string reply = reply_of(found->second, command);
+        lock.unlock();
+        fake::fake_port().deliver(reply);
+    }
+    static std::string reply_of(ScriptedModem& m, const std::string& command) {
+        auto starts = [&](const char* head) { return command.rfind(head, 0) == 0; };
+        if (m.errors.count(command) == 1 || (m.gci ? starts("AT*nc") : starts("AT+GCI"))) {
+            return "\r\nERROR\r\n";
+        }
+        std::map<std::string, std::string> lines = {{"ATV1i3", m.ident},
+                                                    {"AT*nc?", m.list},
+                                                    {"AT+GCI=?", "+GCI: (" + m.list},
+                                                    {"ATi5", m.i5},
+                                                    {"ATi9", "CC"}};
+        if (lines.count(command) == 1) {
+            return "\r\n" + lines[command] + "\r\n\r\nOK\r\n";
+        }
+        if (starts("AT*nc") || starts("AT+GCI=")) { // the country set
+            m.i5 = command.substr(command.find_first_of("c=") + 1);
+        }
+        return "\r\nOK\r\n"; // ATV1, ATz, ATi9## and the note
+    }
 
-    mutable std::mutex mutex_;
+    std::mutex mutex_;
     std::map<int, ScriptedModem> modems_;
-    std::vector<std::pair<int, std::string>> writes_;
-    std::vector<int> probed_;
+    std::map<int, Writes> writes_;
 };
-
-// The answers a scripted modem gives, in the modem's own framing.
-std::string ok_reply(const std::string& line);

@@ -1,108 +1,96 @@
-// The workflow as the user meets it: the dialog opens and scans, reads the
-// first modem, applies a pick with Apply or OK, and closes.
+// The dialog as the user meets it: it scans, reads a modem, applies a pick
+// with Apply or OK, and closes, past stalled ports, stale picks and long texts.
 #include "tests/dialog/dialog_test.h"
 
-using Writes = std::vector<std::string>;
+#include <climits>
+#include <tuple>
 
 namespace {
-const Writes READ_NC = {"\rATV1\r", "AT*nc?\r", "\rATV1\r", "ATi5\r", "ATi9\r"};
 
-ScriptedModem telecom_modem() {
+const std::string US_STATUS = "Your modem is currently set for United States";
+const std::string UK_STATUS = "Your modem is currently set for United Kingdom";
+
+ScriptedModem modem_with(void (*change)(ScriptedModem&)) {
     ScriptedModem m;
-    m.ident = "ACF3_V1 TELECOM 2";
+    change(m);
     return m;
 }
+
 } // namespace
 
 TEST_F(DialogTest, ModemsOnCom5AndCom2AreListedInThatOrderAndCom5IsRead) {
-    plug(5, ScriptedModem{});
-    plug(2, telecom_modem());
+    plug(5);
+    plug(2, modem_with([](ScriptedModem& m) { m.ident = "ACF3_V1 TELECOM 2"; }));
     start_dialog();
-
-    EXPECT_EQ(probed_ports(), (std::vector<int>{9, 8, 7, 6, 5, 4, 3, 2, 1, 5}));
-    fake::Combo modems = seam.combo(IDC_MODEM);
-    EXPECT_EQ(modems.items, (Writes{"Quorvant 56K Data Fax  COM5", "ACF3_V1 TELECOM 2  COM2"}));
-    EXPECT_EQ(modems.selected, 0);
+    EXPECT_EQ(seam.combo(IDC_MODEM).items,
+              (Writes{"Quorvant 56K Data Fax  COM5", "ACF3_V1 TELECOM 2  COM2"}));
     EXPECT_EQ(seam.icon(IDC_STATE_ICON), static_cast<unsigned>(IDI_MODEM_FOUND));
-
-    Writes com5 = {"\rATV1\r", "ATV1i3\r"};
-    com5.insert(com5.end(), READ_NC.begin(), READ_NC.end());
-    EXPECT_EQ(writes_to(5), com5);
-
-    fake::Combo countries = seam.combo(IDC_COUNTRY);
-    EXPECT_EQ(countries.items, (Writes{"Japan", "United Kingdom", "United States"}));
-    ASSERT_GE(countries.selected, 0);
-    EXPECT_EQ(countries.items[static_cast<size_t>(countries.selected)], "United States");
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for United States");
-    // Selecting the present country by program enables nothing.
+    EXPECT_EQ(take_writes(5), (Writes{"\rATV1\r", "ATV1i3\r", "\rATV1\r", "AT*nc?\r", "\rATV1\r",
+                                      "ATi5\r", "ATi9\r"}));
+    EXPECT_EQ(seam.combo(IDC_COUNTRY).items, (Writes{"Japan", "United Kingdom", "United States"}));
+    EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
     EXPECT_TRUE(seam.enabled(IDC_COUNTRY));
-    EXPECT_FALSE(seam.enabled(IDC_APPLY));
-    EXPECT_EQ(workflow::country_picked, 0);
+    EXPECT_FALSE(seam.enabled(IDC_APPLY)) << "selecting the present country enables nothing";
     EXPECT_EQ(modem::conversation_state, CMD_IDLE);
     EXPECT_FALSE(fake::fake_port().receiving());
-    EXPECT_EQ(box_texts(), "");
+    EXPECT_TRUE(seam.boxes().empty());
 }
 
-TEST_F(DialogTest, NoModemOffersApplyWhichScansAgainAndFindsOnePluggedInLater) {
+// A rescan passes over a port mute to the wake-up or to the identification
+// without a word; only a wake-up refused twice is worth a box.
+TEST_F(DialogTest, NoModemOffersApplyWhichScansAgainPastStalledPortsAndFindsOne) {
     start_dialog();
     EXPECT_EQ(seam.combo(IDC_MODEM).items,
               (Writes{"Unable to find a Modem! May be busy or disconnected"}));
-    EXPECT_EQ(seam.combo(IDC_MODEM).selected, 0);
     EXPECT_EQ(seam.text(IDC_STATUS), "Insert modem and press 'Apply' !");
     EXPECT_TRUE(seam.enabled(IDC_APPLY));
     EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
     EXPECT_EQ(seam.icon(IDC_STATE_ICON), static_cast<unsigned>(IDI_APP));
-    EXPECT_TRUE(fake::fake_port().writes().empty());
 
-    ScriptedModem mute; // answers nothing at all
-    mute.silent = {"ATV1"};
-    plug(9, mute);
-    plug(3, ScriptedModem{});
-    forget_writes();
+    plug(9, modem_with([](ScriptedModem& m) { m.errors = {"ATV1"}; }));
+    plug(8, modem_with([](ScriptedModem& m) { m.silent = {"ATV1"}; }));
+    plug(7, modem_with([](ScriptedModem& m) { m.silent = {"ATV1i3"}; }));
+    plug(3);
     command(IDC_APPLY);
+    EXPECT_EQ(take_writes(9), (Writes{"\rATV1\r", "\rATV1\r"}));
     EXPECT_EQ(seam.text(IDC_STATUS), "Searching for known modems...");
     EXPECT_FALSE(seam.enabled(IDC_APPLY));
     expire_deadline(); // the wake-up goes once more
-    expire_deadline(); // and the scan moves on without a word
-    EXPECT_EQ(writes_to(9), (Writes{"\rATV1\r", "\rATV1\r"}));
+    expire_deadline(); // and the scan moves on
+    EXPECT_EQ(take_writes(8), (Writes{"\rATV1\r", "\rATV1\r"}));
+    ASSERT_EQ(take_writes(7), (Writes{"\rATV1\r", "ATV1i3\r"}));
+    expire_deadline();
     EXPECT_EQ(seam.combo(IDC_MODEM).items, (Writes{"Quorvant 56K Data Fax  COM3"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for United States");
-    EXPECT_EQ(box_texts(), "");
+    EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
+    EXPECT_EQ(seam.boxes().size(), 1u);
 }
 
 TEST_F(DialogTest, ApplyOnAnNcModemSetsResetsReadsBackAndWritesTheNote) {
-    plug(5, ScriptedModem{});
+    plug(5);
     start_dialog();
     pick_country("United Kingdom");
     EXPECT_TRUE(seam.enabled(IDC_APPLY));
-    EXPECT_EQ(workflow::country_picked, 1);
-
-    forget_writes();
+    take_writes(5);
     command(IDC_APPLY);
-    EXPECT_EQ(writes_to(5),
+    EXPECT_EQ(take_writes(5),
               (Writes{"\rATV1\r", "AT*ncB4\r", "ATz\r", "ATi5\r", "ATi9##\r", "ATi9ccB4#\r"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for United Kingdom");
-    EXPECT_TRUE(seam.enabled(IDC_COUNTRY));
+    EXPECT_EQ(seam.text(IDC_STATUS), UK_STATUS);
     EXPECT_FALSE(seam.enabled(IDC_APPLY));
     EXPECT_EQ(seam.focus(), ID_OK);
-    EXPECT_EQ(workflow::busy, 0);
-    EXPECT_EQ(workflow::country_picked, 0);
+    EXPECT_EQ(workflow::busy + workflow::country_picked, 0);
     EXPECT_EQ(modem::conversation_state, CMD_IDLE);
     EXPECT_NE(profile_text().find("[cccfg]\r\ncc=B4"), std::string::npos) << profile_text();
     EXPECT_EQ(seam.ended(), 0);
 }
 
 TEST_F(DialogTest, OkWithAPickAppliesOnAGciModemAndThenEnds) {
-    ScriptedModem gci;
-    gci.gci = true;
-    plug(5, gci);
+    plug(5, modem_with([](ScriptedModem& m) { m.gci = true; }));
     start_dialog();
     pick_country("United Kingdom");
-
-    forget_writes();
+    take_writes(5);
     command(ID_OK);
-    EXPECT_EQ(writes_to(5), (Writes{"\rATV1\r", "AT+GCI=B4\r", "ATz\r", "ATi5\r"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for United Kingdom");
+    EXPECT_EQ(take_writes(5), (Writes{"\rATV1\r", "AT+GCI=B4\r", "ATz\r", "ATi5\r"}));
+    EXPECT_EQ(seam.text(IDC_STATUS), UK_STATUS);
     EXPECT_EQ(seam.destroyed() + seam.ended(), 1);
     EXPECT_FALSE(fake::fake_port().receiving());
 }
@@ -111,19 +99,14 @@ TEST_F(DialogTest, OkWithAPickAppliesOnAGciModemAndThenEnds) {
 // conversation runs, with the port closed first.
 struct EndCase {
     const char* name;
-    std::string silent_command; // what the modem leaves unanswered
+    const char* silent; // what the modem leaves unanswered
     int button;
 };
-
-void PrintTo(const EndCase& c, std::ostream* out) {
-    *out << c.name;
-}
-
 class EndsAtOnce : public DialogTest, public ::testing::WithParamInterface<EndCase> {};
 
 TEST_P(EndsAtOnce, ClosingThePortFirst) {
     ScriptedModem m;
-    m.silent = {GetParam().silent_command};
+    m.silent = {GetParam().silent};
     plug(5, m);
     start_dialog();
     int closed = fake::fake_port().closed();
@@ -142,61 +125,106 @@ INSTANTIATE_TEST_SUITE_P(Buttons, EndsAtOnce,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
-    plug(5, ScriptedModem{});
+    plug(5);
     start_dialog();
     pick_country("United Kingdom");
     unplug(5);
     command(ID_OK);
-    EXPECT_EQ(box_texts(), "Connection failed! Modem may be busy, not connected or unavailable.");
-    EXPECT_EQ(seam.boxes().at(0).caption, "Info Status");
-    EXPECT_EQ(seam.ended(), 0);
-    EXPECT_EQ(workflow::busy, 0) << "a refused apply must not keep the list from drawing";
+    ASSERT_EQ(seam.boxes().size(), 1u);
+    EXPECT_EQ(seam.boxes()[0].caption + ": " + seam.boxes()[0].text,
+              "Info Status: Connection failed! Modem may be busy, not connected or unavailable.");
+    EXPECT_EQ(seam.ended() + workflow::busy, 0) << "a refused apply must not block the list";
 
-    plug(5, ScriptedModem{});
+    plug(5);
     pick_country("United Kingdom");
     command(IDC_APPLY);
-    EXPECT_EQ(writes_to(5).back(), "ATi9ccB4#\r");
+    EXPECT_EQ(take_writes(5).back(), "ATi9ccB4#\r");
     EXPECT_EQ(seam.ended(), 1); // the completed Apply ends the program
 }
 
-TEST_F(DialogTest, AListWithoutACommaOrNoListAtAllKeepsTheCountriesOfTheModemBefore) {
-    ScriptedModem no_comma;
-    no_comma.list = "B5";
-    ScriptedModem no_list;
-    no_list.gci = true;
-    no_list.errors = {"AT+GCI=?"};
-    plug(5, ScriptedModem{});
-    plug(3, no_comma);
-    plug(2, no_list);
+// A modem whose list has no comma, or that gives none, keeps the countries of
+// the modem before; a pick left on them is not applied by the next read.
+TEST_F(DialogTest, AModemWithoutAListKeepsTheCountriesAndAStalePickIsNotApplied) {
+    plug(5);
+    plug(3, modem_with([](ScriptedModem& m) { m.list = "B5"; }));
+    plug(2, modem_with([](ScriptedModem& m) { m.gci = true, m.errors = {"AT+GCI=?"}; }));
     start_dialog();
-    const Writes countries = {"Japan", "United Kingdom", "United States"};
-    ASSERT_EQ(seam.combo(IDC_COUNTRY).items, countries);
-
-    for (int item : {1, 2}) {
-        int port = item == 1 ? 3 : 2;
+    const Writes countries = seam.combo(IDC_COUNTRY).items;
+    pick_country("United Kingdom"); // but no Apply
+    for (int port : {3, 2}) {
         SCOPED_TRACE(port);
-        forget_writes();
-        pick_modem_item(item);
+        pick(IDC_MODEM, port == 3 ? 1 : 2);
         EXPECT_EQ(seam.combo(IDC_COUNTRY).items, countries);
-        Writes read = writes_to(port);
-        ASSERT_GE(read.size(), 2u);
+        Writes read = take_writes(port);
         EXPECT_EQ(Writes(read.end() - 2, read.end()), (Writes{"ATi5\r", "ATi9\r"}));
-        EXPECT_EQ(modem::conversation_state, CMD_IDLE);
+        EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
+        EXPECT_EQ(modem::conversation_state + workflow::busy, CMD_IDLE);
     }
+    EXPECT_EQ(profile_text().find("cccfg"), std::string::npos);
 }
 
 TEST_F(DialogTest, AModemChoiceRefusedAsBusyKeepsTheChosenPortForTheNextApply) {
-    ScriptedModem slow;
-    slow.silent = {"ATi9"};
-    plug(5, slow);
-    plug(2, ScriptedModem{});
+    plug(5, modem_with([](ScriptedModem& m) { m.silent = {"ATi9"}; }));
+    plug(2);
     start_dialog();
-    pick_modem_item(1);
-    EXPECT_EQ(box_texts(), "Modem is busy performing a task. Please try again later!");
-    EXPECT_EQ(seam.boxes().at(0).caption, "Country Code Status");
-    EXPECT_EQ(seam.boxes().at(0).flags, WARNING_BOX);
-    EXPECT_TRUE(seam.boxes().at(0).owned);
+    pick(IDC_MODEM, 1);
+    ASSERT_EQ(seam.boxes().size(), 1u);
+    const fake::Box box = seam.boxes()[0];
+    EXPECT_EQ(box.caption + ": " + box.text,
+              "Country Code Status: Modem is busy performing a task. Please try again later!");
+    EXPECT_EQ(box.flags, BOX_SETFOREGROUND | BOX_ICONWARNING);
+    EXPECT_TRUE(box.owned);
     EXPECT_EQ(port_number, 2);
     EXPECT_EQ(seam.text(IDC_STATUS), "Setting up Countries supported...");
     EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
+}
+
+TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {
+    plug(5, modem_with([](ScriptedModem& m) { m.list = "00,B4,77)"; })); // 77: in no entry
+    start_dialog();
+    pick_country("United Kingdom");
+    pick_country("Unknown Country - 77");
+    EXPECT_FALSE(seam.enabled(IDC_APPLY)) << "Apply must not stay on from the earlier pick";
+    take_writes(5);
+    command(ID_OK);
+    EXPECT_TRUE(take_writes(5).empty());
+    EXPECT_EQ(seam.text(IDC_STATUS), "Select a new country!");
+    EXPECT_EQ(seam.ended() + workflow::busy, 0);
+}
+
+// Nine modems fill the table; an identification longer than its row is cut
+// but its item still names its port.
+TEST_F(DialogTest, NineModemsFillNineRowsAndALongIdentificationStillNamesItsPort) {
+    Writes expected;
+    for (int port = 9; port >= 1; --port) {
+        ScriptedModem m;
+        m.ident = port == 5 ? "Quorvant " + std::string(118, 'x')
+                            : "Quorvant unit " + std::to_string(port);
+        plug(port, m);
+        expected.push_back(m.ident.substr(0, discovery::IDENT_TEXT_SIZE - 1) + "  COM" +
+                           std::to_string(port));
+    }
+    start_dialog();
+    EXPECT_EQ(seam.combo(IDC_MODEM).items, expected);
+    EXPECT_EQ(take_writes(9).size(), 7u); // identified, then read
+    pick(IDC_MODEM, 4);
+    EXPECT_EQ(take_writes(5).at(3), "AT*nc?\r");
+}
+
+// The port of a modem-list item is the number after its first "COM".
+TEST(ModemListItem, NamesThePortAfterItsFirstCom) {
+    for (auto [item, has_com, expected] : std::vector<std::tuple<const char*, bool, int>>{
+             {"ABC  COM3", true, 3},
+             {"ACF3_V1 TELECOM 2  COM5", true, 2},
+             {"Quorvant COMPACT  COM4", true, 0},
+             {"Modem  com7", false, 0},
+             {"Unable to find a Modem! May be busy or disconnected", false, 0},
+             {"X  COM\t-7", true, -7},
+             {"X  COM+12", true, 12},
+             {"X  COM99999999999999999999", true, INT_MAX},
+             {"COM", true, 0}}) {
+        int port = 0;
+        EXPECT_EQ(discovery::parse_com_port(item, &port), has_com) << item;
+        EXPECT_EQ(port, expected) << item;
+    }
 }
