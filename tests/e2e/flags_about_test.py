@@ -1,13 +1,7 @@
 """The country list's flags and the About box of tarvelle.exe under Wine.
-
-    flags_about_test.py CASE --tarvelle EXE --driver EXE --probe EXE --sim EXE
-                        --profile INI --flags DLL --work DIR [--docs DIR]
-
-Exit code 0: passed; 1: failed; 77: a program has not been built.
-Screenshots are left in DIR; with --docs, those the README shows are copied
-there too (cropped to the program's windows, without time stamps, so an
-unchanged picture leaves the file as it was).
-"""
+Screenshots are left in the work folder; with --docs, those the README shows
+are copied there too (cropped to the program's windows, without time stamps,
+so an unchanged picture leaves the file as it was)."""
 
 import argparse
 import os
@@ -15,13 +9,10 @@ import shutil
 import subprocess
 import sys
 import time
-import traceback
 
-import harness
-from program_test import IDCANCEL, IDC_COUNTRY, IDC_STATUS, WAIT, Program, add_modem, \
-    ends_with_exit_code_0, expect
+from wine_case import (IDC_COUNTRY, IDCANCEL, IDOK, READ_DONE, WAIT, add_modem, expect, run,
+                       started)
 
-IDOK = 1
 VK_RETURN, VK_ESCAPE = 13, 27
 SC_MINIMIZE, SC_RESTORE = 0xF020, 0xF120
 ITEM_HEIGHT = 32
@@ -31,21 +22,10 @@ FLAG_SIZE = (48, 32)
 RECORDED_UNKNOWN = "Bogus1=Unknown Country - 2A,unkn,2A\r\n"
 SUPPORTED = "00,09,B5,42,2A)"
 COUNTRIES = ["Australia", "Germany", "Japan", "United States", "Unknown Country - 2A"]
-READ_DONE = "Your modem is currently set for Japan"
 
 
 def rect(driver, what):
-    left, top, right, bottom = (int(v) for v in driver.do("rect " + what)[0].split()[1:])
-    return left, top, right, bottom
-
-
-def crop(full, out, box, margin=8):
-    left, top, right, bottom = box
-    left, top = max(left - margin, 0), max(top - margin, 0)
-    geometry = "%dx%d+%d+%d" % (right + margin - left, bottom + margin - top, left, top)
-    subprocess.run(["convert", full, "-crop", geometry, "+repage", "-strip", out],
-                   check=True, timeout=30)
-    return out
+    return tuple(int(v) for v in driver.do("rect " + what)[0].split()[1:])
 
 
 def colours(image, left, top, width, height):
@@ -70,89 +50,68 @@ def row_colours(image, list_box, count):
     return rows
 
 
-def shot_of_drawn_list(session, name, list_box, count, timeout=10.0):
-    """A screenshot once every row shows its text: the list reaches the
-    screen a little after it opens. Gives the picture and its row colours."""
+def drawn_rows(session, name, list_box, count, timeout=10.0):
+    """Row colours of a screenshot taken once every row shows its text: the
+    list reaches the screen a little after it opens."""
     deadline = time.monotonic() + timeout
     while True:
-        full = session.screenshot(name)
-        rows = row_colours(full, list_box, count)
+        rows = row_colours(session.screenshot(name), list_box, count)
         if all(text >= 2 for _, text in rows) or time.monotonic() > deadline:
-            return full, rows
+            return rows
 
 
-def publish(args, session, name, box):
+def publish(args, session, name, box, margin=8):
     """A screenshot cropped to `box`, kept in the work folder and, with --docs, in docs."""
     full = session.screenshot(name + "-screen")
-    shot = crop(full, os.path.join(session.work_dir, name + ".png"), box)
+    shot = os.path.join(session.work_dir, name + ".png")
+    left, top, right, bottom = box
+    left, top = max(left - margin, 0), max(top - margin, 0)
+    geometry = "%dx%d+%d+%d" % (right + margin - left, bottom + margin - top, left, top)
+    subprocess.run(["convert", full, "-crop", geometry, "+repage", "-strip", shot],
+                   check=True, timeout=30)
     if args.docs:
         os.makedirs(args.docs, exist_ok=True)
         shutil.copyfile(shot, os.path.join(args.docs, name + ".png"))
-    return full
 
 
-def start_with_list(args, session, flags):
+def with_list(args, session, flags):
+    """The program's arguments, its profile with 2A recorded, and a modem that lists 2A."""
     profile = os.path.join(session.work_dir, "TOLVEX.INI")
-    with open(args.profile, "rb") as f:
-        shipped = f.read()
-    with open(profile, "wb") as f:
-        f.write(shipped + RECORDED_UNKNOWN.encode())
+    with open(args.profile, "rb") as shipped, open(profile, "wb") as f:
+        f.write(shipped.read() + RECORDED_UNKNOWN.encode())
     add_modem(args, session, 3, "supported = " + SUPPORTED)
-    session.check_unused_ports(args.probe)
-    program = Program(argparse.Namespace(**dict(vars(args), profile=profile,
-                                                flags=args.flags if flags else None)), session)
-    d = program.driver
-    d.do("wait-text %d %d %s" % (IDC_STATUS, WAIT, READ_DONE))
-    countries, chosen = d.combo(IDC_COUNTRY)
-    expect(countries == COUNTRIES and countries[chosen] == "Japan", "the country list",
-           countries, chosen)
-    return program
+    return argparse.Namespace(**dict(vars(args), profile=profile, flags=flags and args.flags))
 
 
-def case_flags(args, session):
-    with start_with_list(args, session, flags=True) as program:
-        d = program.driver
-        publish(args, session, "main-dialog", rect(d, "main"))
+def case_flags(args, session, flags=True):
+    # Without TOLVEX.DLL the list shows names only, and nobody is told.
+    with started(with_list(args, session, flags), session) as (program, d):
+        d.wait_status(READ_DONE)
+        countries, chosen = d.combo(IDC_COUNTRY)
+        expect(countries == COUNTRIES and countries[chosen] == "Japan", "the country list",
+               countries, chosen)
+        if flags:
+            publish(args, session, "main-dialog", rect(d, "main"))
         d.do("dropdown %d 1" % IDC_COUNTRY)
         main, listed = rect(d, "main"), rect(d, "list %d" % IDC_COUNTRY)
-        whole = (min(main[0], listed[0]), min(main[1], listed[1]),
-                 max(main[2], listed[2]), max(main[3], listed[3]))
         rows = min(len(COUNTRIES), (listed[3] - listed[1] - 2) // ITEM_HEIGHT)
         expect(rows >= 4, "the open list shows at least four rows", listed)
-        _, found = shot_of_drawn_list(session, "country-list-screen", listed, rows)
+        found = drawn_rows(session, "country-list" + ("-screen" if flags else "-without-flags"),
+                           listed, rows)
         # A flag has at least two colours; the bare list background has one.
-        expect(all(flag >= 2 and text >= 2 for flag, text in found), "a flag on every row",
-               found)
-        publish(args, session, "country-list", whole)
+        expect(all((flag >= 2 if flags else flag == 1) and text >= 2 for flag, text in found),
+               "a flag on every row" if flags else "names without flags", found)
+        if flags:
+            whole = tuple(f(a, b) for f, a, b in zip((min, min, max, max), main, listed))
+            publish(args, session, "country-list", whole)
         d.do("dropdown %d 0" % IDC_COUNTRY)
-        d.do("no-box")
-        ends_with_exit_code_0(program, IDCANCEL)
-
-
-def case_no_flags(args, session):
-    # Without TOLVEX.DLL the list shows names only, and nobody is told.
-    with start_with_list(args, session, flags=False) as program:
-        d = program.driver
-        d.do("dropdown %d 1" % IDC_COUNTRY)
-        listed = rect(d, "list %d" % IDC_COUNTRY)
-        _, found = shot_of_drawn_list(session, "country-list-without-flags", listed, 4)
-        expect(all(flag == 1 and text >= 2 for flag, text in found), "names without flags",
-               found)
-        d.do("dropdown %d 0" % IDC_COUNTRY)
-        d.do("no-box")
-        ends_with_exit_code_0(program, IDCANCEL)
-
-
-def about_open(driver):
-    return driver.do("about-open") == ["open 1"]
+        program.end(IDCANCEL)
 
 
 def case_about(args, session):
     add_modem(args, session, 3)
-    session.check_unused_ports(args.probe)
-    with Program(args, session) as program:
-        d = program.driver
-        d.do("wait-text %d %d %s" % (IDC_STATUS, WAIT, READ_DONE))
+    with started(args, session) as (program, d):
+        d.wait_status(READ_DONE)
         d.do("sysmenu-about")
         texts = d.do("about-texts")
         expect(texts == ["caption About Box", "text Quorvant's Tarvelle", "text Version 1.4",
@@ -160,51 +119,25 @@ def case_about(args, session):
         publish(args, session, "about", rect(d, "about"))
 
         d.do("about-key %d" % VK_ESCAPE)
-        expect(about_open(d), "Escape must leave the About box open")
+        expect(d.do("about-open") == ["open 1"], "Escape must leave the About box open")
         d.do("about-key %d" % VK_RETURN)
-        expect(not about_open(d), "Enter presses OK and closes the About box")
+        expect(not d.do("about-open") == ["open 1"], "Enter presses OK and closes the About box")
         d.do("sysmenu-about")
         d.do("about-click %d" % IDOK)
-        expect(not about_open(d), "OK closes the About box")
+        expect(not d.do("about-open") == ["open 1"], "OK closes the About box")
 
         # Other system commands reach the default handling: the dialog minimises.
         d.do("syscommand %d" % SC_MINIMIZE)
         d.do("wait-iconic %d 1" % WAIT)
         d.do("syscommand %d" % SC_RESTORE)
         d.do("wait-iconic %d 0" % WAIT)
-        d.do("no-box")
-        ends_with_exit_code_0(program, IDCANCEL)
+        program.end(IDCANCEL)
 
 
-CASES = {
-    "flags": case_flags,
-    "no-flags": case_no_flags,
-    "about": case_about,
-}
-
-
-def main(argv):
-    parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
-    for name in ("tarvelle", "driver", "probe", "sim", "profile", "flags", "work"):
-        parser.add_argument("--" + name, required=True)
-    parser.add_argument("--docs")
-    args = parser.parse_args(argv[1:])
-    for exe in (args.tarvelle, args.driver, args.probe, args.sim, args.flags):
-        if not os.path.exists(exe):
-            print("not built: %s" % exe)
-            return 77
-    work = os.path.join(args.work, "flags-about-" + args.case)
-    template = harness.ensure_template(args.work)
-    try:
-        with harness.Session(work, template) as session:
-            CASES[args.case](args, session)
-    except Exception:
-        traceback.print_exc()
-        return 1
-    print("passed; screenshots in %s" % work)
-    return 0
+CASES = {"flags": case_flags, "about": case_about,
+         "no-flags": lambda args, session: case_flags(args, session, flags=False)}
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv))
+    sys.exit(run(CASES, ("tarvelle", "driver", "probe", "sim", "profile", "flags"), ("docs",),
+                 "flags-about-"))

@@ -2,21 +2,11 @@
 
 import re
 import time
+import types
 
 import harness
 
 PORTS_NOT_OPEN = 2
-NO_REPLY = 3
-
-
-class Talk:
-    def __init__(self, result):
-        self.result = result
-        self.code = result.code
-        m = re.search(r'^received "(.*)"$', result.stdout, re.M)
-        self.received = m.group(1) if m else None  # escaped as the probe prints it
-        self.close_ms = _figure(result.stdout, "close_ms")
-        self.reply_ms = _figure(result.stdout, "reply_ms")
 
 
 def _figure(text, name):
@@ -28,19 +18,10 @@ def talk(session, probe_exe, port, command="ATV1i3", timeout_ms=5000):
     """Opens COM`port`, sends `command` and CR, gathers up to the final result, closes."""
     result = session.run(probe_exe, ["talk", str(port), command, str(timeout_ms)],
                          timeout=timeout_ms / 1000 + 60)
-    return Talk(result)
-
-
-class Idle:
-    def __init__(self, cpu_seconds, wall_seconds, close_ms, output):
-        self.cpu_seconds = cpu_seconds
-        self.wall_seconds = wall_seconds
-        self.close_ms = close_ms
-        self.output = output
-
-    @property
-    def core_share(self):
-        return self.cpu_seconds / self.wall_seconds
+    m = re.search(r'^received "(.*)"$', result.stdout, re.M)  # escaped as the probe prints it
+    return types.SimpleNamespace(result=result, code=result.code, received=m and m.group(1),
+                                 close_ms=_figure(result.stdout, "close_ms"),
+                                 reply_ms=_figure(result.stdout, "reply_ms"))
 
 
 def hold_idle(session, probe_exe, port, seconds):
@@ -63,13 +44,12 @@ def hold_idle(session, probe_exe, port, seconds):
     output = rest.decode(errors="replace").replace("\r\n", "\n")
     if proc.returncode != 0:
         raise harness.HarnessError("idle probe ended with %r: %s" % (proc.returncode, output))
-    return Idle(harness.cpu_seconds_between(before, after), wall,
-                _figure(output, "close_ms"), output)
+    cpu = harness.cpu_seconds_between(before, after)
+    return types.SimpleNamespace(cpu_seconds=cpu, wall_seconds=wall, core_share=cpu / wall,
+                                 close_ms=_figure(output, "close_ms"), output=output)
 
 
 def _wait_for(proc, line, timeout):
     deadline = time.monotonic() + timeout
-    while True:
-        got = harness.read_line(proc.stdout, deadline, "serial_probe")
-        if got == line:
-            return
+    while harness.read_line(proc.stdout, deadline, "serial_probe") != line:
+        pass
