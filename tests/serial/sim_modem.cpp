@@ -3,8 +3,6 @@
 #include "serial/posix_device.h"
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <poll.h>
 #include <signal.h>
@@ -14,20 +12,11 @@
 
 extern char** environ;
 
-namespace {
-
-char port_path[512];
-
-void lookup(uint8_t, char* path, size_t capacity) {
-    std::snprintf(path, capacity, "%s", port_path);
-}
-
-constexpr int SAFETY_MS = 10000; // only for a simulator that never answers
-
-} // namespace
+static char port_path[512]; // where every COM port leads
 
 SimModem::SimModem(const std::string& scenario) {
     char pattern[] = "/tmp/serial-test-XXXXXX";
+    int out[2];
     if (mkdtemp(pattern) == nullptr) {
         return;
     }
@@ -35,7 +24,6 @@ SimModem::SimModem(const std::string& scenario) {
     link_ = dir_ + "/com";
     const std::string config = dir_ + "/modem.cfg";
     std::ofstream(config) << scenario;
-    int out[2];
     if (pipe(out) != 0) {
         return;
     }
@@ -46,16 +34,14 @@ SimModem::SimModem(const std::string& scenario) {
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const char* argv[] = {MODEM_SIM_PATH, "--link",       link_.c_str(),
                           "--config",     config.c_str(), nullptr};
-    const int failed =
-        posix_spawn(&pid_, MODEM_SIM_PATH, &actions, nullptr, const_cast<char**>(argv), environ);
+    if (posix_spawn(&pid_, MODEM_SIM_PATH, &actions, nullptr, const_cast<char**>(argv), environ) !=
+        0) {
+        pid_ = -1;
+    }
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     output_ = out[0];
-    if (failed != 0) {
-        pid_ = -1;
-        return;
-    }
-    ready_ = wait_for_line("ready ");
+    ready_ = pid_ > 0 && wait_for_line("ready ");
     point_ports_here();
 }
 
@@ -64,9 +50,7 @@ SimModem::~SimModem() {
         kill(pid_, SIGTERM);
         waitpid(pid_, nullptr, 0);
     }
-    if (output_ >= 0) {
-        close(output_);
-    }
+    close(output_);
     set_port_path_lookup(nullptr);
     if (!dir_.empty()) {
         std::remove((dir_ + "/modem.cfg").c_str());
@@ -77,30 +61,25 @@ SimModem::~SimModem() {
 
 bool SimModem::wait_for_line(const std::string& prefix) {
     for (;;) {
-        size_t end;
-        while ((end = pending_.find('\n')) != std::string::npos) {
-            const std::string line = pending_.substr(0, end);
+        const size_t at = pending_.find(prefix);
+        const size_t end = at == std::string::npos ? at : pending_.find('\n', at);
+        if (end != std::string::npos) {
             pending_.erase(0, end + 1);
-            if (line.find(prefix) != std::string::npos) {
-                return true;
-            }
+            return true;
         }
         pollfd entry{output_, POLLIN, 0};
         char buffer[256];
-        ssize_t n = 0;
-        if (poll(&entry, 1, SAFETY_MS) <= 0 || (n = read(output_, buffer, sizeof buffer)) <= 0) {
+        ssize_t n = 0; // the time-out is only for a simulator that never answers
+        if (poll(&entry, 1, 10000) <= 0 || (n = read(output_, buffer, sizeof buffer)) <= 0) {
             return false;
         }
         pending_.append(buffer, static_cast<size_t>(n));
     }
 }
 
-void SimModem::point_ports_at_nothing() {
-    std::snprintf(port_path, sizeof port_path, "/nonexistent/serial-test-port");
-    set_port_path_lookup(lookup);
-}
-
 void SimModem::point_ports_here() {
     std::snprintf(port_path, sizeof port_path, "%s", link_.c_str());
-    set_port_path_lookup(lookup);
+    set_port_path_lookup([](uint8_t, char* path, size_t capacity) {
+        std::snprintf(path, capacity, "%s", port_path);
+    });
 }

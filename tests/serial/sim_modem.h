@@ -1,6 +1,6 @@
 // A simulated modem process for the serial tests: started on a scenario, it
 // links a pseudo-terminal at a path of its own, and the port lookup sends
-// every COM port there (or, with `absent`, to a path where nothing is).
+// every COM port there.
 #pragma once
 
 #include <string>
@@ -15,9 +15,8 @@ class SimModem {
 
     bool ready() const { return ready_; }
     const std::string& link() const { return link_; }
-    // Reads the simulator's output until a line starting with `prefix`.
+    // Reads the simulator's output until a line holding `prefix`.
     bool wait_for_line(const std::string& prefix);
-    static void point_ports_at_nothing();
     void point_ports_here();
 
   private:
