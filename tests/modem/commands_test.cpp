@@ -1,6 +1,8 @@
 // What each command writes, and what follows its reply or its deadline.
 #include "tests/modem/modem_test.h"
 
+#include "serial/port_session.h"
+
 namespace {
 
 TEST_F(ModemTest, EachCommandWritesExactlyItsBytesAfterArmingItsDeadline) {
@@ -116,3 +118,17 @@ TEST_F(ModemTest, EachOutcomeLeadsToItsNextStep) {
 }
 
 } // namespace
+
+// A quick modem answers the wake-up before its write returns, and the receive
+// thread chains the follow-up meanwhile: the write under way keeps its bytes.
+TEST_F(ModemTest, AnAnswerDuringTheWriteLeavesTheBytesBeingWritten) {
+    ASSERT_TRUE(port_create(0, on_modem_data) == 1 && port_open() == 1);
+    fake::fake_port().set_responder([](const std::string& written) {
+        if (written == "\rATV1\r") {
+            fake::fake_port().deliver("\r\nOK\r\n");
+            fake::fake_port().wait_delivered();
+        }
+    });
+    send_modem_command(wake_then(CMD_READ_I5));
+    EXPECT_EQ(fake::fake_port().writes(), (std::vector<std::string>{"\rATV1\r", "ATi5\r"}));
+}

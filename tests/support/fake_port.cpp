@@ -1,5 +1,7 @@
 #include "tests/support/fake_port.h"
 
+#include <gtest/gtest.h>
+
 #include "serial/port_session.h"
 #include "tests/support/ui_thread.h"
 
@@ -197,5 +199,7 @@ int port_write(const char* buffer, uint32_t count) {
     if (responder) {
         responder(written);
     }
+    // A real port reads the caller's bytes until the write completes.
+    EXPECT_EQ(std::string(buffer, count), written) << "the bytes changed while being written";
     return 1;
 }
