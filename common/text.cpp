@@ -38,4 +38,6 @@ size_t format_text(char* field, size_t capacity, const char* format, ...) {
     return written < capacity ? written : capacity - 1;
 }
 
-char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+char ascii_upper(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}

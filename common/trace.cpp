@@ -27,7 +27,9 @@ std::atomic<TraceSink> current_sink{platform_sink};
 
 } // namespace
 
-void trace(const char* text) { current_sink.load()(text); }
+void trace(const char* text) {
+    current_sink.load()(text);
+}
 
 void tracef(const char* format, ...) {
     char line[512];

@@ -15,4 +15,6 @@ DialogSeam& dialog_seam() {
     return *seam;
 }
 
-void install_dialog_seam(DialogSeam* seam) { installed.store(seam, std::memory_order_release); }
+void install_dialog_seam(DialogSeam* seam) {
+    installed.store(seam, std::memory_order_release);
+}

@@ -22,8 +22,7 @@ class DialogSeam {
 
     // A modal message box; `owned` makes the main dialog its owner. Returns
     // when the user has closed it. May be called on the receive thread.
-    virtual void message_box(const char* text, const char* caption, unsigned flags,
-                             bool owned) = 0;
+    virtual void message_box(const char* text, const char* caption, unsigned flags, bool owned) = 0;
 
     // LoadStringA into `buffer` of `size` bytes; gives the length (0 if missing).
     virtual int load_string(unsigned id, char* buffer, int size) = 0;

@@ -102,7 +102,9 @@ struct EndCase {
     const char* silent; // what the modem leaves unanswered
     int button;
 };
-void PrintTo(const EndCase& c, std::ostream* out) { *out << c.name; }
+void PrintTo(const EndCase& c, std::ostream* out) {
+    *out << c.name;
+}
 class EndsAtOnce : public DialogTest, public ::testing::WithParamInterface<EndCase> {};
 
 TEST_P(EndsAtOnce, ClosingThePortFirst) {
