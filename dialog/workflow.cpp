@@ -67,6 +67,13 @@ void apply_country(bool from_ok) {
         seam().post(WM_START_SEARCH, 0, 0); // Apply without a known modem scans again
         return;
     }
+    if (busy == 1 && modem::conversation_state != CMD_IDLE) {
+        // An apply is under way: looking the pick up again would move its
+        // entry and code under the running conversation. The user only hears
+        // that the modem is busy, and the apply keeps its flags.
+        connect_modem();
+        return;
+    }
     if (!find_selected_country()) {
         show_status("Select a new country!");
         return;
