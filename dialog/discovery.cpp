@@ -186,7 +186,10 @@ void on_connect_port(int port) {
     if (workflow::connect_modem() == 0) {
         return; // its box has told the user; port_number keeps the chosen port
     }
+    // No apply runs now; one that failed part-way left busy set, and the
+    // list this read enables would otherwise draw none of its items.
     workflow::apply_running = 0;
+    workflow::busy = 0;
     send_modem_command(wake_then(CMD_LIST_NC));
 }
 
