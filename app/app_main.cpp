@@ -14,7 +14,7 @@ const char MAIN_CLASS[] = "CTarvelleWin";
 const char BUILT_IN_TITLE[] = "Tarvelle";
 
 int run_message_loop() {
-    MSG message;
+    MSG message = {}; // read for the exit code even when GetMessageA fails
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);
