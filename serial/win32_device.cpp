@@ -81,8 +81,10 @@ WaitResult back_off(PortWaiter* waiter) {
                                                                              : WaitResult::nothing;
 }
 
-WaitResult judge_mask(DWORD mask) {
-    return (mask & EV_RXCHAR) != 0 ? WaitResult::received : WaitResult::nothing;
+// A wait that ends without received characters (a driver that reports an
+// empty mask at once would otherwise be asked again and again) pauses too.
+WaitResult judge_mask(PortWaiter* waiter) {
+    return (waiter->mask & EV_RXCHAR) != 0 ? WaitResult::received : back_off(waiter);
 }
 
 HANDLE make_event(BOOL initially_set) {
@@ -311,7 +313,7 @@ WaitResult waiter_wait(PortWaiter* waiter) {
     }
     waiter->mask = 0;
     if (WaitCommEvent(waiter->port, &waiter->mask, &waiter->overlapped)) {
-        return judge_mask(waiter->mask);
+        return judge_mask(waiter);
     }
     if (GetLastError() != ERROR_IO_PENDING) {
         return back_off(waiter);
@@ -327,7 +329,7 @@ WaitResult waiter_wait(PortWaiter* waiter) {
         return woken == WAIT_OBJECT_0 ? WaitResult::stopped : back_off(waiter);
     }
     if (GetOverlappedResult(waiter->port, &waiter->overlapped, &unused, FALSE)) {
-        return judge_mask(waiter->mask);
+        return judge_mask(waiter);
     }
     if (GetLastError() == ERROR_OPERATION_ABORTED) {
         waiter->events_cancelled = true;
