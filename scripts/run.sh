@@ -21,6 +21,7 @@ cmake -S . -B build/native -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build build/native -j "$jobs" --target modem-sim
 
 probe=build/win32/tools/win32/serial_probe.exe
+driver=build/win32/tools/win32/tarvelle_driver.exe
 # The program to start, with its arguments.
 program=(build/win32/app/tarvelle.exe)
 
@@ -32,4 +33,4 @@ done
 home="${XDG_DATA_HOME:-$HOME/.local/share}/tarvelle"
 exec python3 tools/wine/harness.py run --home "$home" --port 3 \
     --sim build/native/tools/modem-sim/modem-sim --config tools/modem-sim/scenarios/demo.cfg \
-    --probe "$probe" "${devices[@]}" "${program[@]}"
+    --probe "$probe" --driver "$driver" "${devices[@]}" "${program[@]}"

@@ -572,25 +572,29 @@ class Session:
             self.display = None
 
 
-def _wait_for_command(sim, command, timeout):
-    """Waits until the modem has logged `command`, or the time runs out."""
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if command in sim.commands():
-            return True
-        time.sleep(0.2)
-    return False
-
-
-def _demo_screenshot(session, sim):
+def _demo_screenshot(session, driver_exe):
     # Without a display nobody sees the window, so the demo shows itself as a
-    # picture once the modem has been read (its note is the read's last step).
-    if sim is not None:
-        _wait_for_command(sim, "ATi9\\r", 30)
-    else:
-        time.sleep(10)  # a real modem's log is not ours to read
+    # picture once the modem has been read: the country list (1000) is then
+    # enabled. The driver gives up after 30 s, when no modem answers.
+    driver = session.start(driver_exe, [], stdin=subprocess.PIPE)
+    answers = []
+    try:
+        for line in ("find 30000", "wait-enabled 1000 30000 1"):
+            driver.stdin.write((line + "\n").encode())
+            driver.stdin.flush()
+            deadline = time.monotonic() + 40
+            answer = ""
+            while answer != "ok" and not answer.startswith("error"):
+                answer = read_line(driver.stdout, deadline, "driver")
+            answers.append(answer)
+    except HarnessError as error:
+        answers.append(str(error))
+    finally:
+        _stop_process(driver)
     path = session.screenshot("tarvelle")
-    print("screenshot of the program saved in %s" % path, flush=True)
+    read = answers[-1] == "ok"
+    print("screenshot of the program%s saved in %s" % ("" if read else " (no modem read)", path),
+          flush=True)
 
 
 def run_with_modem(args):
@@ -608,7 +612,6 @@ def run_with_modem(args):
         for port, path in sorted(devices.items()):
             session.prefix.link_port(port, path)
             print("COM%d is %s" % (port, path), flush=True)
-        sim = None
         if args.port not in devices:
             state = os.path.join(home, "modem-com%d.state" % args.port)
             sim = session.add_modem(args.port, args.sim, config=args.config, state=state)
@@ -619,8 +622,8 @@ def run_with_modem(args):
         program = session.start(args.program[0], args.program[1:], stdin=None, stdout=None,
                                 stderr=None)
         try:
-            if display is None:
-                _demo_screenshot(session, sim)
+            if display is None and args.driver:
+                _demo_screenshot(session, args.driver)
             return program.wait()
         except KeyboardInterrupt:
             return 130
@@ -647,6 +650,7 @@ def main(argv):
     run.add_argument("--config", help="scenario of the simulated modem")
     run.add_argument("--port", type=int, default=3)
     run.add_argument("--probe", help="serial_probe.exe, to check the ports first")
+    run.add_argument("--driver", help="tarvelle_driver.exe, to see when to take a screenshot")
     run.add_argument("--device", action="append", default=[],
                      help="COMn=/dev/... links a COM port to a real device")
     run.add_argument("--display", default=os.environ.get("DISPLAY"),
