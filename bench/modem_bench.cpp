@@ -58,7 +58,7 @@ class TimingSeam : public DialogSeam {
     int load_string(unsigned, char*, int) override { return 0; }
     void set_text(int, const char*) override {}
     void enable(int, bool) override {}
-    void show(int) override {}
+    void show(int, bool) override {}
     void set_focus(int) override {}
     void set_icon(int, unsigned) override {}
     void combo_reset(int) override {}

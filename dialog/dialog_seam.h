@@ -30,7 +30,7 @@ class DialogSeam {
     // Controls of the main dialog, by control id.
     virtual void set_text(int control, const char* text) = 0;
     virtual void enable(int control, bool enabled) = 0;
-    virtual void show(int control) = 0;
+    virtual void show(int control, bool visible) = 0;
     virtual void set_focus(int control) = 0;
     virtual void set_icon(int control, unsigned icon_id) = 0;
 

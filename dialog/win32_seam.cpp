@@ -49,8 +49,8 @@ void Win32Seam::enable(int control, bool enabled) {
     EnableWindow(GetDlgItem(main_dialog, control), enabled ? TRUE : FALSE);
 }
 
-void Win32Seam::show(int control) {
-    ShowWindow(GetDlgItem(main_dialog, control), SW_SHOW);
+void Win32Seam::show(int control, bool visible) {
+    ShowWindow(GetDlgItem(main_dialog, control), visible ? SW_SHOW : SW_HIDE);
 }
 
 void Win32Seam::set_focus(int control) {

@@ -23,7 +23,7 @@ class Win32Seam : public DialogSeam {
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override;
     void enable(int control, bool enabled) override;
-    void show(int control) override;
+    void show(int control, bool visible) override;
     void set_focus(int control) override;
     void set_icon(int control, unsigned icon_id) override;
     void combo_reset(int control) override;

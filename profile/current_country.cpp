@@ -54,6 +54,9 @@ void show_current_status(const char* name) {
         copy_text(text + length, sizeof text - length, marker + 2);
     }
     dialog_seam().set_text(IDC_STATUS, text);
+    // The country is known now: raw codes left from an earlier read would
+    // contradict the status line.
+    dialog_seam().show(IDC_CURRENT_CODES, false);
 }
 
 void show_current_country() {
@@ -65,7 +68,7 @@ void show_current_country() {
         char codes[STATUS_SIZE];
         format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", modem::i5_code,
                     modem::i9_text);
-        seam.show(IDC_CURRENT_CODES);
+        seam.show(IDC_CURRENT_CODES, true);
         seam.set_text(IDC_CURRENT_CODES, codes);
         return;
     }

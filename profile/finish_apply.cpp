@@ -45,7 +45,7 @@ void abandon_apply() {
     workflow::busy = 0;
     char codes[64];
     format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", modem::i5_code, modem::i9_text);
-    seam.show(IDC_CURRENT_CODES);
+    seam.show(IDC_CURRENT_CODES, true);
     seam.set_text(IDC_CURRENT_CODES, codes);
     seam.message_box("Failure to set the Country Code!", "Modem Status",
                      BOX_SETFOREGROUND | BOX_ICONWARNING, true);

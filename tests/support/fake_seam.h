@@ -79,6 +79,7 @@ class FakeSeam : public DialogSeam {
     void set_string(unsigned id, const std::string& text) { put(strings_, id, text); }
     std::string text(int control) const { return find(texts_, control, std::string()); }
     bool enabled(int control) const { return find(enabled_, control, true); }
+    bool visible(int control) const { return find(visible_, control, false); }
     int focus() const { return focus_; }
     unsigned icon(int control) const { return find(icons_, control, 0u); }
     Combo combo(int control) const { return find(combos_, control, Combo()); }
@@ -93,7 +94,7 @@ class FakeSeam : public DialogSeam {
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override { put(texts_, control, text); }
     void enable(int control, bool on) override { put(enabled_, control, on); }
-    void show(int) override {}
+    void show(int control, bool on) override { put(visible_, control, on); }
     void set_focus(int control) override { focus_ = control; }
     void set_icon(int control, unsigned id) override { put(icons_, control, id); }
     void combo_reset(int control) override { put(combos_, control, Combo()); }
@@ -135,6 +136,7 @@ class FakeSeam : public DialogSeam {
     std::map<unsigned, std::string> strings_;
     std::map<int, std::string> texts_;
     std::map<int, bool> enabled_;
+    std::map<int, bool> visible_;
     std::map<int, unsigned> icons_;
     std::map<int, Combo> combos_;
     std::atomic<int> focus_{0};
