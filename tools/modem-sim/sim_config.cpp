@@ -176,15 +176,24 @@ bool parse_config_text(const std::string& text, Config& config, std::string& err
                             });
 }
 
-bool load_config(const std::string& path, Config& config, std::string& error) {
+bool read_text_file(const std::string& path, std::string& text, std::string& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         error = "cannot read " + path;
         return false;
     }
-    std::ostringstream text;
-    text << file.rdbuf();
-    if (!parse_config_text(text.str(), config, error)) {
+    std::ostringstream contents;
+    contents << file.rdbuf();
+    text = contents.str();
+    return true;
+}
+
+bool load_config(const std::string& path, Config& config, std::string& error) {
+    std::string text;
+    if (!read_text_file(path, text, error)) {
+        return false;
+    }
+    if (!parse_config_text(text, config, error)) {
         error = path + ": " + error;
         return false;
     }

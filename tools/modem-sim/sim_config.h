@@ -63,6 +63,9 @@ bool for_each_setting(const std::string& text, std::string& error, Take take);
 std::string trim(const std::string& text);
 std::string lower(std::string text);
 
+// The whole file as text; false with `error` set when it cannot be read.
+bool read_text_file(const std::string& path, std::string& text, std::string& error);
+
 template <typename Take>
 bool for_each_setting(const std::string& text, std::string& error, Take take) {
     size_t start = 0;

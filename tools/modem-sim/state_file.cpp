@@ -5,8 +5,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 namespace modem_sim {
@@ -14,14 +12,10 @@ namespace modem_sim {
 bool load_state(const std::string& path, ModemState& state, std::string& error) {
     if (access(path.c_str(), F_OK) != 0 && errno == ENOENT)
         return true; // a modem whose memory was never written
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = "cannot read " + path;
+    std::string text;
+    if (!read_text_file(path, text, error))
         return false;
-    }
-    std::ostringstream text;
-    text << file.rdbuf();
-    return for_each_setting(text.str(), error,
+    return for_each_setting(text, error,
                             [&](int line, const std::string& key, const std::string& raw) {
                                 std::string value, problem;
                                 bool known = key == "country" || key == "note";
