@@ -1,6 +1,7 @@
 #include "tools/modem-sim/reply_plan.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace modem_sim {
 namespace {
@@ -71,10 +72,10 @@ std::string format_answer(const Answer& answer, bool verbose) {
     return out;
 }
 
-std::vector<Step> build_plan(const std::string& echo, Answer answer, bool verbose,
-                             const FaultSpec* fault, int split_gap_ms) {
-    FaultSpec none;
-    const FaultSpec& f = fault ? *fault : none;
+namespace {
+
+std::vector<Step> reply_steps(const std::string& echo, Answer answer, bool verbose,
+                              const FaultSpec& f, int split_gap_ms) {
     std::vector<Step> steps;
     if (f.silent)
         return steps;
@@ -94,6 +95,25 @@ std::vector<Step> build_plan(const std::string& echo, Answer answer, bool verbos
         drop.hangup = true;
         steps.push_back(drop);
     }
+    return steps;
+}
+
+} // namespace
+
+std::vector<Step> build_plan(const std::string& echo, Answer answer, bool verbose,
+                             const FaultSpec* fault, int split_gap_ms) {
+    FaultSpec none;
+    const FaultSpec& f = fault ? *fault : none;
+    std::vector<Step> steps;
+    if (f.unplug) {
+        // Before anything is sent, so a client that has the reply can no
+        // longer open the link.
+        Step pull;
+        pull.unplug = true;
+        steps.push_back(pull);
+    }
+    for (Step& step : reply_steps(echo, std::move(answer), verbose, f, split_gap_ms))
+        steps.push_back(std::move(step));
     return steps;
 }
 

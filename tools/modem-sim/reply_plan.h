@@ -15,6 +15,7 @@ struct Step {
     int delay_ms = 0;
     std::string bytes;
     bool hangup = false; // after writing, drop the line
+    bool unplug = false; // after writing, remove the link to the line
 };
 
 // "\r\n<line>\r\n" per information line then "\r\nOK\r\n" or "\r\nERROR\r\n";

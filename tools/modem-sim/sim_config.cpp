@@ -40,13 +40,19 @@ bool parse_fault_item(const std::string& item, FaultSpec& fault) {
     std::string name = item.substr(0, colon);
     std::string arg = colon == std::string::npos ? "" : item.substr(colon + 1);
     bool has_arg = colon != std::string::npos;
-    if (name == "error" || name == "silent" || name == "hangup") {
-        bool& flag = name == "error" ? fault.error : name == "silent" ? fault.silent : fault.hangup;
-        flag = true;
+    bool* flag = name == "error"    ? &fault.error
+                 : name == "silent" ? &fault.silent
+                 : name == "hangup" ? &fault.hangup
+                 : name == "unplug" ? &fault.unplug
+                                    : nullptr;
+    if (flag != nullptr) {
+        *flag = true;
         return !has_arg;
     }
     if (name == "delay")
         return parse_count(arg, 0, 600000, fault.delay_ms);
+    if (name == "skip")
+        return parse_count(arg, 1, 1000000000, fault.skip);
     if (name == "split")
         return parse_count(arg, 1, 1000000, fault.split);
     if (name == "long")

@@ -10,18 +10,26 @@ namespace modem_sim {
 
 enum class Dialect { nc, gci };
 
-// What goes wrong with one command. Several items can be combined; `limit`
-// restricts them to the first N occurrences of the command (-1: always).
+// What goes wrong with one command. Several items can be combined; `skip`
+// lets the first N occurrences of the command through untouched, and `limit`
+// restricts the faults to the N occurrences after those (-1: all of them).
 struct FaultSpec {
     bool error = false;   // answer ERROR; the command has no effect
     bool silent = false;  // send nothing at all, not even the echo
     bool hangup = false;  // drop the line half-way through the reply
+    bool unplug = false;  // after the reply, remove the link: later opens fail
     int delay_ms = 0;     // wait before the reply (the echo is not delayed)
     int split = 0;        // send the reply in pieces of this many bytes
     int nul = 0;          // NUL bytes put inside the answer
     int garbage = 0;      // noise bytes sent in front of the reply
     int long_length = -1; // stretch the answer line to this many characters
+    int skip = 0;
     int limit = -1;
+
+    // Whether the faults bend the command's occurrence number `index` (0: its first).
+    bool applies_to(int index) const {
+        return index >= skip && (limit < 0 || index - skip < limit);
+    }
 };
 
 struct Config {

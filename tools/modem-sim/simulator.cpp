@@ -107,16 +107,13 @@ void Simulator::handle_command(const std::string& chunk) {
     save_if_changed(before);
 }
 
-// The command's fault, if it still applies; counts its uses for "xN".
+// The command's fault, if it applies to this occurrence of the command.
 const FaultSpec* Simulator::next_fault(const std::string& name) {
     auto found = config_.faults.find(name);
     if (found == config_.faults.end())
         return nullptr;
-    int& uses = fault_uses_[name];
-    if (found->second.limit >= 0 && uses >= found->second.limit)
-        return nullptr;
-    ++uses;
-    return &found->second;
+    int index = fault_uses_[name]++;
+    return found->second.applies_to(index) ? &found->second : nullptr;
 }
 
 // Replies go out in order: a step is due its delay after the one before.
@@ -142,6 +139,12 @@ void Simulator::run_due_steps() {
         if (step.hangup) {
             hang_up();
             return;
+        }
+        if (step.unplug) {
+            // The client that has the port open keeps it and gets the reply;
+            // only new opens fail, as with a modem pulled out meanwhile.
+            line_.remove_link();
+            std::fprintf(stderr, "modem-sim: unplugged\n");
         }
     }
 }

@@ -58,7 +58,7 @@ class Simulator {
     CommandLog log_;
     std::string pending_; // bytes since the end of the last command
     std::deque<Timed> queue_;
-    std::map<std::string, int> fault_uses_;
+    std::map<std::string, int> fault_uses_; // occurrences seen, by command name
 };
 
 } // namespace modem_sim

@@ -29,9 +29,10 @@ void expect_exchanges(const std::string& scenario,
 } // namespace
 
 TEST(SimConfig, BadScenariosAndMalformedEscapesAreRefusedWithTheLine) {
-    std::vector<std::string> bad = {"echo = 2",       "dialect = hayes",    "bogus = 1",
-                                    "no equals sign", "fault.i5 = explode", "fault.i5 = delay:abc",
-                                    "fault.i5 = x0",  "fault.i5 = error:1"};
+    std::vector<std::string> bad = {
+        "echo = 2",           "dialect = hayes",      "bogus = 1",     "no equals sign",
+        "fault.i5 = explode", "fault.i5 = delay:abc", "fault.i5 = x0", "fault.i5 = error:1",
+        "fault.i5 = skip:0",  "fault.i5 = unplug:1"};
     for (const char* escape : {"end\\", "\\q", "\\x4", "\\xZZ", "{3}", "A{}", "A{0}", "A{x}", "A{3",
                                "A}", "A{2}{3}", "A{1000001}", "A{99999999999999999999}"})
         bad.push_back(std::string("reply.x = ") + escape);
@@ -75,15 +76,35 @@ TEST(ReplyPlan, FaultsShapeWhatIsSentAndWhen) {
         {"garbage:2", "0:ATi5\r|0:\xFE\x7F\r\nB5\r\n\r\nOK\r\n"},
         {"hangup", "0:ATi5\r|0:\r\nB5\r\n|0:<hang up>"},
         {"delay:300 split:4", "0:ATi5\r|300:\r\nB5|20:\r\n\r\n|20:OK\r\n"},
-        {"silent", ""}};
+        {"silent", ""},
+        {"unplug", "0:<unplug>|0:ATi5\r|0:\r\nB5\r\n\r\nOK\r\n"},
+        {"silent unplug", "0:<unplug>"}};
     for (const auto& [items, sent] : cases) {
         FaultSpec fault;
         std::string error, plan;
         ASSERT_TRUE(parse_fault(items, fault, error)) << items << ": " << error;
         for (const Step& step : build_plan("ATi5\r", Answer{"i5", {"B5"}, true}, true, &fault, 20))
             plan += (plan.empty() ? "" : "|") + std::to_string(step.delay_ms) + ":" + step.bytes +
-                    (step.hangup ? "<hang up>" : "");
+                    (step.hangup ? "<hang up>" : "") + (step.unplug ? "<unplug>" : "");
         EXPECT_EQ(plan, sent) << items;
     }
     EXPECT_EQ(canned_plan(std::string(5375, 'Z')).size(), 1u) << "a canned reply is one write";
+}
+
+// Which occurrences of a command a fault bends, as a string of 0 and 1 for
+// the first six.
+TEST(ReplyPlan, SkipAndCountPickTheOccurrencesAFaultBends) {
+    const std::pair<const char*, const char*> cases[] = {{"error", "111111"},
+                                                         {"error x2", "110000"},
+                                                         {"error skip:2", "001111"},
+                                                         {"error skip:3 x1", "000100"},
+                                                         {"silent x1 skip:1", "010000"}};
+    for (const auto& [items, bent] : cases) {
+        FaultSpec fault;
+        std::string error, got;
+        ASSERT_TRUE(parse_fault(items, fault, error)) << items << ": " << error;
+        for (int index = 0; index < 6; ++index)
+            got += fault.applies_to(index) ? '1' : '0';
+        EXPECT_EQ(got, bent) << items;
+    }
 }

@@ -2,6 +2,7 @@
 // serial layer and the Wine tests do.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -103,4 +104,18 @@ TEST_F(SimProcessTest, WakeUpRefusedOnceAndLoggedAndAHangUpDropsOnlyThatClient) 
     fd = open_port();
     ASSERT_GE(fd, 0);
     EXPECT_EQ(ask(fd, "ATi5\r"), "ATi5\r\r\n00\r\n\r\nOK\r\n");
+}
+
+// The third identification unplugs the modem: the client that asked keeps
+// its port, and nobody can open the link any more.
+TEST_F(SimProcessTest, AnUnplugAtTheChosenOccurrenceRemovesOnlyTheLink) {
+    int fd = start("fault.i3 = unplug skip:2 x1\n");
+    ASSERT_GE(fd, 0);
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_NE(ask(fd, "ATi3\r").find("\r\nOK\r\n"), std::string::npos);
+        EXPECT_EQ(access(link().c_str(), F_OK) == 0, round < 2) << "round " << round;
+    }
+    EXPECT_EQ(ask(fd, "AT\r"), "AT\r\r\nOK\r\n");
+    EXPECT_LT(open(link().c_str(), O_RDWR | O_NOCTTY), 0);
+    EXPECT_EQ(errno, ENOENT);
 }
