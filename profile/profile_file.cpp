@@ -304,8 +304,14 @@ bool replace_file(const char* path, const std::string& contents) {
     if (temp == nullptr) {
         return false;
     }
-    bool written = std::fwrite(contents.data(), 1, contents.size(), temp) == contents.size();
-    bool ok = commit_replacement(temp, temp_path.c_str(), path) && written;
+    // A short write (a full disk, a file-size limit) must never reach the
+    // rename: the profile would be replaced by the part that was written.
+    bool ok = std::fwrite(contents.data(), 1, contents.size(), temp) == contents.size();
+    if (ok) {
+        ok = commit_replacement(temp, temp_path.c_str(), path);
+    } else {
+        std::fclose(temp);
+    }
     if (!ok) {
         std::remove(temp_path.c_str());
     }

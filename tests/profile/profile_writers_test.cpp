@@ -1,0 +1,95 @@
+// Writes of the profile by processes that fail, die or race each other: the
+// profile is always a whole file, old or new, and no write is lost.
+#include "profile/profile_file.h"
+
+#include "tests/profile/profile_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <random>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using profile::get_profile_string;
+using profile::write_profile_string;
+
+namespace {
+
+// A profile bigger than stdio's buffers, so a failing write shows in the
+// write itself and not only in the flush.
+std::string big_profile() {
+    std::string text = "[tolvx]\r\n";
+    for (int i = 0; text.size() < 100 * 1024; ++i) {
+        text += "K" + std::to_string(i) + "=Country number " + std::to_string(i) + ",xx,00\r\n";
+    }
+    return text;
+}
+
+// Runs `work` in a child process and gives its exit code (-1 when killed).
+template <class Work> int in_child(Work work) {
+    pid_t child = fork();
+    if (child == 0) {
+        _exit(work());
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+std::vector<std::string> files_in(const ProfileDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.file(""))) {
+        names.push_back(entry.path().filename().string());
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(ProfileWriters, AWriteCutShortByAFileSizeLimitLeavesTheOldProfile) {
+    ProfileDir dir;
+    const std::string original = big_profile();
+    std::string path = dir.write("TOLVEX.INI", original);
+    int result = in_child([&] {
+        std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
+        rlimit limit{original.size() / 2, original.size() / 2};
+        setrlimit(RLIMIT_FSIZE, &limit);
+        return write_profile_string("tolvx", "new", "v", path.c_str());
+    });
+    EXPECT_EQ(result, 0) << "the failed write must report failure";
+    std::string now = read_file(path);
+    EXPECT_TRUE(now == original) << "the profile has " << now.size() << " bytes, not "
+                                 << original.size();
+    for (const std::string& name : files_in(dir)) {
+        EXPECT_EQ(name.find("tmp"), std::string::npos) << name << " was left behind";
+    }
+}
+
+TEST(ProfileWriters, AWriterKilledAtAnyMomentLeavesTheOldProfileOrTheNew) {
+    ProfileDir dir;
+    const std::string base = big_profile();
+    const std::string first = base + "k=first\r\n";
+    const std::string second = base + "k=second\r\n";
+    std::string path = dir.write("TOLVEX.INI", first);
+    std::mt19937 random(12345);
+    for (int round = 0; round < 40; ++round) {
+        pid_t writer = fork();
+        if (writer == 0) {
+            for (int i = 0;; ++i) {
+                write_profile_string("tolvx", "k", i % 2 ? "first" : "second", path.c_str());
+            }
+        }
+        // The pause only picks a random moment of the writer's loop to kill it.
+        usleep(std::uniform_int_distribution<useconds_t>(0, 20000)(random));
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+        std::string now = read_file(path);
+        ASSERT_TRUE(now == first || now == second)
+            << "round " << round << ": " << now.size() << " bytes";
+    }
+}
