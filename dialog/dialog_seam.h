@@ -14,11 +14,14 @@ class DialogSeam {
     // PostMessageA to the main dialog: never waits, callable from any thread.
     virtual void post(unsigned message, uintptr_t wparam, intptr_t lparam) = 0;
 
-    // The reply deadline WAIT_OK belongs to the dialog's thread. Both calls may
-    // come from the receive thread; the shell forwards them to the dialog's
-    // thread in order. An expiry comes back as on_reply_timer(sequence).
+    // The reply deadline WAIT_OK belongs to the dialog's thread. The requests
+    // to arm and cancel it may come from the receive thread; the shell
+    // forwards them to the dialog's thread in order, which hands each arm
+    // request to on_arm_request. An expiry comes back as on_reply_timer(sequence).
     virtual void arm_deadline(unsigned milliseconds, unsigned sequence) = 0;
     virtual void cancel_deadline(unsigned sequence) = 0;
+    // On the dialog's thread only: (re)starts WAIT_OK for `sequence` at once.
+    virtual void start_deadline(unsigned milliseconds, unsigned sequence) = 0;
 
     // A modal message box; `owned` makes the main dialog its owner. Returns
     // when the user has closed it. May be called on the receive thread.

@@ -8,6 +8,7 @@
 #include "dialog/messages.h"
 #include "dialog/win32_seam.h"
 #include "dialog/workflow.h"
+#include "modem/reply_deadline.h"
 #include "profile/country_drawing_win32.h"
 #include "resources/resource.h"
 
@@ -58,7 +59,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         }
         return TRUE;
     case WM_ARM_DEADLINE:
-        arm_deadline_on_dialog(static_cast<unsigned>(wparam), static_cast<unsigned>(lparam));
+        on_arm_request(static_cast<unsigned>(wparam), static_cast<unsigned>(lparam));
         return TRUE;
     case WM_CANCEL_DEADLINE:
         cancel_deadline_on_dialog(static_cast<unsigned>(lparam));

@@ -33,6 +33,11 @@ void Win32Seam::cancel_deadline(unsigned sequence) {
     PostMessageA(main_dialog, WM_CANCEL_DEADLINE, 0, static_cast<LPARAM>(sequence));
 }
 
+void Win32Seam::start_deadline(unsigned milliseconds, unsigned sequence) {
+    SetTimer(main_dialog, WAIT_OK, milliseconds, nullptr);
+    armed_sequence = sequence;
+}
+
 void Win32Seam::message_box(const char* text, const char* caption, unsigned flags, bool owned) {
     MessageBoxA(owned ? main_dialog : nullptr, text, caption, flags);
 }
@@ -104,11 +109,6 @@ void Win32Seam::end_dialog() {
 
 void Win32Seam::post_destroy_to_owner() {
     PostMessageA(GetParent(main_dialog), WM_DESTROY, 0, 0);
-}
-
-void arm_deadline_on_dialog(unsigned milliseconds, unsigned sequence) {
-    SetTimer(main_dialog, WAIT_OK, milliseconds, nullptr);
-    armed_sequence = sequence;
 }
 
 void cancel_deadline_on_dialog(unsigned sequence) {

@@ -19,6 +19,7 @@ class Win32Seam : public DialogSeam {
     void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
+    void start_deadline(unsigned milliseconds, unsigned sequence) override;
     void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override;
@@ -36,8 +37,7 @@ class Win32Seam : public DialogSeam {
     void post_destroy_to_owner() override;
 };
 
-// Handlers on the dialog's thread for WM_ARM_DEADLINE, WM_CANCEL_DEADLINE and
-// the WM_TIMER of WAIT_OK.
-void arm_deadline_on_dialog(unsigned milliseconds, unsigned sequence);
+// Handlers on the dialog's thread for WM_CANCEL_DEADLINE and the WM_TIMER of
+// WAIT_OK; WM_ARM_DEADLINE goes to on_arm_request.
 void cancel_deadline_on_dialog(unsigned sequence);
 void deadline_timer_fired();

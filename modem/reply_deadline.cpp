@@ -42,7 +42,18 @@ bool claim_expired(unsigned sequence) {
            modem::deadline_sequence.compare_exchange_strong(expected, 0, std::memory_order_acq_rel);
 }
 
+// Sequence numbers wrap, so "older" is judged on their distance.
+bool superseded(unsigned sequence) {
+    return static_cast<int>(modem::last_sequence.load() - sequence) > 0;
+}
+
 } // namespace
+
+void on_arm_request(unsigned milliseconds, unsigned sequence) {
+    if (!superseded(sequence)) {
+        dialog_seam().start_deadline(milliseconds, sequence);
+    }
+}
 
 int on_reply_timer(unsigned sequence) {
     if (!claim_expired(sequence)) {

@@ -17,6 +17,13 @@ bool claim_reply_deadline();
 
 } // namespace modem
 
+// The dialog's handler for an arm request: starts WAIT_OK on that deadline,
+// unless a newer deadline has been handed out since the request was made. A
+// request made on one thread can reach the dialog after a newer one made on
+// the other; starting the timer on it would leave the newer command with no
+// live deadline, as the older one's expiry is ignored.
+void on_arm_request(unsigned milliseconds, unsigned sequence);
+
 // The dialog's WM_TIMER handler for WAIT_OK, with the sequence number of the
 // deadline that expired. Gives 1 when the COM port scan is to go on with the
 // next port, 0 otherwise. An expiry whose deadline is no longer pending (a

@@ -49,6 +49,29 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
     }
 }
 
+// A late OK to the first wake-up comes in while the dialog's thread, retrying
+// the wake-up, has taken the retry's deadline but not yet reached the timer:
+// the verdict claims it and chains the next command from the receive thread.
+// The timer must still end up on the chained command, so that its silence
+// ends in the time-out box rather than a conversation that never ends.
+TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
+    ASSERT_TRUE(port_create(0, on_modem_data) == 1 && port_open() == 1);
+    send_modem_command(wake_then(CMD_READ_I5));
+    const unsigned first = seam.armed_sequence();
+    seam.before_next_arm([] {
+        fake::fake_port().deliver("\r\nOK\r\n");
+        fake::fake_port().wait_delivered();
+    });
+    EXPECT_EQ(on_reply_timer(first), 0); // the retry
+    ASSERT_EQ(fake::fake_port().writes(),
+              std::vector<std::string>({"\rATV1\r", "ATi5\r", "\rATV1\r"}));
+
+    EXPECT_EQ(seam.armed_sequence(), modem::deadline_sequence.load());
+    EXPECT_EQ(on_reply_timer(seam.armed_sequence()), 0);
+    EXPECT_EQ(box_texts(), "Modem dialog timeout occurred!");
+    EXPECT_EQ(modem::conversation_state.load(), uint32_t{CMD_IDLE});
+}
+
 // The receive thread sits in a warning box owned by the dialog while the
 // dialog's thread closes the port on the deadline's expiry: the close keeps
 // handling the box's sent messages, so both come through.

@@ -1,6 +1,7 @@
 #include "tests/support/fake_seam.h"
 
 #include "common/text.h"
+#include "modem/reply_deadline.h"
 #include "tests/support/ui_thread.h"
 
 #include <strings.h>
@@ -43,21 +44,52 @@ void FakeSeam::post(unsigned message, uintptr_t wparam, intptr_t lparam) {
     record([&] { posts_.push_back({message, wparam, lparam}); });
 }
 
-// One timer id: a new deadline replaces the armed one.
-void FakeSeam::arm_deadline(unsigned milliseconds, unsigned sequence) {
+void FakeSeam::pause_here() {
+    std::function<void()> pause = locked([&] { return std::exchange(pause_, nullptr); });
+    if (pause) {
+        pause();
+    }
+}
+
+void FakeSeam::request(const DeadlineCall& call) {
+    if (call.arm) {
+        pause_here();
+    }
     record([&] {
-        armed_ = {true, milliseconds, sequence};
-        deadline_calls_.push_back(armed_);
+        deadline_calls_.push_back(call);
+        requests_.push_back(call);
     });
 }
 
+void FakeSeam::arm_deadline(unsigned milliseconds, unsigned sequence) {
+    request({true, milliseconds, sequence});
+}
+
 void FakeSeam::cancel_deadline(unsigned sequence) {
-    record([&] {
-        deadline_calls_.push_back({false, 0, sequence});
-        if (armed_.sequence == sequence) {
-            armed_ = {true, 0, 0};
+    request({false, 0, sequence});
+}
+
+// One timer id: a new deadline replaces the armed one; a cancel stops only
+// the deadline it names.
+void FakeSeam::handle_deadline_requests() {
+    if (!ui_thread().on_dialog_thread()) {
+        return; // only the dialog's thread handles its messages
+    }
+    for (const DeadlineCall& call : locked([&] { return std::exchange(requests_, {}); })) {
+        if (call.arm) {
+            on_arm_request(call.milliseconds, call.sequence);
+        } else {
+            record([&] {
+                if (armed_.sequence == call.sequence) {
+                    armed_ = {true, 0, 0};
+                }
+            });
         }
-    });
+    }
+}
+
+void FakeSeam::start_deadline(unsigned milliseconds, unsigned sequence) {
+    record([&] { armed_ = {true, milliseconds, sequence}; });
 }
 
 void FakeSeam::message_box(const char* text, const char* caption, unsigned flags, bool owned) {

@@ -1,6 +1,8 @@
 // A recording dialog seam for tests: posts, deadline requests and boxes are
 // kept in order; the dialog's controls are modelled as texts and lists. It
 // installs itself and takes the constructing thread as the dialog's thread.
+// Deadline requests queue up, as posted messages do, until the dialog's
+// thread handles them (handle_deadline_requests, or any look at the timer).
 // A box owned by the dialog first sends a call to the dialog's thread (the
 // owner is disabled that way), so it appears only while that thread handles
 // sent messages; a held box returns only once boxes are no longer held.
@@ -58,10 +60,26 @@ class FakeSeam : public DialogSeam {
     }
     std::vector<Box> boxes() const { return get(boxes_); }
     std::vector<DeadlineCall> deadline_calls() const { return get(deadline_calls_); }
-    // The deadline armed and not cancelled, as the dialog's timer holds it:
-    // its sequence (0 when none) and time.
-    unsigned armed_sequence() const { return get(armed_).sequence; }
-    unsigned armed_milliseconds() const { return get(armed_).milliseconds; }
+    // The deadline armed and not cancelled, as the dialog's timer holds it
+    // once the dialog's thread has handled the requests queued for it: its
+    // sequence (0 when none) and time.
+    unsigned armed_sequence() {
+        handle_deadline_requests();
+        return timer_sequence();
+    }
+    unsigned armed_milliseconds() {
+        handle_deadline_requests();
+        return get(armed_).milliseconds;
+    }
+    // What the timer holds right now, with requests still queued.
+    unsigned timer_sequence() const { return get(armed_).sequence; }
+    // On the dialog's thread: the deadline requests queued so far, in order.
+    void handle_deadline_requests();
+    // Runs once, on the calling thread, just before the next arm request
+    // reaches the seam: a thread paused there.
+    void before_next_arm(std::function<void()> pause) {
+        record([&] { pause_ = std::move(pause); });
+    }
     void forget(); // clears every record above, controls kept
 
     // Waits on the dialog's thread handle sent calls meanwhile.
@@ -90,6 +108,7 @@ class FakeSeam : public DialogSeam {
     void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
+    void start_deadline(unsigned milliseconds, unsigned sequence) override;
     void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override { put(texts_, control, text); }
@@ -125,13 +144,17 @@ class FakeSeam : public DialogSeam {
         return action();
     }
     void record(const std::function<void()>& change); // and wake the waiters
+    void request(const DeadlineCall& call);
+    void pause_here();
     bool wait(const std::function<bool()>& done, std::chrono::milliseconds safety);
 
     mutable std::mutex mutex_;
     std::vector<Post> posts_;
     std::vector<Box> boxes_;
     std::vector<DeadlineCall> deadline_calls_;
+    std::vector<DeadlineCall> requests_; // not yet handled by the dialog's thread
     DeadlineCall armed_{true, 0, 0};
+    std::function<void()> pause_;
     bool hold_ = false;
     std::map<unsigned, std::string> strings_;
     std::map<int, std::string> texts_;

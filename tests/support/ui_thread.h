@@ -33,6 +33,11 @@ class UiThread {
 
     void notify();
 
+    bool on_dialog_thread() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return on_ui_thread();
+    }
+
   private:
     // Under the lock. Until a thread is adopted, every thread counts as the dialog's.
     bool on_ui_thread() const {
