@@ -1,0 +1,146 @@
+#include "profile/gci_answers.h"
+
+#include "common/text.h"
+#include "profile/lookups.h"
+
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace profile {
+
+namespace {
+
+constexpr std::string_view BLANKS = " \t\r\n";
+
+std::string_view trimmed(std::string_view text) {
+    size_t start = text.find_first_not_of(BLANKS);
+    if (start == std::string_view::npos) {
+        return {};
+    }
+    size_t end = text.find_last_not_of(BLANKS);
+    return text.substr(start, end - start + 1);
+}
+
+int hex_digit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// Sixteen digits fill 64 bits; a longer text, or any other character, is
+// not a number a range can hold.
+bool parse_hex(std::string_view text, uint64_t& value) {
+    if (text.empty() || text.size() > 16) {
+        return false;
+    }
+    value = 0;
+    for (char c : text) {
+        int digit = hex_digit(c);
+        if (digit < 0) {
+            return false;
+        }
+        value = value << 4 | static_cast<uint64_t>(digit);
+    }
+    return true;
+}
+
+bool same_ignoring_case(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (ascii_upper(a[i]) != ascii_upper(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+class ListBuilder {
+  public:
+    void add(std::string_view item) { items_.push_back(item); }
+    void add_once(std::string_view item) {
+        for (std::string_view held : items_) {
+            if (same_ignoring_case(held, item)) {
+                return;
+            }
+        }
+        items_.push_back(item);
+    }
+    std::string text() const {
+        std::string out;
+        for (std::string_view item : items_) {
+            out.append(out.empty() ? "" : ",").append(item);
+        }
+        return out + ")";
+    }
+
+  private:
+    std::vector<std::string_view> items_;
+};
+
+// A malformed range ("20-", "2G-30", "30-20") holds no key: it is plainly
+// meant as a range, and reading it as one code would list a country the
+// modem never named.
+void add_keys_in_range(std::string_view range, size_t dash, const char* keys, ListBuilder& list) {
+    uint64_t low = 0;
+    uint64_t high = 0;
+    if (!parse_hex(trimmed(range.substr(0, dash)), low) ||
+        !parse_hex(trimmed(range.substr(dash + 1)), high)) {
+        return;
+    }
+    for (const char* key = keys; *key != '\0'; key += std::strlen(key) + 1) {
+        uint64_t value = 0;
+        // The country list's walks pass over keys too long to send; so does a range.
+        if (std::strlen(key) <= MAX_KEY_LENGTH && parse_hex(key, value) && low <= value &&
+            value <= high) {
+            list.add_once(key);
+        }
+    }
+}
+
+} // namespace
+
+std::string expand_gci_ranges(std::string_view list, const char* keys) {
+    list = list.substr(0, list.find(')'));
+    ListBuilder out;
+    while (!list.empty()) {
+        size_t comma = list.find(',');
+        std::string_view item = trimmed(list.substr(0, comma));
+        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
+        if (item.empty()) {
+            break; // two separators in a row end the list, as in the country list
+        }
+        size_t dash = item.find('-');
+        if (dash == std::string_view::npos) {
+            out.add(item);
+        } else {
+            add_keys_in_range(item, dash, keys, out);
+        }
+    }
+    return out.text();
+}
+
+std::string_view gci_present_code(std::string_view answer) {
+    constexpr std::string_view PREFIX = "+GCI:";
+    answer = trimmed(answer);
+    if (!same_ignoring_case(answer.substr(0, PREFIX.size()), PREFIX)) {
+        return {};
+    }
+    std::string_view code = trimmed(answer.substr(PREFIX.size()));
+    code = code.substr(0, code.find_first_of(BLANKS));
+    if (code.empty() || code.find_first_of("(),") != std::string_view::npos) {
+        return {};
+    }
+    return code;
+}
+
+} // namespace profile
