@@ -55,6 +55,7 @@ class TimingSeam : public DialogSeam {
     void arm_deadline(unsigned, unsigned) override {}
     void cancel_deadline(unsigned) override {}
     void start_deadline(unsigned, unsigned) override {}
+    bool on_dialog_thread() override { return false; }
     void message_box(const char*, const char*, unsigned, bool) override {}
     int load_string(unsigned, char*, int) override { return 0; }
     void set_text(int, const char*) override {}

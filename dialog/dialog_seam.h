@@ -22,6 +22,8 @@ class DialogSeam {
     virtual void cancel_deadline(unsigned sequence) = 0;
     // On the dialog's thread only: (re)starts WAIT_OK for `sequence` at once.
     virtual void start_deadline(unsigned milliseconds, unsigned sequence) = 0;
+    // True when called on the dialog's thread.
+    virtual bool on_dialog_thread() = 0;
 
     // A modal message box; `owned` makes the main dialog its owner. Returns
     // when the user has closed it. May be called on the receive thread.

@@ -38,6 +38,10 @@ void Win32Seam::start_deadline(unsigned milliseconds, unsigned sequence) {
     armed_sequence = sequence;
 }
 
+bool Win32Seam::on_dialog_thread() {
+    return GetWindowThreadProcessId(main_dialog, nullptr) == GetCurrentThreadId();
+}
+
 void Win32Seam::message_box(const char* text, const char* caption, unsigned flags, bool owned) {
     MessageBoxA(owned ? main_dialog : nullptr, text, caption, flags);
 }

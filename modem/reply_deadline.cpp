@@ -17,7 +17,13 @@ unsigned arm_reply_deadline(unsigned milliseconds) {
     // Published with release: a verdict that claims this sequence sees the
     // state word and command_text of the command it belongs to.
     deadline_sequence.store(sequence, std::memory_order_release);
-    dialog_seam().arm_deadline(milliseconds, sequence);
+    // On the dialog's own thread the timer starts at once: a request would be
+    // handled only after the command's write, which may stall, has returned.
+    if (dialog_seam().on_dialog_thread()) {
+        on_arm_request(milliseconds, sequence);
+    } else {
+        dialog_seam().arm_deadline(milliseconds, sequence);
+    }
     return sequence;
 }
 

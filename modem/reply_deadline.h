@@ -6,8 +6,9 @@
 
 namespace modem {
 
-// Takes a new sequence number, makes it the pending deadline and asks the
-// dialog to arm WAIT_OK for `milliseconds`. Replaces a deadline still pending.
+// Takes a new sequence number, makes it the pending deadline and arms WAIT_OK
+// for `milliseconds`: at once on the dialog's thread, by a request from any
+// other. Replaces a deadline still pending.
 unsigned arm_reply_deadline(unsigned milliseconds);
 
 // For a verdict: takes the pending deadline, if any, and asks the dialog to

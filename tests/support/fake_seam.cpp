@@ -89,6 +89,7 @@ void FakeSeam::handle_deadline_requests() {
 }
 
 void FakeSeam::start_deadline(unsigned milliseconds, unsigned sequence) {
+    pause_here();
     record([&] { armed_ = {true, milliseconds, sequence}; });
 }
 

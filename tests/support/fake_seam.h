@@ -9,6 +9,7 @@
 #pragma once
 
 #include "dialog/dialog_seam.h"
+#include "tests/support/ui_thread.h"
 
 #include <atomic>
 #include <chrono>
@@ -75,8 +76,8 @@ class FakeSeam : public DialogSeam {
     unsigned timer_sequence() const { return get(armed_).sequence; }
     // On the dialog's thread: the deadline requests queued so far, in order.
     void handle_deadline_requests();
-    // Runs once, on the calling thread, just before the next arm request
-    // reaches the seam: a thread paused there.
+    // Runs once, on the calling thread, just before the next arm request or
+    // timer start reaches the seam: a thread paused there.
     void before_next_arm(std::function<void()> pause) {
         record([&] { pause_ = std::move(pause); });
     }
@@ -109,6 +110,7 @@ class FakeSeam : public DialogSeam {
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
+    bool on_dialog_thread() override { return ui_thread().on_dialog_thread(); }
     void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override { put(texts_, control, text); }
