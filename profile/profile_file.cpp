@@ -1,40 +1,13 @@
 #include "profile/profile_file.h"
 
 #include "common/text.h"
+#include "profile/file_replace.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 #include <string>
-
-// Puts a fully written temporary file in the profile's place. The data is on
-// the disk before the rename, so a crash leaves the old profile or the new
-// one, never a mix. Windows has no rename over an existing file in its C
-// runtime, hence MoveFileExA there.
-#ifdef _WIN32
-#ifndef WIN32_LEAN_AND_MEAN
-#define WIN32_LEAN_AND_MEAN
-#endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#include <io.h>
-#include <windows.h>
-static bool commit_replacement(std::FILE* temp, const char* temp_path, const char* path) {
-    bool ok = std::fflush(temp) == 0 && _commit(_fileno(temp)) == 0;
-    ok = std::fclose(temp) == 0 && ok;
-    return ok &&
-           MoveFileExA(temp_path, path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-}
-#else
-#include <unistd.h>
-static bool commit_replacement(std::FILE* temp, const char* temp_path, const char* path) {
-    bool ok = std::fflush(temp) == 0 && fsync(fileno(temp)) == 0;
-    ok = std::fclose(temp) == 0 && ok;
-    return ok && std::rename(temp_path, path) == 0;
-}
-#endif
 
 namespace profile {
 namespace {
@@ -298,26 +271,6 @@ bool writable_name(const char* name) {
            !has_any(name, "\r\n");
 }
 
-bool replace_file(const char* path, const std::string& contents) {
-    std::string temp_path = std::string(path) + ".tmp";
-    std::FILE* temp = std::fopen(temp_path.c_str(), "wb");
-    if (temp == nullptr) {
-        return false;
-    }
-    // A short write (a full disk, a file-size limit) must never reach the
-    // rename: the profile would be replaced by the part that was written.
-    bool ok = std::fwrite(contents.data(), 1, contents.size(), temp) == contents.size();
-    if (ok) {
-        ok = commit_replacement(temp, temp_path.c_str(), path);
-    } else {
-        std::fclose(temp);
-    }
-    if (!ok) {
-        std::remove(temp_path.c_str());
-    }
-    return ok;
-}
-
 bool can_update(const char* path) {
     std::FILE* file = std::fopen(path, "r+b");
     if (file == nullptr) {
@@ -357,12 +310,16 @@ int write_profile_string(const char* section, const char* key, const char* value
         !writable_name(key) || has_any(key, "=") || key[0] == '[' || key[0] == ';') {
         return 0;
     }
-    std::string text;
-    Load load = load_file(path, text);
-    if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
-        return 0; // unreadable or read-only: leave it as it is
-    }
     try {
+        WriterLock lock(path);
+        if (!lock.held()) {
+            return 0;
+        }
+        std::string text;
+        Load load = load_file(path, text);
+        if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
+            return 0; // unreadable or read-only: leave it as it is
+        }
         // A line break inside the value would split it into lines of its own.
         size_t value_length = std::strcspn(value, "\r\n");
         return replace_file(path, with_entry(text, section, key, value, value_length)) ? 1 : 0;

@@ -21,9 +21,11 @@
 // a name counts, and in it the first line of a key. Values are taken as they
 // stand: quotes are not removed, and a NUL byte ends a value.
 //
-// A write never leaves a half-written profile: the new contents go to
-// "<path>.tmp" beside the file, which is then renamed over it. When any step
-// fails the old file stays as it was and the write gives 0.
+// A write never leaves a half-written profile: the new contents go to a
+// temporary file of that write's own beside the profile, which is then
+// renamed over it. When any step fails the old file stays as it was and the
+// write gives 0. Writers take turns on a lock file, "<path>.lock", from the
+// read of the old contents to the rename, so no write loses another's change.
 #pragma once
 
 #include <cstddef>

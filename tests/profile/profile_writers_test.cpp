@@ -93,3 +93,45 @@ TEST(ProfileWriters, AWriterKilledAtAnyMomentLeavesTheOldProfileOrTheNew) {
             << "round " << round << ": " << now.size() << " bytes";
     }
 }
+
+TEST(ProfileWriters, TwoProcessesWritingAtOnceLoseNoKey) {
+    constexpr int KEYS = 500;
+    ProfileDir dir;
+    std::string path = dir.write("TOLVEX.INI", "[tolvx]\r\nfirst=1\r\n");
+    int start[2];
+    ASSERT_EQ(pipe(start), 0);
+    pid_t writers[2];
+    for (int w = 0; w < 2; ++w) {
+        writers[w] = fork();
+        if (writers[w] == 0) {
+            close(start[1]);
+            char go;
+            (void)!read(start[0], &go, 1); // both start when the pipe closes
+            int failed = 0;
+            for (int i = 0; i < KEYS; ++i) {
+                std::string key = "w" + std::to_string(w) + "k" + std::to_string(i);
+                failed +=
+                    write_profile_string("tolvx", key.c_str(), key.c_str(), path.c_str()) == 0;
+            }
+            _exit(failed == 0 ? 0 : 1);
+        }
+    }
+    close(start[0]);
+    close(start[1]);
+    for (pid_t writer : writers) {
+        int status = 0;
+        waitpid(writer, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a write reported failure";
+    }
+    int missing = 0;
+    for (int w = 0; w < 2; ++w) {
+        for (int i = 0; i < KEYS; ++i) {
+            std::string key = "w" + std::to_string(w) + "k" + std::to_string(i);
+            char value[32];
+            missing +=
+                get_profile_string("tolvx", key.c_str(), value, sizeof value, path.c_str()) == 0 ||
+                key != value;
+        }
+    }
+    EXPECT_EQ(missing, 0) << "of " << 2 * KEYS << " keys";
+}
