@@ -42,6 +42,10 @@ enum class WaitResult {
 // event cannot be made.
 PortBlock* block_create();
 void block_release(PortBlock* block);
+// A block carries one transfer at a time: whoever starts a transfer on it
+// holds it until the transfer is finished.
+void block_hold(PortBlock* block);
+void block_let_go(PortBlock* block);
 
 // The port. device_open gives nullptr when the port is absent or in use.
 PortDevice* device_open(uint8_t port);

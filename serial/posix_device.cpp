@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
+#include <mutex>
 #include <poll.h>
 #include <system_error>
 #include <sys/eventfd.h>
@@ -29,12 +30,17 @@ struct PortDevice {
 };
 
 // A transfer that could not finish at once: what is left of it.
-struct PortBlock {
+struct Transfer {
     bool writing = false;
     char* read_to = nullptr;
     const char* write_from = nullptr;
     uint32_t remaining = 0;
     uint32_t done = 0;
+};
+
+struct PortBlock {
+    std::mutex hold;
+    Transfer transfer;
 };
 
 struct PortWaiter {
@@ -132,7 +138,7 @@ bool poll_port(int fd, short events, uint32_t milliseconds, uint32_t* error) {
     }
 }
 
-bool finish_read(PortDevice* device, PortBlock* block, uint32_t* error) {
+bool finish_read(PortDevice* device, Transfer* block, uint32_t* error) {
     *error = 0;
     if (!poll_port(device->fd, POLLIN, device->timeouts.read_constant, error)) {
         return *error == 0; // the read deadline passed: done, with nothing
@@ -146,7 +152,7 @@ bool finish_read(PortDevice* device, PortBlock* block, uint32_t* error) {
     return true;
 }
 
-bool finish_write(PortDevice* device, PortBlock* block, uint32_t* error) {
+bool finish_write(PortDevice* device, Transfer* block, uint32_t* error) {
     *error = 0;
     const PortTimeouts& t = device->timeouts;
     const uint32_t deadline = t.write_constant + t.write_multiplier * block->remaining;
@@ -199,6 +205,14 @@ PortBlock* block_create() {
 
 void block_release(PortBlock* block) {
     delete block;
+}
+
+void block_hold(PortBlock* block) {
+    block->hold.lock();
+}
+
+void block_let_go(PortBlock* block) {
+    block->hold.unlock();
 }
 
 PortDevice* device_open(uint8_t port) {
@@ -295,7 +309,7 @@ IoStart device_read(PortDevice* device, PortBlock* block, char* buffer, uint32_t
         return IoStart::done;
     }
     if (n < 0 && errno == EAGAIN) {
-        *block = PortBlock{false, buffer, nullptr, count, 0};
+        block->transfer = Transfer{false, buffer, nullptr, count, 0};
         return IoStart::pending;
     }
     // A read of queued bytes that gives nothing means the other end hung up.
@@ -315,15 +329,16 @@ IoStart device_write(PortDevice* device, PortBlock* block, const char* buffer, u
         return IoStart::failed;
     }
     const uint32_t sent = n > 0 ? static_cast<uint32_t>(n) : 0;
-    *block = PortBlock{true, nullptr, buffer + sent, count - sent, sent};
+    block->transfer = Transfer{true, nullptr, buffer + sent, count - sent, sent};
     return IoStart::pending;
 }
 
 bool device_finish(PortDevice* device, PortBlock* block, uint32_t* done, uint32_t* error) {
-    const bool ok =
-        block->writing ? finish_write(device, block, error) : finish_read(device, block, error);
-    *done = block->done;
-    *block = PortBlock{};
+    Transfer* transfer = &block->transfer;
+    const bool ok = transfer->writing ? finish_write(device, transfer, error)
+                                      : finish_read(device, transfer, error);
+    *done = transfer->done;
+    *transfer = Transfer{};
     return ok;
 }
 

@@ -17,6 +17,20 @@ PortSession* open_session() {
     return session;
 }
 
+// Both threads write: the receive thread chains the next command as soon as
+// the modem answers, which can be while the dialog's thread is still inside
+// its own write. Each write holds the block from its start to its finish.
+class HeldBlock {
+  public:
+    explicit HeldBlock(PortBlock* block) : block_(block) { block_hold(block_); }
+    ~HeldBlock() { block_let_go(block_); }
+    HeldBlock(const HeldBlock&) = delete;
+    HeldBlock& operator=(const HeldBlock&) = delete;
+
+  private:
+    PortBlock* block_;
+};
+
 } // namespace
 
 uint32_t port_read(char* buffer, uint32_t max) {
@@ -58,6 +72,7 @@ int port_write(const char* buffer, uint32_t count) {
     if (flags != 0) {
         tracef("Write ErrorFlags %x\n", static_cast<unsigned>(flags));
     }
+    HeldBlock held(session->write_block);
     uint32_t done = 0;
     uint32_t error = 0;
     const IoStart start =

@@ -20,6 +20,7 @@ struct PortDevice {
 
 struct PortBlock {
     OVERLAPPED overlapped;
+    CRITICAL_SECTION hold; // the OVERLAPPED serves one transfer at a time
 };
 
 // The receive thread's wait. Its event is the thread's own, made when the
@@ -122,14 +123,24 @@ PortBlock* block_create() {
         delete block;
         return nullptr;
     }
+    InitializeCriticalSection(&block->hold);
     return block;
 }
 
 void block_release(PortBlock* block) {
     if (block != nullptr) {
+        DeleteCriticalSection(&block->hold);
         CloseHandle(block->overlapped.hEvent);
         delete block;
     }
+}
+
+void block_hold(PortBlock* block) {
+    EnterCriticalSection(&block->hold);
+}
+
+void block_let_go(PortBlock* block) {
+    LeaveCriticalSection(&block->hold);
 }
 
 PortDevice* device_open(uint8_t port) {

@@ -1,0 +1,37 @@
+// Both threads write to the port: the dialog's thread sends a command, and the
+// receive thread chains the next one as soon as the modem answers, which can
+// be while the first write is still going out.
+#include "serial/port_session.h"
+#include "tests/serial/stalling_device.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+
+namespace {
+
+const char* const WAKE_UP = "\rATV1\r";
+const char* const NEXT = "AT*nc?\r";
+std::atomic<int> chained_write{-1};
+
+void chain_on_ok(const char* block, uint32_t) {
+    if (std::strstr(block, "OK") != nullptr) {
+        chained_write = port_write(NEXT, static_cast<uint32_t>(std::strlen(NEXT)));
+    }
+}
+
+TEST(OverlappingWrites, AnAnswerDuringTheWakeUpsWriteSendsTheNextCommandAfterIt) {
+    stalling::reset("\r\nOK\r\n");
+    ASSERT_EQ(port_create(0, chain_on_ok), 1);
+    ASSERT_EQ(port_open(), 1);
+    EXPECT_EQ(port_write(WAKE_UP, static_cast<uint32_t>(std::strlen(WAKE_UP))), 1);
+
+    const std::string whole = std::string(WAKE_UP) + NEXT;
+    EXPECT_EQ(stalling::wait_received(whole.size(), std::chrono::seconds(5)), whole);
+    port_close();
+    port_release();
+    EXPECT_EQ(chained_write.load(), 1);
+}
+
+} // namespace
