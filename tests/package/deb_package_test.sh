@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# The .deb that CPack makes: exactly the command line and its files, and a
+# program that works from wherever the package is unpacked, finding its
+# default profile beside itself. Skipped (77) before the build has a command
+# line.
+#   deb_package_test.sh <build folder> <source tree> <command-line target, empty if none>
+set -euo pipefail
+build=$1 source=$2 cli_target=${3:-}
+[ -n "$cli_target" ] || { echo "no command line in this build" && exit 77; }
+failures=0
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
+work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" > "$work/cpack.log" ||
+    { cat "$work/cpack.log" && exit 1; }
+deb=$(echo "$work"/out/*.deb)
+files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort | tr '\n' ' ')
+[ "$files" = "./usr/bin/tarvelle-cli ./usr/lib/systemd/system/tarvelle-reapply@.service \
+./usr/share/bash-completion/completions/tarvelle-cli \
+./usr/share/doc/tarvelle/examples/99-tarvelle-modem.rules ./usr/share/man/man1/tarvelle-cli.1 \
+./usr/share/tarvelle/TOLVEX.INI " ] || fail "the package holds $files"
+
+dpkg -x "$deb" "$work/x"
+cmp -s "$work/x/usr/share/tarvelle/TOLVEX.INI" "$source/profile/TOLVEX.INI" ||
+    fail "the default profile is not profile/TOLVEX.INI"
+# A home of its own, so that no profile of the user running the test is found first.
+cli() { HOME=$work/home XDG_CONFIG_HOME=$work/home/.config TARVELLE_PROFILE= \
+    "$work/x/usr/bin/tarvelle-cli" "$@"; }
+cli --help > "$work/help" 2>&1 || fail "--help: exit $?"
+grep -q reapply "$work/help" || fail "--help says $(cat "$work/help")"
+listed=$(cli --json countries | grep -o '"key"' | wc -l) || fail "countries: exit $?"
+shipped=$(sed -n '/^\[tolvx\]/,/^\[/p' "$source/profile/TOLVEX.INI" | grep -c '^[^;[]*=')
+[ "$listed" -eq "$shipped" ] || fail "countries lists $listed entries, the default profile has $shipped"
+[ "$failures" -eq 0 ] && echo "package ok"
+exit "$failures"
