@@ -4,9 +4,9 @@
 //                    (a pseudo-terminal this program drives; median, p99)
 //   round trip       ATi5 sent -> simulated modem -> NOTIFY_I5_READ posted
 //   gathering        on_modem_data on a buffer of 3000 characters
-#include "dialog/dialog_seam.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
+#include "modem/front_end.h"
 #include "modem/reply_deadline.h"
 #include "modem/reply_interpreter.h"
 #include "modem/sender.h"
@@ -33,8 +33,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Takes the time of every post; everything else the dialog would do is idle.
-class TimingSeam : public DialogSeam {
+// Takes the time of every post; everything else a front end would do is idle.
+class TimingSeam : public FrontEnd {
   public:
     void post(unsigned, uintptr_t, intptr_t) override {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -57,20 +57,6 @@ class TimingSeam : public DialogSeam {
     void start_deadline(unsigned, unsigned) override {}
     bool on_dialog_thread() override { return false; }
     void message_box(const char*, const char*, unsigned, bool) override {}
-    int load_string(unsigned, char*, int) override { return 0; }
-    void set_text(int, const char*) override {}
-    void enable(int, bool) override {}
-    void show(int, bool) override {}
-    void set_focus(int) override {}
-    void set_icon(int, unsigned) override {}
-    void combo_reset(int) override {}
-    int combo_add(int, const char*) override { return 0; }
-    int combo_selected(int) override { return -1; }
-    void combo_select(int, int) override {}
-    int combo_text(int, int, char*, size_t) override { return -1; }
-    int combo_find_exact(int, int, const char*) override { return -1; }
-    void end_dialog() override {}
-    void post_destroy_to_owner() override {}
 
   private:
     std::mutex mutex_;
@@ -213,7 +199,7 @@ void gathering() {
 } // namespace
 
 int main() {
-    install_dialog_seam(&seam);
+    install_front_end(&seam);
     modem::reset_conversation_values();
     gathering();
     if (!verdict_latency(2000)) {

@@ -41,3 +41,9 @@ size_t format_text(char* field, size_t capacity, const char* format, ...) {
 char ascii_upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
+
+bool equal_ignoring_case(const char* a, const char* b) {
+    for (; *a != '\0' && ascii_upper(*a) == ascii_upper(*b); ++a, ++b) {
+    }
+    return ascii_upper(*a) == ascii_upper(*b);
+}

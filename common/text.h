@@ -25,3 +25,6 @@ template <size_t N> size_t copy_text(char (&field)[N], const char* source) {
 
 // ASCII-only upper-casing: only a..z change, whatever the locale.
 char ascii_upper(char c);
+
+// Whole texts equal when ASCII letter case is ignored.
+bool equal_ignoring_case(const char* a, const char* b);

@@ -17,4 +17,5 @@ DialogSeam& dialog_seam() {
 
 void install_dialog_seam(DialogSeam* seam) {
     installed.store(seam, std::memory_order_release);
+    install_front_end(seam);
 }

@@ -1,34 +1,17 @@
-// The one way the portable core reaches the main dialog and its platform.
-// The Win32 shell implements it with PostMessageA, SetTimer, MessageBoxA,
-// SendDlgItemMessageA and LoadStringA; tests implement it with a recording
-// fake whose message queue the test pumps.
+// The one way the dialog's workflow reaches the main dialog and its
+// platform: the modem conversation's front end (posts, the reply deadline,
+// boxes) plus strings and controls. The Win32 shell implements it with
+// PostMessageA, SetTimer, MessageBoxA, SendDlgItemMessageA and LoadStringA;
+// tests implement it with a recording fake whose message queue the test pumps.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
-class DialogSeam {
+#include "modem/front_end.h"
+
+class DialogSeam : public FrontEnd {
   public:
-    virtual ~DialogSeam() = default;
-
-    // PostMessageA to the main dialog: never waits, callable from any thread.
-    virtual void post(unsigned message, uintptr_t wparam, intptr_t lparam) = 0;
-
-    // The reply deadline WAIT_OK belongs to the dialog's thread. The requests
-    // to arm and cancel it may come from the receive thread; the shell
-    // forwards them to the dialog's thread in order, which hands each arm
-    // request to on_arm_request. An expiry comes back as on_reply_timer(sequence).
-    virtual void arm_deadline(unsigned milliseconds, unsigned sequence) = 0;
-    virtual void cancel_deadline(unsigned sequence) = 0;
-    // On the dialog's thread only: (re)starts WAIT_OK for `sequence` at once.
-    virtual void start_deadline(unsigned milliseconds, unsigned sequence) = 0;
-    // True when called on the dialog's thread.
-    virtual bool on_dialog_thread() = 0;
-
-    // A modal message box; `owned` makes the main dialog its owner. Returns
-    // when the user has closed it. May be called on the receive thread.
-    virtual void message_box(const char* text, const char* caption, unsigned flags, bool owned) = 0;
-
     // LoadStringA into `buffer` of `size` bytes; gives the length (0 if missing).
     virtual int load_string(unsigned id, char* buffer, int size) = 0;
 
@@ -56,6 +39,7 @@ class DialogSeam {
     virtual void post_destroy_to_owner() = 0;
 };
 
-// The seam in use; the shell (or a test) installs it before the dialog starts.
+// The seam in use; the shell (or a test) installs it before the dialog
+// starts, which also makes it the conversation's front end.
 DialogSeam& dialog_seam();
 void install_dialog_seam(DialogSeam* seam);

@@ -1,30 +1,11 @@
-// What the modem conversation posts to the main dialog, and the dialog's
-// private messages. Notifications travel as WM_COMMAND with the id in the low
-// word of wParam; the ids are not control ids, so the dialog tells them apart
-// by the id alone.
+// The dialog's private messages, beside the notifications of the modem
+// conversation (modem/notifications.h) that it handles.
 #pragma once
 
-#include <cstdint>
+#include "modem/notifications.h"
 
-// WM_COMMAND / WM_TIMER message numbers, so the portable core can post them.
-constexpr unsigned MSG_COMMAND = 0x0111; // WM_COMMAND
-constexpr unsigned MSG_TIMER = 0x0113;   // WM_TIMER
-constexpr unsigned MSG_USER = 0x0400;    // WM_USER
-
-// Notification ids (low word of wParam)
-constexpr unsigned NOTIFY_DISCONNECT = 101;
-constexpr unsigned NOTIFY_I5_READ = 104;
-// The list results carry the list commands' own codes, CMD_LIST_NC (37) and
-// CMD_LIST_GCI (95); see modem/command_table.h.
+constexpr unsigned MSG_USER = 0x0400; // WM_USER
 
 // Private messages the dialog posts to itself
 constexpr unsigned WM_START_SEARCH = MSG_USER + 100; // 1124
 constexpr unsigned WM_CONNECT_PORT = MSG_USER + 101; // 1125
-
-// The reply deadline: timer id on the main dialog.
-constexpr unsigned WAIT_OK = 1;
-
-// Message-box flags, with the values the Win32 box takes.
-constexpr unsigned BOX_OK = 0x00000000;            // MB_OK
-constexpr unsigned BOX_ICONWARNING = 0x00000030;   // MB_ICONWARNING
-constexpr unsigned BOX_SETFOREGROUND = 0x00010000; // MB_SETFOREGROUND

@@ -4,6 +4,7 @@
 
 #include "common/text.h"
 #include "common/trace.h"
+#include "dialog/country_status.h"
 #include "dialog/dialog_seam.h"
 #include "dialog/discovery.h"
 #include "dialog/messages.h"
@@ -13,7 +14,6 @@
 #include "modem/reply_interpreter.h"
 #include "modem/sender.h"
 #include "profile/country_lists.h"
-#include "profile/current_status.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
 #include "resources/resource.h"
@@ -114,14 +114,14 @@ void on_i5_read() {
     if (apply_running == 1) {
         apply_running = 0;
         country_picked = 0;
-        profile::finish_apply();
+        finish_apply();
         return;
     }
     send_modem_command(CMD_READ_I9);
 }
 
 void return_to_idle_after_apply() {
-    profile::show_current_status(profile::current_record.name);
+    show_current_status(profile::current_record.name);
     if (close_when_done == 1) {
         close_main_dialog();
         return;
@@ -143,7 +143,7 @@ void on_disconnect(intptr_t lparam) {
     }
     switch (command_code(outstanding)) {
     case CMD_READ_I9:
-        profile::show_current_country();
+        show_current_country();
         modem::conversation_state = CMD_IDLE;
         break;
     case CMD_WRITE_I9:

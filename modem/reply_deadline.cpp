@@ -1,7 +1,7 @@
 #include "modem/reply_deadline.h"
 
-#include "dialog/dialog_seam.h"
-#include "dialog/messages.h"
+#include "modem/front_end.h"
+#include "modem/notifications.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
 #include "modem/sender.h"
@@ -19,10 +19,10 @@ unsigned arm_reply_deadline(unsigned milliseconds) {
     deadline_sequence.store(sequence, std::memory_order_release);
     // On the dialog's own thread the timer starts at once: a request would be
     // handled only after the command's write, which may stall, has returned.
-    if (dialog_seam().on_dialog_thread()) {
+    if (front_end().on_dialog_thread()) {
         on_arm_request(milliseconds, sequence);
     } else {
-        dialog_seam().arm_deadline(milliseconds, sequence);
+        front_end().arm_deadline(milliseconds, sequence);
     }
     return sequence;
 }
@@ -32,7 +32,7 @@ bool claim_reply_deadline() {
     if (sequence == 0) {
         return false;
     }
-    dialog_seam().cancel_deadline(sequence);
+    front_end().cancel_deadline(sequence);
     return true;
 }
 
@@ -57,7 +57,7 @@ bool superseded(unsigned sequence) {
 
 void on_arm_request(unsigned milliseconds, unsigned sequence) {
     if (!superseded(sequence)) {
-        dialog_seam().start_deadline(milliseconds, sequence);
+        front_end().start_deadline(milliseconds, sequence);
     }
 }
 
@@ -66,7 +66,7 @@ int on_reply_timer(unsigned sequence) {
         return 0;
     }
     // Cancelled at once, so this deadline fires once.
-    dialog_seam().cancel_deadline(sequence);
+    front_end().cancel_deadline(sequence);
     uint32_t word = modem::conversation_state.load();
     if (command_code(word) == CMD_WAKE && modem::retry_count.fetch_add(1) + 1 < 2) {
         send_modem_command(word); // the one retry of a wake-up
@@ -80,7 +80,7 @@ int on_reply_timer(unsigned sequence) {
         return 1;
     }
     modem::conversation_state = CMD_IDLE;
-    dialog_seam().message_box("Modem dialog timeout occurred!", "Modem Status", BOX_ICONWARNING,
+    front_end().message_box("Modem dialog timeout occurred!", "Modem Status", BOX_ICONWARNING,
                               true);
     return 0;
 }

@@ -2,8 +2,8 @@
 
 #include "common/text.h"
 #include "common/trace.h"
-#include "dialog/dialog_seam.h"
-#include "dialog/messages.h"
+#include "modem/front_end.h"
+#include "modem/notifications.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
 #include "modem/reply_deadline.h"
@@ -24,13 +24,13 @@ enum class Verdict { none, error, ok };
 // --- telling the dialog ----------------------------------------------------
 
 void notify(unsigned id, intptr_t value) {
-    dialog_seam().post(MSG_COMMAND, id, value);
+    front_end().post(MSG_COMMAND, id, value);
 }
 
 // The box is modal on the receive thread: the dialog hears of the failure
 // only once the user has closed it.
 void fail(const char* text) {
-    dialog_seam().message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
+    front_end().message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
     notify(NOTIFY_DISCONNECT, 0);
 }
 

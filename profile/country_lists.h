@@ -1,7 +1,6 @@
 // What the modem says joined to what the profile knows: the supported
-// countries of the country list, unknown codes, the modem's present country,
-// and the end of an apply. All of it runs on the user-interface thread,
-// inside the main dialog's handling of a notification.
+// countries a modem lists, and the codes the profile does not know. Runs on
+// the front end's own thread, when it handles the list's notification.
 #pragma once
 
 namespace profile {
@@ -22,14 +21,6 @@ int CCTestMembers(char* text);
 // Adds the list item for an unknown code and, for an AT*nc modem, records the
 // code in the profile under a new "Bogus" key. Gives 1.
 int add_unknown_country(const char* code);
-
-// After ATi5 and ATi9 were read: selects the modem's present country in the
-// list and says so in the status line, or shows the raw codes.
-void show_current_country();
-
-// After the read-back of ATi5 that ends the modem part of an apply: records
-// the choice (AT*nc) and finishes, or goes on to write the modem's note.
-void finish_apply();
 
 // Back to the start-of-run state (tests).
 void reset_country_lists();

@@ -101,15 +101,36 @@ int read_current_entry() {
 }
 
 int CCfindSetProfile(const char* text) {
+    return find_entry_by_code(text) != nullptr ? 1 : 0;
+}
+
+const char* find_entry_by_code(const char* text) {
     trace("\nCC CCfindSetProfile\n");
     if (text == nullptr || text[0] == '\0') {
-        return 0;
+        return nullptr;
     }
     key_cursor = profile_keys;
-    int found = walk(
-        [text](const CountryRecord& record) { return std::strstr(record.code, text) != nullptr; });
+    const char* found = nullptr;
+    if (walk([text](const CountryRecord& record) {
+            return std::strstr(record.code, text) != nullptr;
+        })) {
+        found = key_cursor;
+    }
     key_cursor = profile_keys;
     return found;
+}
+
+const char* find_listed_key(const char* key) {
+    if (key == nullptr || key[0] == '\0') {
+        return nullptr;
+    }
+    for (const char* at = profile_keys; *at != '\0' && at < profile_keys + sizeof profile_keys;
+         at += std::strlen(at) + 1) {
+        if (equal_ignoring_case(at, key)) {
+            return at;
+        }
+    }
+    return nullptr;
 }
 
 int CCfindSetCur(const char* text) {

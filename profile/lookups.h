@@ -43,6 +43,13 @@ int read_current_entry();
 // cursor is left on the first key either way; an empty text fails at once
 // and changes nothing.
 int CCfindSetProfile(const char* text);
+// The same search, giving the matched entry's key (a string of
+// profile_keys) or nullptr.
+const char* find_entry_by_code(const char* text);
+
+// The key of the key list that equals `key` in any letter case, as the
+// profile spells it; nullptr when the list holds none.
+const char* find_listed_key(const char* key);
 
 // The first entry whose name contains `text` (letter case respected); the
 // cursor stays on it. Without a match the cursor stays where the walk ended:

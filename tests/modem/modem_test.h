@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/text.h"
-#include "dialog/messages.h"
+#include "modem/notifications.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
 #include "modem/reply_deadline.h"

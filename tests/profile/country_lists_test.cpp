@@ -1,6 +1,7 @@
 #include "profile/country_lists.h"
 
 #include "common/text.h"
+#include "dialog/country_status.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
@@ -122,7 +123,7 @@ TEST_F(CountryLists, PresentCountryBySavedKeyThenChoiceThenCode) {
         modem::use_gci = c.gci;
         copy_text(modem::i9_text, c.i9);
         copy_text(modem::i5_code, c.i5);
-        show_current_country();
+        workflow::show_current_country();
         EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, c.selected) << c.i5;
         EXPECT_EQ(seam.text(IDC_STATUS),
                   c.selected < 0 ? "" : "Your modem is currently set for " + list[c.selected]);
@@ -160,7 +161,7 @@ TEST_F(CountryLists, TheEndOfAnApplyRecordsTheChoiceAndWritesTheNoteOnlyWhenNeed
         modem::use_gci = c.gci;
         copy_text(modem::i9_text, c.i9);
         copy_text(modem::i5_code, "B5");
-        finish_apply();
+        workflow::finish_apply();
         int goes_on = c.writes.empty() ? 0 : 1;
         EXPECT_EQ(value(CHOICE_SECTION, CHOICE_KEY), c.choice) << c.i9;
         EXPECT_EQ(fake::fake_port().writes(), c.writes) << c.i9;

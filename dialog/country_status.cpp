@@ -1,0 +1,120 @@
+#include "dialog/country_status.h"
+
+#include "common/text.h"
+#include "common/trace.h"
+#include "dialog/dialog_seam.h"
+#include "dialog/messages.h"
+#include "dialog/workflow.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "profile/lookups.h"
+#include "profile/present_country.h"
+#include "profile/profile_values.h"
+#include "profile/saved_choice.h"
+#include "resources/resource.h"
+#include "serial/port_session.h"
+
+#include <cstring>
+
+namespace workflow {
+namespace {
+
+constexpr size_t STATUS_SIZE = 200;
+
+void show_codes(DialogSeam& seam) {
+    char codes[STATUS_SIZE];
+    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", modem::i5_code, modem::i9_text);
+    seam.show(IDC_CURRENT_CODES, true);
+    seam.set_text(IDC_CURRENT_CODES, codes);
+}
+
+// The apply is over: the modem holds the chosen country.
+void finish_applied() {
+    DialogSeam& seam = dialog_seam();
+    seam.enable(IDC_COUNTRY, true);
+    busy = 0;
+    show_current_status(profile::current_record.name);
+    port_close();
+    modem::conversation_state = CMD_IDLE;
+    if (close_when_done) {
+        seam.post_destroy_to_owner();
+    }
+}
+
+// The cursor stands on no entry the program can record (the list's end, or
+// a key too long for the modem's note): whatever the modem was set to, it
+// is not the chosen country, so the apply ends as failed and the modem's
+// real code is shown instead of a country name.
+void abandon_apply() {
+    DialogSeam& seam = dialog_seam();
+    port_close();
+    modem::conversation_state = CMD_IDLE;
+    seam.enable(IDC_COUNTRY, true);
+    busy = 0;
+    show_codes(seam);
+    seam.message_box("Failure to set the Country Code!", "Modem Status",
+                     BOX_SETFOREGROUND | BOX_ICONWARNING, true);
+}
+
+} // namespace
+
+void show_current_status(const char* name) {
+    char format[STATUS_SIZE] = "";
+    char text[STATUS_SIZE];
+    dialog_seam().load_string(IDS_CURRENT_FMT, format, sizeof format);
+    // Filled by hand: a string-table text with other conversions in it can
+    // never make the formatter read arguments that are not there.
+    const char* marker = std::strstr(format, "%s");
+    if (marker == nullptr) {
+        copy_text(text, format);
+    } else {
+        size_t length = copy_text_n(text, sizeof text, format, marker - format);
+        length += copy_text(text + length, sizeof text - length, name);
+        copy_text(text + length, sizeof text - length, marker + 2);
+    }
+    dialog_seam().set_text(IDC_STATUS, text);
+    // The country is known now: raw codes left from an earlier read would
+    // contradict the status line.
+    dialog_seam().show(IDC_CURRENT_CODES, false);
+}
+
+void show_current_country() {
+    DialogSeam& seam = dialog_seam();
+    profile::PresentEntry found;
+    bool known = profile::find_present_entry(found);
+    seam.enable(IDC_COUNTRY, true);
+    if (!known) {
+        show_codes(seam);
+        return;
+    }
+    // The search starts after the first item and wraps, so the first item is
+    // looked at last.
+    int index = seam.combo_find_exact(IDC_COUNTRY, 0, found.entry.name);
+    if (index < 0) {
+        return; // the present country is not among the modem's own list
+    }
+    seam.combo_select(IDC_COUNTRY, index);
+    show_current_status(found.entry.name);
+}
+
+void finish_apply() {
+    const char* key = profile::key_cursor;
+    size_t key_length = std::strlen(key);
+    if (key_length == 0 || key_length > profile::MAX_KEY_LENGTH) {
+        trace("\nCC finish_apply: no entry chosen\n");
+        abandon_apply();
+        return;
+    }
+    if (modem::use_gci) {
+        finish_applied();
+        return;
+    }
+    profile::save_choice(key);
+    if (profile::note_names_key(key)) {
+        finish_applied(); // the modem's note names this entry already
+        return;
+    }
+    profile::start_note_write(key);
+}
+
+} // namespace workflow

@@ -1,0 +1,23 @@
+// Which profile entry the modem is set to now, from what a read of the modem
+// gave (ATi5, ATi9) and the remembered choice. Front-end neutral: the dialog
+// selects the entry in its list, the command line prints it.
+#pragma once
+
+#include "profile/country_record.h"
+#include "profile/lookups.h"
+
+namespace profile {
+
+struct PresentEntry {
+    char key[MAX_KEY_LENGTH + 1]; // the entry's key, as the profile spells it
+    CountryRecord entry;
+};
+
+// The modem's present entry, by the first rule that yields one: its stored
+// note (the key written at the last apply), the remembered choice if its code
+// is the modem's code, or the modem's code itself (taken as a key for an
+// AT+GCI modem, searched among the codes for an AT*nc modem). Gives false
+// when no rule does. Only the last rule moves current_record, as every walk does.
+bool find_present_entry(PresentEntry& found);
+
+} // namespace profile
