@@ -37,6 +37,9 @@ extern char i5_code[CODE_TEXT_SIZE];
 extern char i9_text[CODE_TEXT_SIZE];
 extern char country_list_reply[LIST_REPLY_SIZE];
 extern char modem_ident[MODEM_IDENT_SIZE];
+// The identification line of the last device that answered ATV1i3, whether
+// it passed the test or not, so that a front end can say what it rejected.
+extern char answered_ident[MODEM_IDENT_SIZE];
 // The vendor name a modem's identification must contain. Kept here, beside
 // the test that reads it; the main dialog loads it (IDS_VENDOR) when it starts.
 extern char vendor_name[VENDOR_NAME_SIZE];

@@ -126,6 +126,7 @@ bool contains_ignoring_case(std::string_view text, std::string_view word) {
 // family; an empty vendor name is in every identification.
 bool identify_modem() {
     std::string_view answer = take_answer("ATV1i3\r");
+    copy_answer(answered_ident, answer);
     if (!contains_ignoring_case(answer, vendor_name) &&
         !contains_ignoring_case(answer, "ACF3_V1")) {
         return false;
