@@ -13,6 +13,7 @@ namespace profile {
 
 char supported_entries[SUPPORTED_CAPACITY][SUPPORTED_TEXT_SIZE];
 int supported_count = 0;
+SupportedItem supported_items[SUPPORTED_CAPACITY];
 int bogus_count = 0;
 
 namespace {
@@ -22,15 +23,30 @@ constexpr int LAST_BOGUS_NUMBER = 999999;
 // How many taken "Bogus" keys one unknown code looks past for a free one.
 constexpr int BOGUS_PROBES = 1000;
 
-void append_entry(const char* text) {
+void append_entry(const char* text, const char* key, const char* code) {
+    SupportedItem& item = supported_items[supported_count];
+    copy_text(item.key, key);
+    copy_text(item.code, code);
     copy_text(supported_entries[supported_count++], text);
+}
+
+// The key of the entry a listed code found: the matched key for an AT*nc
+// modem, the code itself (as the profile spells it) for an AT+GCI modem.
+const char* known_key(const char* item, const char* matched) {
+    if (matched != nullptr) {
+        return matched;
+    }
+    const char* listed = find_listed_key(item);
+    return listed != nullptr ? listed : item;
 }
 
 // Records an unknown code under the first "Bogus" key that is still free, so
 // that the entries of earlier runs survive. A "Bogus" entry that holds this
 // very code already (written earlier in this run, or by a run whose entry
 // did not make it into the key list) is kept, and nothing is added.
-void record_unknown_code(const char* code) {
+// `recorded` gets the key that holds the code, or "" when it is not recorded.
+void record_unknown_code(const char* code, char (&recorded)[MAX_KEY_LENGTH + 1]) {
+    recorded[0] = '\0';
     // A code longer than an entry's code field could never be found by it,
     // and would be recorded again at every run: it is not recorded at all.
     if (std::strlen(code) >= sizeof(CountryRecord{}.code)) {
@@ -43,11 +59,14 @@ void record_unknown_code(const char* code) {
         format_text(key, sizeof key, "Bogus%d", number);
         char existing[SUPPORTED_TEXT_SIZE];
         if (get_profile_string(ENTRY_SECTION, key, existing, sizeof existing, profile_path) == 0) {
-            write_profile_string(ENTRY_SECTION, key, value, profile_path);
+            if (write_profile_string(ENTRY_SECTION, key, value, profile_path) == 1) {
+                copy_text(recorded, key);
+            }
             write_profile_string(nullptr, nullptr, nullptr, profile_path);
             return;
         }
         if (std::strcmp(existing, value) == 0) {
+            copy_text(recorded, key);
             return;
         }
     }
@@ -72,9 +91,10 @@ int CCTestMembers(char* text) {
         if (item[0] == '\0') {
             break; // two separators in a row end the list
         }
-        int known = modem::use_gci ? read_entry(item, current_record) : CCfindSetProfile(item);
+        const char* matched = modem::use_gci ? nullptr : find_entry_by_code(item);
+        int known = modem::use_gci ? read_entry(item, current_record) : matched != nullptr;
         if (known) {
-            append_entry(current_record.name);
+            append_entry(current_record.name, known_key(item, matched), current_record.code);
         } else {
             add_unknown_country(item);
         }
@@ -84,20 +104,23 @@ int CCTestMembers(char* text) {
 }
 
 int add_unknown_country(const char* code) {
+    ++bogus_count;
+    char key[MAX_KEY_LENGTH + 1] = "";
+    if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
+        record_unknown_code(code, key);
+    }
     if (supported_count < SUPPORTED_CAPACITY) {
         // A very long code is cut to the list item's 199 characters.
-        format_text(supported_entries[supported_count++], SUPPORTED_TEXT_SIZE,
-                    "Unknown Country - %s", code);
-    }
-    ++bogus_count;
-    if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
-        record_unknown_code(code);
+        char text[SUPPORTED_TEXT_SIZE];
+        format_text(text, sizeof text, "Unknown Country - %s", code);
+        append_entry(text, key, code);
     }
     return 1;
 }
 
 void reset_country_lists() {
     std::memset(supported_entries, 0, sizeof supported_entries);
+    std::memset(supported_items, 0, sizeof supported_items);
     supported_count = 0;
     bogus_count = 0;
 }

@@ -3,6 +3,8 @@
 // the front end's own thread, when it handles the list's notification.
 #pragma once
 
+#include "profile/lookups.h"
+
 namespace profile {
 
 constexpr int SUPPORTED_CAPACITY = 200;  // items of the country list
@@ -11,6 +13,15 @@ constexpr int SUPPORTED_TEXT_SIZE = 200; // each item: 199 characters and the te
 // The country list's items in the order of the modem's answer.
 extern char supported_entries[SUPPORTED_CAPACITY][SUPPORTED_TEXT_SIZE];
 extern int supported_count;
+
+// What each item stands for, beside its text: the profile key of its entry
+// ("" for a code no entry has) and the code (the entry's, or the modem's
+// own for an unknown one). The command line reports countries by these.
+struct SupportedItem {
+    char key[MAX_KEY_LENGTH + 1];
+    char code[SUPPORTED_TEXT_SIZE];
+};
+extern SupportedItem supported_items[SUPPORTED_CAPACITY];
 // Unknown codes met in this run (both kinds of modem).
 extern int bogus_count;
 
