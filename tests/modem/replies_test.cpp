@@ -13,6 +13,13 @@ TEST_F(ModemTest, AVerdictIsReachedOnlyWhenItsLastByteArrives) {
         {{"ERROR"}, "ERROR"},
         {{"\r\nOK\r\nERROR\r\n"}, "ERROR"},
         {{"\r\nOK", "\r\nERROR\r\n"}, "ERROR"},
+        // Only the new block and the code's length before it are searched, so
+        // a code whose last byte comes alone after a long start is found too.
+        {{"xx\r\nOK\r", "\n"}, "OK"},
+        {{"xxxxxxxx\r\nOK\r", "\n"}, "OK"},
+        {{"xxERRO", "R"}, "ERROR"},
+        {{"xxxxxxxxERRO", "R\r\n"}, "ERROR"},
+        {{"xx\r", "\nOK\r\n"}, "OK"},
         // A block ends at its second NUL; its first is a blank.
         {{std::string("ab\0cd\0\r\nOK\r\n", 12), std::string("\0\r\nOK\r\n", 7)}, "OK"},
         // No verdict: left to the deadline.
@@ -102,6 +109,21 @@ TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
         EXPECT_EQ(notices(), c.notice);
         // A list's dialect is the modem's from now on.
         EXPECT_EQ(modem::use_gci, c.notice == "95:1" ? 1 : c.notice == "37:1" ? 0 : -1);
+    }
+}
+
+// The empty name is part of every identification, even an empty one.
+TEST_F(ModemTest, WithAnEmptyVendorNameEveryModemThatAnswersIsAccepted) {
+    const std::string ident =
+        "101:" + std::to_string(reinterpret_cast<intptr_t>(modem::modem_ident));
+    for (const std::string answer : {"\r\nSome Other Modem 33.6\r\n", "ATV1i3\r\r\n\r\n"}) {
+        modem::reset_conversation_values(); // vendor_name empty
+        copy_text(modem::modem_ident, "stale");
+        start(CMD_IDENTIFY);
+        reply(answer + "\r\nOK\r\n");
+        EXPECT_EQ(notices(), ident) << answer;
+        EXPECT_STREQ(modem::modem_ident, answer[2] == 'S' ? "Some Other Modem 33.6" : "");
+        seam.forget();
     }
 }
 
