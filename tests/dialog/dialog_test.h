@@ -8,6 +8,7 @@
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
+#include "profile/country_drawing.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
@@ -140,14 +141,50 @@ class DialogTest : public ::testing::Test {
         return std::string(std::istreambuf_iterator<char>(file), {});
     }
 
+    // Redraws every item of the country list on the dialog's thread, as the
+    // list does whenever it is uncovered; gives how many items were drawn
+    // with their text.
+    int draw_country_list() {
+        int drawn = 0;
+        fake::ui_thread().send([&] {
+            ListCanvas canvas{seam, drawn};
+            const int count = static_cast<int>(seam.combo(IDC_COUNTRY).items.size());
+            for (int item = 0; item < count; ++item) {
+                profile::draw_country_item(
+                    {workflow::busy, IDC_COUNTRY, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
+            }
+        });
+        return drawn;
+    }
+
     fake::FakeSeam seam;
     fake::TraceCapture traces;
     std::string folder;
+    // Called on the writing thread with every command, before the modem answers.
+    std::function<void()> on_write;
 
   private:
     // On the writing thread (the test's, or the receive thread when the
     // conversation chains): records the command and queues the modem's answer.
+    struct ListCanvas : profile::CountryItemCanvas {
+        ListCanvas(fake::FakeSeam& seam, int& drawn) : seam(seam), drawn(drawn) {}
+        bool item_text(int item, char* text, size_t size) override {
+            return seam.combo_text(IDC_COUNTRY, item, text, size) >= 0;
+        }
+        void focus_frame() override {}
+        void draw_text(const char*) override { ++drawn; }
+        bool has_pictures() override { return true; }
+        bool load_picture(const char*) override { return true; }
+        void copy_picture() override {}
+        void release_picture() override {}
+        fake::FakeSeam& seam;
+        int& drawn;
+    };
+
     void answer(const std::string& written) {
+        if (on_write) {
+            on_write();
+        }
         std::unique_lock<std::mutex> lock(mutex_);
         int port = fake::fake_port().last_port();
         writes_[port].push_back(written);

@@ -83,6 +83,26 @@ TEST_F(DialogTest, ApplyOnAnNcModemSetsResetsReadsBackAndWritesTheNote) {
     EXPECT_EQ(seam.ended(), 0);
 }
 
+// The list may be redrawn at any moment of an apply, and drawing an item
+// looks it up in the profile; so nothing is drawn until the apply has ended,
+// or the entry chosen would move under the conversation.
+TEST_F(DialogTest, AnApplyDrawsNoCountryUntilItHasEnded) {
+    plug(5);
+    start_dialog();
+    EXPECT_EQ(draw_country_list(), 3);
+    pick_country("United Kingdom");
+    take_writes(5);
+    std::vector<int> drawn;
+    on_write = [&] { drawn.push_back(draw_country_list()); };
+    command(IDC_APPLY);
+    on_write = nullptr;
+    EXPECT_EQ(take_writes(5),
+              (Writes{"\rATV1\r", "AT*ncB4\r", "ATz\r", "ATi5\r", "ATi9##\r", "ATi9ccB4#\r"}));
+    EXPECT_EQ(drawn, std::vector<int>(6, 0));
+    EXPECT_NE(profile_text().find("[cccfg]\r\ncc=B4"), std::string::npos) << profile_text();
+    EXPECT_EQ(draw_country_list(), 3);
+}
+
 TEST_F(DialogTest, OkWithAPickAppliesOnAGciModemAndThenEnds) {
     plug(5, modem_with([](ScriptedModem& m) { m.gci = true; }));
     start_dialog();
@@ -126,6 +146,48 @@ INSTANTIATE_TEST_SUITE_P(Buttons, EndsAtOnce,
                                            EndCase{"CancelDuringARead", "ATi5", ID_CANCEL},
                                            EndCase{"CancelWhenIdle", "", ID_CANCEL}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// An entry's key names it in the profile and in the modem's note; its code is
+// what an AT*nc modem is set to. An AT+GCI modem lists and takes keys.
+struct KeyCase {
+    const char* name;
+    bool gci;
+    const char* list;
+    Writes apply;
+    const char* choice; // what [cccfg] holds afterwards
+};
+void PrintTo(const KeyCase& c, std::ostream* out) {
+    *out << c.name;
+}
+class KeyAndCodeDiffer : public DialogTest, public ::testing::WithParamInterface<KeyCase> {};
+
+TEST_P(KeyAndCodeDiffer, ApplyingTheEntry) {
+    std::ofstream(folder + "/TOLVEX.INI", std::ios::binary | std::ios::app)
+        << "FD=Testland,xx,T9\r\n";
+    ScriptedModem m;
+    m.gci = GetParam().gci;
+    m.list = GetParam().list;
+    plug(5, m);
+    start_dialog();
+    pick_country("Testland");
+    take_writes(5);
+    command(IDC_APPLY);
+    EXPECT_EQ(take_writes(5), GetParam().apply);
+    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for Testland");
+    const std::string profile = profile_text();
+    const size_t choice = profile.find("[cccfg]\r\n");
+    EXPECT_EQ(choice == std::string::npos ? "" : profile.substr(choice + 9), GetParam().choice);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Dialects, KeyAndCodeDiffer,
+    ::testing::Values(KeyCase{"GciSendsTheKey", true, "00,FD)",
+                              Writes{"\rATV1\r", "AT+GCI=FD\r", "ATz\r", "ATi5\r"}, ""},
+                      KeyCase{"NcSendsTheCodeAndNotesTheKey", false, "00,T9)",
+                              Writes{"\rATV1\r", "AT*ncT9\r", "ATz\r", "ATi5\r", "ATi9##\r",
+                                     "ATi9ccFD#\r"},
+                              "cc=FD\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
     plug(5);

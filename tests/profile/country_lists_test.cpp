@@ -82,6 +82,7 @@ TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRu
     start_run(); // Bogus0 is now in the key list, so 09 is known by its code
     EXPECT_EQ(parse("09,0C,0C)"),
               (Items{"Unknown Country - 09", "Unknown Country - 0C", "Unknown Country - 0C"}));
+    EXPECT_EQ(value("tolvx", "Bogus0"), "Unknown Country - 09,unkn,09");
     EXPECT_EQ(value("tolvx", "Bogus1"), "Unknown Country - 0C,unkn,0C");
     EXPECT_EQ(value("tolvx", "Bogus2"), "");
 }
