@@ -7,6 +7,7 @@
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
+#include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/present_country.h"
 #include "profile/profile_values.h"
@@ -82,7 +83,8 @@ void show_current_country() {
     DialogSeam& seam = dialog_seam();
     profile::PresentEntry found;
     bool known = profile::find_present_entry(found);
-    seam.enable(IDC_COUNTRY, true);
+    // A modem that lists no country leaves nothing to pick from.
+    seam.enable(IDC_COUNTRY, profile::supported_count > 0);
     if (!known) {
         show_codes(seam);
         return;

@@ -94,18 +94,25 @@ void apply_country(bool from_ok) {
 }
 
 void on_list_arrived(intptr_t lparam) {
-    if (lparam == 0) {
-        country_list_copy[0] = '\0'; // the modem lists its countries by neither query
-    } else if (std::strchr(modem::country_list_reply, ',') != nullptr) {
+    using profile::ListAnswer;
+    // With lparam 0 the modem lists its countries by neither query.
+    ListAnswer answer = lparam == 0 ? ListAnswer::not_a_list
+                                    : profile::judge_list_answer(modem::country_list_reply);
+    if (answer != ListAnswer::not_a_list) {
         // A longer list is cut; the parser drops the item cut in the middle,
-        // since no comma or ")" follows it.
-        copy_text(country_list_copy, modem::country_list_reply);
+        // since no comma or ")" follows it. "()" is parsed as no text at all:
+        // its "(" is no country.
+        copy_text(country_list_copy, answer == ListAnswer::items ? modem::country_list_reply : "");
         profile::CCTestMembers(country_list_copy);
         seam().combo_reset(IDC_COUNTRY);
         for (int i = 0; i < profile::supported_count; ++i) {
             seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);
         }
         country_picked = 0; // the picked item went with the old list
+        if (profile::supported_count == 0) {
+            seam().enable(IDC_COUNTRY, false);
+            show_status("The modem lists no country.");
+        }
     }
     send_modem_command(wake_then(CMD_READ_I5));
 }

@@ -74,6 +74,25 @@ void record_unknown_code(const char* code, char (&recorded)[MAX_KEY_LENGTH + 1])
 
 } // namespace
 
+ListAnswer judge_list_answer(const char* answer) {
+    if (std::strchr(answer, ',') != nullptr) {
+        return ListAnswer::items;
+    }
+    size_t end = std::strlen(answer);
+    while (end > 0 && answer[end - 1] == ' ') {
+        --end;
+    }
+    if (end == 0 || answer[end - 1] != ')') {
+        return ListAnswer::not_a_list;
+    }
+    // Between an opening "(" and the closing ")" there may be only blanks.
+    size_t at = std::strspn(answer, " ");
+    if (answer[at] == '(') {
+        at += 1 + std::strspn(answer + at + 1, " ");
+    }
+    return at == end - 1 ? ListAnswer::no_country : ListAnswer::items;
+}
+
 int CCTestMembers(char* text) {
     supported_count = 0;
     trace("\nCC CCTestMembers\n");

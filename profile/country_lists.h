@@ -25,6 +25,15 @@ extern SupportedItem supported_items[SUPPORTED_CAPACITY];
 // Unknown codes met in this run (both kinds of modem).
 extern int bogus_count;
 
+// How the modem's supported-country answer is taken: as a list of items, as
+// a list that names no country, or not as a list at all (the country list
+// then keeps its items).
+enum class ListAnswer { not_a_list, no_country, items };
+
+// A list holds a comma or ends with ")": one country ("B5)") or none ("()",
+// or ")" once an AT+GCI answer's "+GCI: (" is gone) is a list as well.
+ListAnswer judge_list_answer(const char* answer);
+
 // Cuts a list answer ("00,09,B5)") up in place into supported_entries; gives
 // supported_count. Codes the profile does not know become unknown entries.
 int CCTestMembers(char* text);

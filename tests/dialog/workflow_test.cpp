@@ -228,6 +228,52 @@ TEST_F(DialogTest, AModemWithoutAListKeepsTheCountriesAndAStalePickIsNotApplied)
     EXPECT_EQ(profile_text().find("cccfg"), std::string::npos);
 }
 
+// A one-country modem answers without a comma, on either dialect; a modem
+// may also list nothing at all. A range is one item like any other.
+struct ListCase {
+    const char* name;
+    bool gci;
+    const char* list; // after "+GCI: (" on an AT+GCI modem
+    Writes items;
+    const char* status;
+};
+void PrintTo(const ListCase& c, std::ostream* out) {
+    *out << c.name;
+}
+class ListAnswers : public DialogTest, public ::testing::WithParamInterface<ListCase> {};
+
+TEST_P(ListAnswers, FillTheCountryListOnlyWithWhatTheModemLists) {
+    const ListCase& c = GetParam();
+    plug(5); // read first: its countries must not stay
+    plug(3, modem_with([](ScriptedModem&) {}));
+    start_dialog();
+    plug(3, [&] {
+        ScriptedModem m;
+        m.gci = c.gci;
+        m.list = c.list;
+        return m;
+    }());
+    pick(IDC_MODEM, 1);
+    EXPECT_EQ(seam.combo(IDC_COUNTRY).items, c.items);
+    EXPECT_EQ(seam.text(IDC_STATUS), c.status);
+    EXPECT_EQ(seam.enabled(IDC_COUNTRY), !c.items.empty());
+    EXPECT_EQ(take_writes(3).back(), "ATi9\r") << "the read goes on to the end";
+    EXPECT_EQ(modem::conversation_state, CMD_IDLE);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modems, ListAnswers,
+    ::testing::Values(ListCase{"OneCountryNc", false, "B5)", {"United States"}, US_STATUS.c_str()},
+                      ListCase{"OneCountryGci", true, "B5)", {"United States"}, US_STATUS.c_str()},
+                      ListCase{"NoCountryNc", false, "()", {}, "The modem lists no country."},
+                      ListCase{"NoCountryGci", true, ")", {}, "The modem lists no country."},
+                      ListCase{"RangeGci",
+                               true,
+                               "00-FF)",
+                               {"Unknown Country - 00-FF"},
+                               "Setting up Countries supported..."}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(DialogTest, AModemChoiceRefusedAsBusyKeepsTheChosenPortForTheNextApply) {
     plug(5, modem_with([](ScriptedModem& m) { m.silent = {"ATi9"}; }));
     plug(2);

@@ -76,6 +76,21 @@ TEST_F(CountryLists, ParsingTakesEachItemUpToItsSeparator) {
     EXPECT_EQ(read_file(profile_path), kCountries);
 }
 
+TEST(ListAnswer, ACommaOrAClosingParenthesisMakesAList) {
+    struct Case {
+        const char* answer;
+        ListAnswer taken;
+    } cases[] = {{"00,09", ListAnswer::items},     {"B5)", ListAnswer::items},
+                 {"(B5) ", ListAnswer::items},     {"00-FF)", ListAnswer::items},
+                 {"()", ListAnswer::no_country},   {" ( ) ", ListAnswer::no_country},
+                 {")", ListAnswer::no_country},    {"B5", ListAnswer::not_a_list},
+                 {"B5)x", ListAnswer::not_a_list}, {"", ListAnswer::not_a_list},
+                 {"(", ListAnswer::not_a_list}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(judge_list_answer(c.answer), c.taken) << '"' << c.answer << '"';
+    }
+}
+
 TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRun) {
     EXPECT_EQ(parse("00,09,B5)"), (Items{"Japan", "Unknown Country - 09", "United States"}));
     EXPECT_EQ(value("tolvx", "Bogus0"), "Unknown Country - 09,unkn,09");
