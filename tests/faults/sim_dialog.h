@@ -1,0 +1,187 @@
+// The main dialog's controller against the recording seam, with a simulated
+// modem on a real pseudo-terminal behind COM3 and the posix port session in
+// between. Deadlines run on the clock as the dialog's timer would run them,
+// so a silent modem costs its real waiting time.
+#pragma once
+
+#include "dialog/discovery.h"
+#include "dialog/messages.h"
+#include "dialog/workflow.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "profile/country_lists.h"
+#include "profile/lookups.h"
+#include "profile/profile_values.h"
+#include "resources/resource.h"
+#include "serial/port_session.h"
+#include "serial/posix_device.h"
+#include "tests/serial/sim_modem.h"
+#include "tests/support/fake_seam.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <ostream>
+#include <string>
+#include <vector>
+
+using Texts = std::vector<std::string>;
+
+constexpr int SIM_PORT = 3;
+
+// Every open descriptor of this process; a closed port gives back its own.
+inline int open_descriptors() {
+    DIR* dir = opendir("/proc/self/fd");
+    int count = 0;
+    while (dir != nullptr && readdir(dir) != nullptr) {
+        ++count;
+    }
+    if (dir != nullptr) {
+        closedir(dir);
+    }
+    return count;
+}
+
+class SimDialogTest : public ::testing::Test {
+  protected:
+    SimDialogTest() {
+        char pattern[] = "/tmp/tarvelle-faults-XXXXXX";
+        folder = mkdtemp(pattern);
+        modem::reset_conversation_values();
+        profile::reset_values();
+        profile::reset_country_lists();
+        workflow::reset();
+        discovery::reset();
+        port_number = 0;
+        seam.set_string(IDS_SEARCHING, "Searching for known modems...");
+        seam.set_string(IDS_SETTING_UP, "Setting up Countries supported...");
+        seam.set_string(IDS_SENDING, "Sending Modem Commands...");
+        seam.set_string(IDS_CURRENT_FMT, "Your modem is currently set for %s");
+        seam.set_string(IDS_VENDOR, "Quorvant");
+        seam.set_string(IDS_INSERT_MODEM, "Insert modem and press 'Apply' !");
+        seam.set_string(IDS_NO_MODEM, "Unable to find a Modem! May be busy or disconnected");
+    }
+    ~SimDialogTest() override {
+        port_release();
+        sim_.reset();
+        set_port_path_lookup(nullptr);
+        std::system(("rm -rf '" + folder + "'").c_str());
+    }
+
+    void write_profile(const std::string& text) {
+        std::ofstream(folder + "/TOLVEX.INI", std::ios::binary) << text;
+    }
+    std::string profile_text() const {
+        std::ifstream file(folder + "/TOLVEX.INI", std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), {});
+    }
+
+    // A simulated modem on COM3 playing `scenario`; every other port is missing.
+    bool plug(const std::string& scenario) {
+        sim_ = std::make_unique<SimModem>(scenario);
+        std::snprintf(sim_link(), LINK_SIZE, "%s", sim_->link().c_str());
+        set_port_path_lookup([](uint8_t port, char* path, size_t capacity) {
+            std::snprintf(path, capacity, "%s",
+                          port == SIM_PORT ? sim_link() : "/nonexistent/tarvelle-port");
+        });
+        return sim_->ready();
+    }
+
+    // WM_INITDIALOG and everything it sets going.
+    void start_dialog() {
+        workflow::on_init_dialog();
+        profile::load_profile_for((folder + "/tarvelle.exe").c_str());
+        workflow::post_start_search();
+        pump();
+    }
+
+    // Runs the posted messages and the expiring deadline, as the message loop
+    // would, until the dialog rests: no post, no deadline, no conversation.
+    void pump() {
+        const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(40);
+        while (seam.ended() == 0) {
+            ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the dialog never came to rest";
+            std::vector<fake::Post> posts = seam.take_posts();
+            for (const fake::Post& post : posts) {
+                dispatch(post);
+            }
+            if (!posts.empty()) {
+                continue;
+            }
+            // The dialog's timer fires once; the seam keeps it until a new one.
+            unsigned sequence = seam.armed_sequence();
+            if (sequence == fired_) {
+                sequence = 0;
+            }
+            if (sequence == 0 && modem::conversation_state == CMD_IDLE) {
+                return;
+            }
+            // A verdict may be on its way between the deadline's cancel and its post.
+            auto wait = std::chrono::milliseconds(sequence != 0 ? seam.armed_milliseconds() : 50);
+            if (!seam.wait_for_posts(1, wait) && sequence != 0 &&
+                seam.armed_sequence() == sequence) {
+                fired_ = sequence;
+                workflow::on_deadline_expired(sequence);
+            }
+        }
+    }
+    void command(int id, unsigned notify_code = 0) {
+        workflow::on_command(static_cast<unsigned>(id), notify_code, 0);
+        pump();
+    }
+    void pick(int control, int index) { // the user selects an item
+        seam.combo_select(control, index);
+        command(control, 1 /* CBN_SELCHANGE */);
+    }
+    bool pick_country(const std::string& text) {
+        Texts items = seam.combo(IDC_COUNTRY).items;
+        for (size_t i = 0; i < items.size(); ++i) {
+            if (items[i] == text) {
+                pick(IDC_COUNTRY, static_cast<int>(i));
+                return true;
+            }
+        }
+        return false;
+    }
+    // "caption: text" of every box since the last call.
+    Texts take_boxes() {
+        Texts shown;
+        for (const fake::Box& box : seam.boxes()) {
+            shown.push_back(box.caption + ": " + box.text);
+        }
+        seam.forget();
+        return shown;
+    }
+    bool port_released() const {
+        return port_session == nullptr ||
+               (port_session->connected.load() == 0 && port_session->thread_id.load() == 0);
+    }
+
+    fake::FakeSeam seam;
+    std::string folder;
+
+  private:
+    static constexpr size_t LINK_SIZE = 512;
+    static char* sim_link() {
+        static char link[LINK_SIZE];
+        return link;
+    }
+    void dispatch(const fake::Post& post) {
+        if (post.message == MSG_COMMAND) {
+            workflow::on_command(post.wparam & 0xFFFF, post.wparam >> 16, post.lparam);
+        } else if (post.message == WM_START_SEARCH) {
+            discovery::on_start_search();
+        } else if (post.message == WM_CONNECT_PORT) {
+            discovery::on_connect_port(static_cast<int>(post.wparam));
+        }
+    }
+
+    std::unique_ptr<SimModem> sim_;
+    unsigned fired_ = 0;
+};
