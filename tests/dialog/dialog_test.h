@@ -15,6 +15,7 @@
 #include "resources/resource.h"
 #include "serial/port_session.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 #include "tests/support/trace_capture.h"
 
@@ -52,18 +53,7 @@ class DialogTest : public ::testing::Test {
             << "[tolvx]\r\n00=Japan,jp,00\r\nB4=United Kingdom,gb,B4\r\n"
                "B5=United States,us,B5\r\n3D=France,fr,3D\r\n";
         fake::fake_port().reset();
-        modem::reset_conversation_values();
-        profile::reset_values();
-        profile::reset_country_lists();
-        workflow::reset();
-        discovery::reset();
-        port_number = 0;
-        seam.set_string(IDS_SEARCHING, "Searching for known modems...");
-        seam.set_string(IDS_SETTING_UP, "Setting up Countries supported...");
-        seam.set_string(IDS_CURRENT_FMT, "Your modem is currently set for %s");
-        seam.set_string(IDS_VENDOR, "Quorvant");
-        seam.set_string(IDS_INSERT_MODEM, "Insert modem and press 'Apply' !");
-        seam.set_string(IDS_NO_MODEM, "Unable to find a Modem! May be busy or disconnected");
+        fake::start_fresh_dialog(seam);
         fake::fake_port().set_open_filter([this](int port) {
             std::lock_guard<std::mutex> lock(mutex_);
             return modems_.count(port) == 1;
@@ -101,13 +91,7 @@ class DialogTest : public ::testing::Test {
                 return; // a dialog that has ended handles nothing more
             }
             for (const fake::Post& post : posts) {
-                if (post.message == MSG_COMMAND) {
-                    workflow::on_command(post.wparam & 0xFFFF, post.wparam >> 16, post.lparam);
-                } else if (post.message == WM_START_SEARCH) {
-                    discovery::on_start_search();
-                } else if (post.message == WM_CONNECT_PORT) {
-                    discovery::on_connect_port(static_cast<int>(post.wparam));
-                }
+                fake::dispatch_post(post);
             }
         }
     }

@@ -16,6 +16,7 @@
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
 #include "tests/serial/sim_modem.h"
+#include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 
 #include <gtest/gtest.h>
@@ -53,19 +54,7 @@ class SimDialogTest : public ::testing::Test {
     SimDialogTest() {
         char pattern[] = "/tmp/tarvelle-faults-XXXXXX";
         folder = mkdtemp(pattern);
-        modem::reset_conversation_values();
-        profile::reset_values();
-        profile::reset_country_lists();
-        workflow::reset();
-        discovery::reset();
-        port_number = 0;
-        seam.set_string(IDS_SEARCHING, "Searching for known modems...");
-        seam.set_string(IDS_SETTING_UP, "Setting up Countries supported...");
-        seam.set_string(IDS_SENDING, "Sending Modem Commands...");
-        seam.set_string(IDS_CURRENT_FMT, "Your modem is currently set for %s");
-        seam.set_string(IDS_VENDOR, "Quorvant");
-        seam.set_string(IDS_INSERT_MODEM, "Insert modem and press 'Apply' !");
-        seam.set_string(IDS_NO_MODEM, "Unable to find a Modem! May be busy or disconnected");
+        fake::start_fresh_dialog(seam);
     }
     ~SimDialogTest() override {
         port_release();
@@ -109,7 +98,7 @@ class SimDialogTest : public ::testing::Test {
             ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the dialog never came to rest";
             std::vector<fake::Post> posts = seam.take_posts();
             for (const fake::Post& post : posts) {
-                dispatch(post);
+                fake::dispatch_post(post);
             }
             if (!posts.empty()) {
                 continue;
@@ -172,16 +161,6 @@ class SimDialogTest : public ::testing::Test {
         static char link[LINK_SIZE];
         return link;
     }
-    void dispatch(const fake::Post& post) {
-        if (post.message == MSG_COMMAND) {
-            workflow::on_command(post.wparam & 0xFFFF, post.wparam >> 16, post.lparam);
-        } else if (post.message == WM_START_SEARCH) {
-            discovery::on_start_search();
-        } else if (post.message == WM_CONNECT_PORT) {
-            discovery::on_connect_port(static_cast<int>(post.wparam));
-        }
-    }
-
     std::unique_ptr<SimModem> sim_;
     unsigned fired_ = 0;
 };
