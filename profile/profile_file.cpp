@@ -320,6 +320,9 @@ int write_profile_string(const char* section, const char* key, const char* value
         if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
             return 0; // unreadable or read-only: leave it as it is
         }
+        if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+            return 0; // UTF-16: a line of single-byte text would make it neither encoding
+        }
         // A line break inside the value would split it into lines of its own.
         size_t value_length = std::strcspn(value, "\r\n");
         return replace_file(path, with_entry(text, section, key, value, value_length)) ? 1 : 0;

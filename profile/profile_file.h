@@ -21,6 +21,9 @@
 // a name counts, and in it the first line of a key. Values are taken as they
 // stand: quotes are not removed, and a NUL byte ends a value.
 //
+// A file that starts with a UTF-16 byte-order mark is read as it stands (it
+// holds no entry this reader can find) and never written.
+//
 // A write never leaves a half-written profile: the new contents go to a
 // temporary file of that write's own beside the profile, which is then
 // renamed over it. When any step fails the old file stays as it was and the

@@ -28,6 +28,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <functional>
 #include <ostream>
 #include <string>
 #include <vector>
