@@ -59,10 +59,11 @@ def add_modem(args, session, port, *lines):
 
 
 @contextlib.contextmanager
-def started(args, session):
-    """The program, started once only the modems' ports open, and its driver."""
+def started(args, session, **install):
+    """The program, started once only the modems' ports open, and its driver.
+    `install`: the Program's folder and prepare."""
     session.check_unused_ports(args.probe)
-    program = Program(args, session)
+    program = Program(args, session, **install)
     try:
         yield program, program.driver
     finally:
@@ -118,9 +119,12 @@ class Driver:
 class Program:
     """tarvelle.exe installed with its profile in C:\\tarvelle, and running."""
 
-    def __init__(self, args, session):
+    def __init__(self, args, session, folder="tarvelle", prepare=None):
+        """`prepare(folder)` may change the installed files before the start."""
         files = [args.tarvelle, args.profile] + ([args.flags] if args.flags else [])
-        self.folder = session.prefix.install(files)
+        self.folder = session.prefix.install(files, folder)
+        if prepare is not None:
+            prepare(self.folder)
         self.proc = session.start(os.path.join(self.folder, os.path.basename(args.tarvelle)))
         self.driver = Driver(session, args.driver)
         self.driver.do("find %d" % WAIT)
