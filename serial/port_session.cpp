@@ -11,6 +11,7 @@
 #include <new>
 
 int port_number = 0;
+char port_path[PORT_PATH_SIZE] = "";
 PortSession* port_session = nullptr;
 SerialMessageBox serial_message_box = platform_message_box;
 

@@ -40,6 +40,12 @@ struct PortSession {
 
 // The COM port that the next port_create uses (the scan and the modem list set it).
 extern int port_number;
+// A device path that the next port_open opens instead of COM port
+// port_number, when not empty: "/dev/ttyACM0", "/dev/serial/by-id/...", or a
+// link to a pseudo-terminal. The command line names ports this way; the
+// dialog leaves it empty and keeps to COM numbers. Posix only.
+constexpr unsigned PORT_PATH_SIZE = 256;
+extern char port_path[PORT_PATH_SIZE];
 // Slot of the current session; replaced only while no receive thread exists.
 extern PortSession* port_session;
 

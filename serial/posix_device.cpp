@@ -9,6 +9,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <new>
@@ -27,6 +28,8 @@ struct PortDevice {
     int stop_fd = -1; // readable once the close has asked the receive thread to stop
     bool closed = false;
     PortTimeouts timeouts{0xFFFFFFFF, 0, 1000, 0, 1000};
+    termios found{}; // the line settings as the port had them before it was opened
+    bool found_read = false;
 };
 
 // A transfer that could not finish at once: what is left of it.
@@ -215,21 +218,55 @@ void block_let_go(PortBlock* block) {
     block->hold.unlock();
 }
 
-PortDevice* device_open(uint8_t port) {
-    char path[256];
-    path_lookup(port, path, sizeof path);
+namespace {
+
+std::atomic<int> open_error{0};
+
+// Opens the device, takes it for this program alone and remembers its line
+// settings; -1 with open_error set when it cannot be had.
+int open_exclusive(const char* path) {
     const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        return nullptr;
+        open_error = errno;
+        return -1;
     }
     // A COM port is opened for exclusive use; another holder makes it "in use".
-    if (!isatty(fd) || flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        close(fd);
+    if (!isatty(fd)) {
+        open_error = ENOTTY;
+    } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        open_error = errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+    } else {
+        // Further opens of the tty fail while we talk, except for root, whom
+        // the kernel lets through regardless.
+        ioctl(fd, TIOCEXCL);
+        return fd;
+    }
+    close(fd);
+    return -1;
+}
+
+} // namespace
+
+int last_open_error() {
+    return open_error;
+}
+
+PortDevice* device_open(uint8_t port) {
+    char path[PORT_PATH_SIZE];
+    if (port_path[0] != '\0') {
+        copy_text(path, port_path);
+    } else {
+        path_lookup(port, path, sizeof path);
+    }
+    open_error = 0;
+    const int fd = open_exclusive(path);
+    if (fd < 0) {
         return nullptr;
     }
     const int stop_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     PortDevice* device = stop_fd >= 0 ? new (std::nothrow) PortDevice : nullptr;
     if (device == nullptr) {
+        open_error = ENOMEM;
         if (stop_fd >= 0) {
             close(stop_fd);
         }
@@ -238,6 +275,7 @@ PortDevice* device_open(uint8_t port) {
     }
     device->fd = fd;
     device->stop_fd = stop_fd;
+    device->found_read = tcgetattr(fd, &device->found) == 0;
     return device;
 }
 
@@ -347,6 +385,11 @@ bool device_close(PortDevice* device, uint32_t* error) {
         return true;
     }
     device->closed = true;
+    // The line is left as it was found, for the next program that opens it.
+    if (device->found_read) {
+        tcsetattr(device->fd, TCSANOW, &device->found);
+    }
+    ioctl(device->fd, TIOCNXCL);
     const bool ok = close(device->fd) == 0;
     *error = ok ? 0 : static_cast<uint32_t>(errno);
     close(device->stop_fd);
