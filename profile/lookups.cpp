@@ -81,6 +81,20 @@ int load_profile_for(const char* program_file) {
     return 1;
 }
 
+int load_profile_at(const char* profile_file) {
+    std::memset(profile_keys, 0, sizeof profile_keys);
+    key_cursor = profile_keys;
+    program_path[0] = '\0';
+    flags_path[0] = '\0';
+    profile_path[0] = '\0';
+    if (profile_file == nullptr || std::strlen(profile_file) >= sizeof profile_path) {
+        return 0;
+    }
+    copy_text(profile_path, profile_file);
+    get_profile_string(ENTRY_SECTION, nullptr, profile_keys, sizeof profile_keys, profile_path);
+    return 1;
+}
+
 int read_entry(const char* key, CountryRecord& record) {
     char value[ENTRY_VALUE_SIZE];
     if (key == nullptr ||

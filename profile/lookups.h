@@ -29,6 +29,10 @@ int path_beside_program(const char* file_name, char* out, size_t capacity);
 int load_profile();
 // The same for a given program file (tests and tools have no installed program).
 int load_profile_for(const char* program_file);
+// Reads the key list from the profile at `profile_file` itself, for a front
+// end that keeps its profile elsewhere than beside the program. No flag
+// pictures. Gives 1, or 0 when the path is too long to hold.
+int load_profile_at(const char* profile_file);
 
 // Reads `key` of "tolvx" (any letter case) and splits its value into
 // `record`. Gives 1 when the key has a non-empty value; otherwise 0 and

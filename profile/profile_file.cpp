@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "profile/file_replace.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -300,10 +301,27 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
                           : copy_value(text, section, key, buffer, size);
 }
 
+namespace {
+
+const char* write_as_given(const char* path) {
+    return path;
+}
+
+std::atomic<ProfileWriteTarget> write_target{write_as_given};
+
+} // namespace
+
+ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target) {
+    return write_target.exchange(target != nullptr ? target : write_as_given);
+}
+
 int write_profile_string(const char* section, const char* key, const char* value,
                          const char* path) {
     if (section == nullptr && key == nullptr && value == nullptr) {
         return 1; // flush: every write is on disk before it returns
+    }
+    if (path != nullptr) {
+        path = write_target.load()(path);
     }
     if (section == nullptr || key == nullptr || value == nullptr || path == nullptr ||
         path[0] == '\0' || !writable_name(section) || has_any(section, "]") ||

@@ -46,4 +46,10 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
 // Gives 1 on success, 0 when nothing was written.
 int write_profile_string(const char* section, const char* key, const char* value, const char* path);
 
+// Where a write really goes. A front end whose profile starts out as an
+// installed default, read until the user's own copy exists, makes that copy
+// here and names it; the default hook writes to `path` as given.
+using ProfileWriteTarget = const char* (*)(const char* path);
+ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target);
+
 } // namespace profile
