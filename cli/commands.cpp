@@ -1,0 +1,274 @@
+#include "cli/commands.h"
+
+#include "cli/conversation_loop.h"
+#include "cli/country_choice.h"
+#include "cli/json_text.h"
+#include "cli/modem_session.h"
+#include "cli/port_claim.h"
+#include "cli/port_search.h"
+#include "cli/profile_location.h"
+#include "cli/report.h"
+#include "common/text.h"
+#include "modem/conversation_values.h"
+#include "profile/lookups.h"
+#include "profile/saved_choice.h"
+#include "resources/string_texts.h"
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+// A scan's progress on stderr, only when a person watches it there.
+class Progress {
+  public:
+    explicit Progress(bool quiet) : shown_(!quiet && isatty(STDERR_FILENO) == 1) {}
+    ~Progress() { clear(); }
+    void port(const std::string& port) {
+        if (shown_) {
+            std::fprintf(stderr, "\r\033[Kscanning %s ...", port.c_str());
+            std::fflush(stderr);
+        }
+    }
+    void clear() {
+        if (shown_) {
+            std::fputs("\r\033[K", stderr);
+            std::fflush(stderr);
+        }
+    }
+
+  private:
+    bool shown_;
+};
+
+// The port's name in a port failure's message, taken off for the scan's list.
+std::string reason_only(const std::string& port, const std::string& message) {
+    const std::string prefix = port + ": ";
+    return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
+}
+
+// The modem a command works on: its claim on the port, and what it said.
+struct Target {
+    std::string port;
+    std::unique_ptr<PortClaim> claim;
+    ModemRead modem;
+};
+
+struct Tried {
+    Probe probe = Probe::silent;
+    std::string ident;
+};
+
+// Claims `port` and probes it; the claim is kept only for a modem.
+std::unique_ptr<PortClaim> claim_modem(ConversationLoop& loop, const std::string& port,
+                                       Tried& tried) {
+    auto claim = std::make_unique<PortClaim>(port);
+    ModemSession session(loop);
+    tried.probe = session.probe(tried.ident);
+    if (tried.probe != Probe::modem) {
+        claim.reset();
+    }
+    return claim;
+}
+
+Target find_modem(ConversationLoop& loop, const Options& options) {
+    Target target;
+    if (!options.ports.empty()) {
+        target.port = options.ports.front();
+        Tried tried;
+        target.claim = claim_modem(loop, target.port, tried);
+        if (!target.claim) {
+            throw Failure(
+                EXIT_NO_MODEM,
+                target.port +
+                    (tried.probe == Probe::silent
+                         ? ": nothing answered"
+                         : ": the device failed the identification test" +
+                               (tried.ident.empty() ? std::string()
+                                                    : " (" + utf8_from_1252(tried.ident) + ")")));
+        }
+    } else {
+        std::string skipped;
+        Progress progress(options.verbose);
+        for (const std::string& port : search_ports()) {
+            progress.port(port);
+            try {
+                Tried tried;
+                target.claim = claim_modem(loop, port, tried);
+            } catch (const Failure& failure) {
+                skipped += std::string(skipped.empty() ? "" : "; ") + failure.what();
+                continue;
+            }
+            if (target.claim) {
+                target.port = port;
+                break;
+            }
+        }
+        if (!target.claim) {
+            throw Failure(EXIT_NO_MODEM,
+                          "no modem found" +
+                              (skipped.empty() ? "" : " (unavailable: " + skipped + ")"));
+        }
+    }
+    target.modem.ident = modem::modem_ident;
+    ModemSession(loop).read(target.modem);
+    return target;
+}
+
+int scan(ConversationLoop& loop, const Options& options, Report& report) {
+    ScanResult result;
+    const std::vector<std::string> ports = options.ports.empty() ? search_ports() : options.ports;
+    Progress progress(options.verbose);
+    for (const std::string& port : ports) {
+        progress.port(port);
+        try {
+            Tried tried;
+            std::unique_ptr<PortClaim> claim = claim_modem(loop, port, tried);
+            if (claim) {
+                FoundModem found{port, {}};
+                found.modem.ident = tried.ident;
+                try {
+                    ModemSession(loop).read(found.modem);
+                } catch (const Failure& failure) {
+                    std::fprintf(stderr, "tarvelle-cli: %s: %s\n", port.c_str(), failure.what());
+                    found.modem.has_country = false;
+                }
+                result.modems.push_back(found);
+            } else if (tried.probe == Probe::rejected) {
+                result.rejected.push_back({port, tried.ident, !tried.ident.empty()});
+            }
+        } catch (const Failure& failure) {
+            result.unavailable.push_back({port, reason_only(port, failure.what())});
+        }
+    }
+    progress.clear();
+    if (!result.modems.empty()) {
+        report.scan(result, nullptr);
+        return EXIT_DONE;
+    }
+    const bool only_unavailable = !ports.empty() && result.unavailable.size() == ports.size();
+    const Failure failure(only_unavailable ? EXIT_PORT : EXIT_NO_MODEM,
+                          ports.empty() ? "no port to search" : "no modem found");
+    report.scan(result, &failure);
+    return failure.exit;
+}
+
+int show(ConversationLoop& loop, const Options& options, Report& report) {
+    Target target = find_modem(loop, options);
+    report.show(target.port, target.modem);
+    return EXIT_DONE;
+}
+
+std::string names_of(const std::vector<ProfileEntry>& entries) {
+    std::string names;
+    for (const ProfileEntry& entry : entries) {
+        names += (names.empty() ? "" : ", ") + utf8_from_1252(entry.name) + " [" +
+                 utf8_from_1252(entry.key) + "]";
+    }
+    return names;
+}
+
+Choice chosen_entry(const Options& options) {
+    const std::vector<ProfileEntry> entries = profile_entries();
+    const bool by_key = !options.key.empty();
+    const std::string wanted = by_key ? options.key : options.country;
+    const CountryMatch match = by_key ? match_key(entries, wanted) : match_country(entries, wanted);
+    if (match.found.empty()) {
+        throw Failure(EXIT_USAGE,
+                      std::string(by_key ? "no country has the key " : "unknown country ") +
+                          wanted + "; see \"tarvelle-cli countries\"");
+    }
+    if (match.found.size() > 1) {
+        throw Failure(EXIT_USAGE, "\"" + wanted + "\" is ambiguous: " + names_of(match.found));
+    }
+    const ProfileEntry& entry = match.found.front();
+    return {entry.key, entry.name, entry.code};
+}
+
+// The modem must list the entry: a country it does not support cannot be set.
+void require_listed(const Choice& choice, const ModemRead& modem) {
+    std::string listed;
+    for (const Country& country : modem.supported) {
+        if (!country.key.empty() && equal_ignoring_case(country.key.c_str(), choice.key.c_str())) {
+            return;
+        }
+        listed += (listed.empty() ? "" : ", ") + utf8_from_1252(country.name) +
+                  (country.key.empty() ? "" : " [" + utf8_from_1252(country.key) + "]");
+    }
+    throw Failure(EXIT_USAGE, "the modem does not list " + utf8_from_1252(choice.name) + " [" +
+                                  utf8_from_1252(choice.key) +
+                                  "]; it lists: " + (listed.empty() ? "no country" : listed));
+}
+
+int set(ConversationLoop& loop, const Options& options, Report& report) {
+    const Choice choice = chosen_entry(options);
+    Target target = find_modem(loop, options);
+    require_listed(choice, target.modem);
+    const bool changed = ModemSession(loop).apply(choice, options.force, target.modem);
+    report.applied(target.port, target.modem, changed);
+    return EXIT_DONE;
+}
+
+Choice saved_entry() {
+    char saved[profile::SAVED_CHOICE_SIZE];
+    if (profile::read_saved_choice(saved, sizeof saved) == 0) {
+        throw Failure(EXIT_USAGE, "nothing saved to re-apply; choose a country with \"set\" first");
+    }
+    profile::CountryRecord record{};
+    if (!profile::read_entry(saved, record)) {
+        throw Failure(EXIT_USAGE, std::string("the saved key ") + saved + " is not in the profile");
+    }
+    const char* listed = profile::find_listed_key(saved);
+    return {listed != nullptr ? listed : saved, record.name, record.code};
+}
+
+// The ATi5 code decides, not the modem's note: a modem can keep its note
+// and lose its country.
+int reapply(ConversationLoop& loop, const Options& options, Report& report) {
+    const Choice choice = saved_entry();
+    Target target = find_modem(loop, options);
+    require_listed(choice, target.modem);
+    const bool changed = ModemSession(loop).apply(choice, false, target.modem);
+    report.applied(target.port, target.modem, changed);
+    return EXIT_DONE;
+}
+
+int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
+    if (options.command == "countries") {
+        report.countries(profile_entries());
+        return EXIT_DONE;
+    }
+    if (options.command == "scan") {
+        return scan(loop, options, report);
+    }
+    if (options.command == "show") {
+        return show(loop, options, report);
+    }
+    if (options.command == "set") {
+        return set(loop, options, report);
+    }
+    return reapply(loop, options, report);
+}
+
+} // namespace
+
+int run_command(const Options& options) {
+    Report report(options.json);
+    set_verbose(options.verbose);
+    copy_text(modem::vendor_name, TEXT_VENDOR);
+    use_profile(options.profile);
+    ConversationLoop loop;
+    try {
+        return dispatch(loop, options, report);
+    } catch (const Failure& failure) {
+        report.failure(failure);
+        return failure.exit;
+    } catch (const Interrupted& interrupted) {
+        report.interrupted(interrupted.signal_number);
+        return EXIT_INTERRUPTED;
+    }
+}
+
+} // namespace cli

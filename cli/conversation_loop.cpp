@@ -1,0 +1,220 @@
+#include "cli/conversation_loop.h"
+
+#include "cli/failure.h"
+#include "cli/main_wait.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "modem/notifications.h"
+#include "modem/reply_deadline.h"
+#include "modem/reply_interpreter.h"
+#include "modem/sender.h"
+#include "serial/port_session.h"
+
+#include <atomic>
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace cli {
+namespace {
+
+std::atomic<bool> verbose{false};
+
+// One line on stderr: a time stamp, the direction and the bytes, with CR,
+// LF and other control bytes made visible.
+void log_bytes(const char* direction, const char* bytes, size_t length) {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
+    const long micros = static_cast<long>(
+        std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() %
+        1000000);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    std::string line;
+    for (size_t i = 0; i < length; ++i) {
+        const unsigned char byte = static_cast<unsigned char>(bytes[i]);
+        char escaped[8];
+        if (byte == '\r') {
+            line += "\\r";
+        } else if (byte == '\n') {
+            line += "\\n";
+        } else if (byte < 0x20 || byte >= 0x7F || byte == '\\') {
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
+            line += escaped;
+        } else {
+            line += static_cast<char>(byte);
+        }
+    }
+    std::fprintf(stderr, "%02d:%02d:%02d.%06ld %s %s\n", local.tm_hour, local.tm_min, local.tm_sec,
+                 micros, direction, line.c_str());
+}
+
+// The sender asks for the deadline just before it writes the command it has
+// built into command_text, on the thread that sends it: the moment to log it.
+void log_command() {
+    if (verbose) {
+        log_bytes("->", modem::command_text, std::char_traits<char>::length(modem::command_text));
+    }
+}
+
+bool port_is_open() {
+    return port_session != nullptr && port_session->connected.load() != 0;
+}
+
+} // namespace
+
+void set_verbose(bool on) {
+    verbose = on;
+}
+
+void logged_modem_data(const char* block, uint32_t length) {
+    if (verbose && block != nullptr) {
+        log_bytes("<-", block, length);
+    }
+    on_modem_data(block, length);
+}
+
+ConversationLoop::ConversationLoop() : main_thread_(std::this_thread::get_id()) {
+    install_front_end(this);
+}
+
+ConversationLoop::~ConversationLoop() {
+    install_front_end(nullptr);
+}
+
+void ConversationLoop::push(const Event& event) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        events_.push_back(event);
+    }
+    wake_main_thread();
+}
+
+bool ConversationLoop::next_event(Event& event) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (events_.empty()) {
+        return false;
+    }
+    event = events_.front();
+    events_.pop_front();
+    return true;
+}
+
+void ConversationLoop::post(unsigned message, uintptr_t wparam, intptr_t lparam) {
+    push({Event::post, message, wparam, lparam});
+}
+
+void ConversationLoop::arm_deadline(unsigned milliseconds, unsigned sequence) {
+    log_command();
+    push({Event::arm, milliseconds, 0, static_cast<intptr_t>(sequence)});
+}
+
+void ConversationLoop::cancel_deadline(unsigned sequence) {
+    push({Event::cancel, 0, 0, static_cast<intptr_t>(sequence)});
+}
+
+void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) {
+    if (!starting_queued_arm_) {
+        log_command(); // sent on this thread: arm_deadline was not asked
+    }
+    armed_ = sequence;
+    due_ = Clock::now() + std::chrono::milliseconds(milliseconds);
+}
+
+bool ConversationLoop::on_dialog_thread() {
+    return std::this_thread::get_id() == main_thread_;
+}
+
+void ConversationLoop::message_box(const char* text, const char*, unsigned, bool) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    failure_ = text != nullptr ? text : "";
+}
+
+std::string ConversationLoop::take_failure() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::string text;
+    text.swap(failure_);
+    return text;
+}
+
+// Gives true when the event hands control back.
+bool ConversationLoop::handle(const Event& event, Ending& ending) {
+    const unsigned sequence = static_cast<unsigned>(event.lparam);
+    switch (event.kind) {
+    case Event::post:
+        if (event.number != MSG_COMMAND) {
+            return false;
+        }
+        ending.notified = true;
+        ending.id = static_cast<unsigned>(event.wparam & 0xFFFF);
+        ending.value = event.lparam;
+        ending.word = modem::conversation_state.load();
+        return true;
+    case Event::arm:
+        starting_queued_arm_ = true;
+        on_arm_request(event.number, sequence);
+        starting_queued_arm_ = false;
+        return false;
+    case Event::cancel:
+        if (sequence == armed_) {
+            armed_ = 0;
+        }
+        return false;
+    }
+    return false;
+}
+
+int ConversationLoop::milliseconds_left() const {
+    if (armed_ == 0) {
+        return -1;
+    }
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(due_ - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+// The running deadline ran out: the conversation judges it. Gives true when
+// that ended the conversation (it closed the port), false after a retry.
+bool ConversationLoop::deadline_expired(Ending& ending) {
+    const unsigned sequence = armed_;
+    armed_ = 0;
+    const uint32_t word = modem::conversation_state.load();
+    const int next_port = on_reply_timer(sequence);
+    if (port_is_open()) {
+        return false;
+    }
+    ending.notified = false;
+    ending.word = word;
+    ending.silent_port = next_port == 1;
+    return true;
+}
+
+Ending ConversationLoop::converse(uint32_t word) {
+    take_failure();
+    send_modem_command(word);
+    return wait();
+}
+
+Ending ConversationLoop::wait() {
+    Ending ending;
+    for (;;) {
+        Event event;
+        while (next_event(event)) {
+            if (handle(event, ending)) {
+                return ending;
+            }
+        }
+        const int left = milliseconds_left();
+        if (left == 0) {
+            if (deadline_expired(ending)) {
+                return ending;
+            }
+            continue;
+        }
+        int signal_number = 0;
+        if (wait_main_thread(left, &signal_number) == Woken::signal) {
+            throw Interrupted{signal_number};
+        }
+    }
+}
+
+} // namespace cli

@@ -1,0 +1,81 @@
+// The command line's front end for the modem conversation, and its event
+// loop on the main thread. What the conversation posts, the deadline
+// requests and the failure texts are queued here from whichever thread
+// makes them; the main thread takes them in order while it waits for a
+// conversation to hand control back. The wait itself is the platform's
+// (main_wait.h): nothing here spins or sleeps.
+#pragma once
+
+#include "modem/front_end.h"
+
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace cli {
+
+// How a conversation handed control back.
+struct Ending {
+    bool notified = false;    // a notification came; otherwise the deadline gave up
+    unsigned id = 0;          // the notification's id (NOTIFY_*, CMD_LIST_*)
+    intptr_t value = 0;       // and its value
+    uint32_t word = 0;        // the state word then: its low byte is the command outstanding
+    bool silent_port = false; // a probe's wake-up went unanswered twice
+};
+
+class ConversationLoop : public FrontEnd {
+  public:
+    ConversationLoop();
+    ~ConversationLoop() override;
+
+    void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
+    void arm_deadline(unsigned milliseconds, unsigned sequence) override;
+    void cancel_deadline(unsigned sequence) override;
+    void start_deadline(unsigned milliseconds, unsigned sequence) override;
+    bool on_dialog_thread() override;
+    void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
+
+    // Sends `word` and runs the loop until the conversation hands control
+    // back. Throws Interrupted on Ctrl-C.
+    Ending converse(uint32_t word);
+    // The same for a conversation that the caller has just started.
+    Ending wait();
+
+    // The failure the conversation reported last (what the dialog shows in
+    // a box), then forgets it.
+    std::string take_failure();
+
+  private:
+    struct Event {
+        enum Kind { post, arm, cancel } kind;
+        unsigned number; // message, or milliseconds
+        uintptr_t wparam;
+        intptr_t lparam; // or the deadline's sequence
+    };
+    using Clock = std::chrono::steady_clock;
+
+    void push(const Event& event);
+    bool next_event(Event& event);
+    int milliseconds_left() const;
+    bool handle(const Event& event, Ending& ending);
+    bool deadline_expired(Ending& ending);
+
+    std::mutex mutex_;
+    std::deque<Event> events_;
+    std::string failure_;
+    std::thread::id main_thread_;
+    // The running deadline; touched on the main thread only.
+    unsigned armed_ = 0;
+    Clock::time_point due_;
+    bool starting_queued_arm_ = false;
+};
+
+// --verbose: every command and reply on stderr, with time stamps.
+void set_verbose(bool verbose);
+// The port's data callback: logs the block when verbose, then judges it.
+void logged_modem_data(const char* block, uint32_t length);
+
+} // namespace cli

@@ -1,0 +1,20 @@
+// The main thread's one blocking wait, the platform's part of the command
+// line's event loop: woken by wake_main_thread from any thread, by its time
+// limit, or by Ctrl-C (and the other requests to terminate).
+#pragma once
+
+namespace cli {
+
+// Before any other thread starts, so that they leave the signals to it.
+bool prepare_main_wait();
+
+enum class Woken { events, timeout, signal };
+
+// Waits at most `milliseconds` (-1: no limit). On Woken::signal,
+// `signal_number` tells which.
+Woken wait_main_thread(int milliseconds, int* signal_number);
+
+// Callable from any thread; a wake-up that comes before the wait is kept.
+void wake_main_thread();
+
+} // namespace cli

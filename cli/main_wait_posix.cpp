@@ -1,0 +1,64 @@
+// The main thread's wait on Linux: poll() on an eventfd that the other
+// threads signal and on a signalfd for Ctrl-C and termination requests.
+// Those signals are blocked in every thread, so they arrive only here, as
+// readable data, never in the middle of a port operation.
+#include "cli/main_wait.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <poll.h>
+#include <signal.h>
+#include <sys/eventfd.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+namespace cli {
+namespace {
+
+int wake_fd = -1;
+int signal_fd = -1;
+
+} // namespace
+
+bool prepare_main_wait() {
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGHUP);
+    if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
+        return false;
+    }
+    wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    signal_fd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
+    return wake_fd >= 0 && signal_fd >= 0;
+}
+
+void wake_main_thread() {
+    const uint64_t one = 1;
+    // Fails only when the counter would overflow, far beyond any queue here.
+    [[maybe_unused]] const ssize_t written = write(wake_fd, &one, sizeof one);
+}
+
+Woken wait_main_thread(int milliseconds, int* signal_number) {
+    pollfd entries[2] = {{wake_fd, POLLIN, 0}, {signal_fd, POLLIN, 0}};
+    int ready;
+    do {
+        ready = poll(entries, 2, milliseconds);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+        return Woken::timeout;
+    }
+    if (entries[1].revents != 0) {
+        signalfd_siginfo info{};
+        if (read(signal_fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+            *signal_number = static_cast<int>(info.ssi_signo);
+            return Woken::signal;
+        }
+    }
+    uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = read(wake_fd, &count, sizeof count);
+    return Woken::events;
+}
+
+} // namespace cli

@@ -1,0 +1,66 @@
+// One modem on one port, worked through the same conversations as the
+// dialog's: the probe, the read of its countries and its present setting,
+// and the apply. Portable; the port itself is the caller's PortClaim.
+#pragma once
+
+#include "cli/conversation_loop.h"
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+// A country as the command line reports it.
+struct Country {
+    std::string key; // the profile key; "" when no entry has the code
+    std::string name;
+    std::string code; // the entry's code, or the modem's own for an unknown one
+};
+
+enum class Probe { modem, rejected, silent };
+
+struct ModemRead {
+    std::string ident;
+    bool gci = false; // AT+GCI dialect; AT*nc otherwise
+    std::vector<Country> supported;
+    bool has_country = false; // the modem gave a present code
+    Country country;
+    std::string i5; // the modem's present code as it answered ATi5
+};
+
+// The profile entry to apply, found by key.
+struct Choice {
+    std::string key;
+    std::string name;
+    std::string code; // the entry's code
+};
+
+class ModemSession {
+  public:
+    explicit ModemSession(ConversationLoop& loop) : loop_(loop) {}
+
+    // The wake-up and ATV1i3 with the identification test. `ident` gets
+    // the identification line (for a rejected device too).
+    Probe probe(std::string& ident);
+
+    // The wake-up, AT*nc? (or AT+GCI=?), the wake-up, ATi5, ATi9; then the
+    // present entry as the dialog decides it. Throws Failure(EXIT_MODEM).
+    void read(ModemRead& modem);
+
+    // What the set-country command sends for `choice`: its code to an AT*nc
+    // modem, its key to an AT+GCI modem.
+    static std::string code_for(const Choice& choice, const ModemRead& modem);
+
+    // Applies `choice` unless the modem's ATi5 code is already its code
+    // (`force` applies regardless), and records it as the saved choice.
+    // Gives whether the set command was sent. Throws Failure(EXIT_MODEM).
+    bool apply(const Choice& choice, bool force, ModemRead& modem);
+
+  private:
+    Ending converse(uint32_t word);
+    [[noreturn]] void fail(const Ending& ending);
+
+    ConversationLoop& loop_;
+};
+
+} // namespace cli

@@ -1,0 +1,126 @@
+#include "cli/options.h"
+
+namespace cli {
+namespace {
+
+const char* const commands[] = {"scan", "show", "set", "reapply", "countries"};
+
+bool known_command(const std::string& word) {
+    for (const char* command : commands) {
+        if (word == command) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// "--port X" and "--port=X" both give X; false when the value is missing.
+bool take_value(const std::vector<std::string>& arguments, size_t& at, const std::string& name,
+                std::string& value) {
+    const std::string& word = arguments[at];
+    if (word.size() > name.size() && word.compare(0, name.size() + 1, name + "=") == 0) {
+        value = word.substr(name.size() + 1);
+        return true;
+    }
+    if (at + 1 >= arguments.size()) {
+        return false;
+    }
+    value = arguments[++at];
+    return true;
+}
+
+bool is_option(const std::string& word, const char* name) {
+    const std::string prefix = std::string(name) + "=";
+    return word == name || word.compare(0, prefix.size(), prefix) == 0;
+}
+
+// What a command allows beyond the global options.
+std::string check_command(const Options& o, size_t positionals) {
+    if (o.command.empty()) {
+        return "no command given";
+    }
+    if (o.command == "set") {
+        if (o.country.empty() == o.key.empty()) {
+            return "set takes either a COUNTRY or --key KEY";
+        }
+    } else if (positionals > 1 || !o.key.empty() || o.force) {
+        return o.command + " takes no country, --key or --force";
+    }
+    if (o.ports.size() > 1 && o.command != "scan") {
+        return o.command + " takes one --port";
+    }
+    if (!o.ports.empty() && o.command == "countries") {
+        return "countries takes no --port";
+    }
+    return "";
+}
+
+} // namespace
+
+bool parse_options(const std::vector<std::string>& arguments, Options& options,
+                   std::string& error) {
+    size_t positionals = 0;
+    for (size_t at = 0; at < arguments.size(); ++at) {
+        const std::string& word = arguments[at];
+        std::string value;
+        if (word == "--help" || word == "-h") {
+            options.help = true;
+        } else if (word == "--json") {
+            options.json = true;
+        } else if (word == "--verbose" || word == "-v") {
+            options.verbose = true;
+        } else if (word == "--force") {
+            options.force = true;
+        } else if (is_option(word, "--port") || is_option(word, "--profile") ||
+                   is_option(word, "--key")) {
+            const std::string name = word.substr(0, word.find('='));
+            if (!take_value(arguments, at, name, value) || value.empty()) {
+                error = name + " needs a value";
+                return false;
+            }
+            if (name == "--port") {
+                options.ports.push_back(value);
+            } else if (name == "--profile") {
+                options.profile = value;
+            } else {
+                options.key = value;
+            }
+        } else if (word.size() > 1 && word[0] == '-' && word != "--") {
+            error = "unknown option " + word;
+            return false;
+        } else if (positionals++ == 0) {
+            if (!known_command(word)) {
+                error = "unknown command " + word;
+                return false;
+            }
+            options.command = word;
+        } else if (options.command == "set" && options.country.empty()) {
+            options.country = word;
+        } else {
+            error = "unexpected argument " + word;
+            return false;
+        }
+    }
+    if (options.help) {
+        return true;
+    }
+    error = check_command(options, positionals);
+    return error.empty();
+}
+
+const char* usage_text() {
+    return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] COMMAND\n"
+           "  scan [--port PORT]...          find modems: port, identification, dialect, country\n"
+           "  show [--port PORT]             the modem's supported countries and present country\n"
+           "  set COUNTRY [--port PORT] [--force]   apply a country (picture code, name or start)\n"
+           "  set --key KEY [--port PORT] [--force] apply the profile entry with that key\n"
+           "  reapply [--port PORT]          apply the saved choice if the modem lost it\n"
+           "  countries                      the profile's countries\n"
+           "\n"
+           "PORT is a device path such as /dev/ttyACM0. Without --port the search covers\n"
+           "/dev/serial/by-id/*, /dev/ttyACM* and /dev/ttyUSB*.\n"
+           "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
+           "4 port missing, busy or not accessible, 130 interrupted.\n";
+}
+
+} // namespace cli

@@ -1,0 +1,44 @@
+// What the commands print: results on stdout, as text or as JSON, and
+// failures on stderr (with a JSON error object on stdout under --json).
+#pragma once
+
+#include "cli/country_choice.h"
+#include "cli/failure.h"
+#include "cli/modem_session.h"
+
+#include <string>
+#include <vector>
+
+namespace cli {
+
+struct FoundModem {
+    std::string port;
+    ModemRead modem;
+};
+struct PortNote {
+    std::string port;
+    std::string text;     // a rejected device's identification, or why a port is unavailable
+    bool has_text = true; // false: a rejected device that gave no identification
+};
+struct ScanResult {
+    std::vector<FoundModem> modems;
+    std::vector<PortNote> rejected;
+    std::vector<PortNote> unavailable;
+};
+
+class Report {
+  public:
+    explicit Report(bool json) : json_(json) {}
+
+    void scan(const ScanResult& result, const Failure* failure);
+    void show(const std::string& port, const ModemRead& modem);
+    void applied(const std::string& port, const ModemRead& modem, bool changed);
+    void countries(const std::vector<ProfileEntry>& entries);
+    void failure(const Failure& failure);
+    void interrupted(int signal_number);
+
+  private:
+    bool json_;
+};
+
+} // namespace cli
