@@ -1,12 +1,13 @@
 """tarvelle.exe under Wine, worked through its main dialog by the driver, against
 simulated modems; screenshots of the states a case reaches are left in its work folder."""
 
+import argparse
 import os
 import sys
 
 import harness
 from wine_case import (IDC_APPLY, IDC_COUNTRY, IDC_MODEM, IDC_STATUS, IDCANCEL, IDOK, READ_DONE,
-                       WAIT, Program, add_modem, expect, expect_commands, run, started)
+                       SC_CLOSE, WAIT, Program, add_modem, expect, expect_commands, run, started)
 
 NO_MODEM = "Unable to find a Modem! May be busy or disconnected"
 INSERT_MODEM = "Insert modem and press 'Apply' !"
@@ -28,6 +29,17 @@ def choose(driver, country):
     driver.do("select %d %d" % (IDC_COUNTRY, countries.index(country)))
     driver.do("wait-enabled %d %d 1" % (IDC_APPLY, WAIT))
     return countries, chosen
+
+
+def apply_country(driver, modem, country):
+    """Chooses `country`, presses Apply and waits for its end; gives the
+    commands the apply sent to `modem`."""
+    choose(driver, country)
+    read = modem.commands()
+    driver.do("press %d" % IDC_APPLY)
+    driver.wait_status("Your modem is currently set for " + country)
+    driver.do("wait-enabled %d %d 1" % (IDC_COUNTRY, WAIT))
+    return modem.commands()[len(read):]
 
 
 def case_no_modem(args, session):
@@ -82,12 +94,7 @@ def case_apply(args, session):
 
     with started(args, session) as (program, d):
         d.wait_status(READ_DONE)
-        choose(d, "United States")
-        read = com3.commands()
-        d.do("press %d" % IDC_APPLY)
-        d.wait_status("Your modem is currently set for United States")
-        d.do("wait-enabled %d %d 1" % (IDC_COUNTRY, WAIT))
-        applied = com3.commands()[len(read):]
+        applied = apply_country(d, com3, "United States")
         expect(applied == [WAKE, r"AT*ncB5\r", r"ATz\r", r"ATi5\r", r"ATi9##\r",
                            r"ATi9ccB5#\r"], "the apply's commands", applied)
         expect(not d.enabled(IDC_APPLY), "Apply off after the apply")
@@ -151,8 +158,49 @@ def case_gci_ok(args, session):
         expect(program.profile() == profile_before, "the profile unchanged")
 
 
+def case_start_and_end(args, session):
+    # The dialog runs owned by a minimised window with the program's title; each
+    # way out, Cancel, OK without a pick and the Close command, ends it with 0.
+    add_modem(args, session, 3)
+    for ending in (IDCANCEL, IDOK, SC_CLOSE):
+        with started(args, session) as (program, d):
+            owner = d.do("owner")
+            expect(owner == ["class CTarvelleWin", "iconic 1", "title Tarvelle"],
+                   "the minimised owner window", owner)
+            d.wait_status(READ_DONE)
+            program.end(ending)
+
+
+def case_key_differs(args, session):
+    # An entry whose key is not its code: an AT+GCI modem lists and takes the
+    # key; an AT*nc modem takes the code, and the key goes into the profile's
+    # choice and the modem's note.
+    with open(args.profile, "rb") as f:
+        shipped = f.read()
+    profile = os.path.join(session.work_dir, "TOLVEX.INI")
+    with open(profile, "wb") as f:
+        f.write(shipped.replace(b"[tolvx]\r\n", b"[tolvx]\r\nFD=Testland,xx,T9\r\n", 1))
+    args = argparse.Namespace(**dict(vars(args), profile=profile))
+    gci = add_modem(args, session, 5, "dialect = gci", "supported = +GCI: (00,FD)")
+    nc = add_modem(args, session, 3, "supported = 00,T9)")
+
+    with started(args, session) as (program, d):
+        for modem, applied in ((gci, [WAKE, r"AT+GCI=FD\r", r"ATz\r", r"ATi5\r"]),
+                               (nc, [WAKE, r"AT*ncT9\r", r"ATz\r", r"ATi5\r", r"ATi9##\r",
+                                     r"ATi9ccFD#\r"])):
+            if modem is nc:
+                d.do("select %d 1" % IDC_MODEM)
+            d.wait_status(READ_DONE)
+            got = apply_country(d, modem, "Testland")
+            expect(got == applied, "the apply's commands", got)
+            choice = program.profile().partition("[cccfg]\r\n")[2]
+            expect(choice == ("cc=FD\r\n" if modem is nc else ""), "the recorded choice", choice)
+        program.end(IDCANCEL)
+
+
 CASES = {"no-modem": case_no_modem, "two-modems": case_two_modems, "apply": case_apply,
-         "busy": case_busy, "stalled-scan": case_stalled_scan, "gci-ok": case_gci_ok}
+         "busy": case_busy, "stalled-scan": case_stalled_scan, "gci-ok": case_gci_ok,
+         "start-and-end": case_start_and_end, "key-differs": case_key_differs}
 
 if __name__ == "__main__":
     sys.exit(run(CASES, ("tarvelle", "driver", "probe", "sim", "profile"), ("flags",),

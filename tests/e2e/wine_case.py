@@ -11,6 +11,7 @@ import traceback
 import harness
 
 IDOK, IDCANCEL, IDC_COUNTRY, IDC_STATUS, IDC_APPLY, IDC_MODEM = 1, 2, 1000, 1007, 1031, 1033
+SC_CLOSE = 0xF060  # the Close command of the dialog's system menu
 WAIT = 20000  # ms: safety limits of the driver's waits
 READ_DONE = "Your modem is currently set for Japan"
 
@@ -134,9 +135,13 @@ class Program:
             return f.read().decode("latin-1")
 
     def end(self, button):
-        """With no message box open, `button` ends the program with exit code 0."""
+        """With no message box open, `button` (or SC_CLOSE, the dialog's Close
+        command) ends the program with exit code 0."""
         self.driver.do("no-box")
-        self.driver.do("press %d" % button)
+        if button == SC_CLOSE:
+            self.driver.do("syscommand %d" % SC_CLOSE)
+        else:
+            self.driver.do("press %d" % button)
         self.driver.do("wait-gone %d" % WAIT)
         try:
             code = self.proc.wait(20)

@@ -3,6 +3,7 @@
 // each with lines on stdout, the last of which is "ok" or "error <why>":
 //
 //   find <ms>                  wait for the main dialog
+//   owner                      "class <name>", "iconic 0|1", "title <text>" of its owner
 //   text <id>                  "text <value>"
 //   enabled <id>               "enabled 0|1"
 //   visible <id>               "visible 0|1"
@@ -324,6 +325,18 @@ bool run(const std::string& line) {
         }
         std::printf("box %s\n", utf8(window_text(box)).c_str());
         std::printf("says %s\n", utf8(window_text(GetDlgItem(box, MESSAGE_BOX_TEXT_ID))).c_str());
+        return true;
+    }
+    if (command == "owner") {
+        HWND owner = need_dialog() ? GetWindow(main_dialog, GW_OWNER) : nullptr;
+        if (owner == nullptr) {
+            return main_dialog != nullptr && fail("the main dialog has no owner");
+        }
+        wchar_t class_name[64] = L"";
+        GetClassNameW(owner, class_name, 64);
+        std::printf("class %s\n", utf8(class_name).c_str());
+        std::printf("iconic %d\n", IsIconic(owner) ? 1 : 0);
+        std::printf("title %s\n", utf8(window_text(owner)).c_str());
         return true;
     }
     if (command == "wait-gone") {
