@@ -171,13 +171,19 @@ def scan_without_a_modem_exits_3(bench):
 
 def show_both_dialects(bench):
     for dialect, listed_key in (("nc", "K4"), ("gci", "K4")):
-        port = bench.modem(dialect, dialect, country="B5", note="CCB5")
+        port = bench.modem(dialect, dialect, country="B5", note="CCB5",
+                           ident="ACF3_V1 mod\\xE8le \\x80")
         out = bench.run("show", "--port", port)
         expect(out["dialect"] == dialect and out["country"]["key"] == "B5", dialect, out)
+        expect(out["ident"] == "ACF3_V1 mod\u00e8le \u20ac", "Windows-1252 as UTF-8", out)
         keys = [c["key"] for c in out["supported"]]
         expect(keys == ["00", "B5", listed_key, "80", "81"], "supported keys", keys)
         uk = out["supported"][2]
         expect(uk == {"key": "K4", "name": "United Kingdom", "code": "B4"}, "key and code", uk)
+    proc = bench.start("show", "--verbose", "--port", port)
+    _, err = proc.communicate(timeout=30)
+    expect(re.search(r"^\d\d:\d\d:\d\d\.\d{6} -> \\rATV1\\r$", err, re.M) and
+           re.search(r"^\S+ <- .*\\r\\nOK\\r\\n$", err, re.M), "verbose", err)
 
 
 # (dialect, arguments, set command sent, note written)
