@@ -60,6 +60,9 @@ const FaultRow ROWS[] = {
     {"ReadHangsUp", Stage::read, "fault.i5 = hangup x1", {TIMEOUT}},
     {"ReadListBehindNoise", Stage::read, "fault.nclist = garbage:40 x1", {}},
     {"ReadPresentCodeWithANul", Stage::read, "fault.i5 = nul x1", {}},
+    // The first NUL of a read is a blank; the text ends at the next, and so
+    // does the result code after it.
+    {"ReadPresentCodeWithThreeNuls", Stage::read, "fault.i5 = nul:3 x1", {TIMEOUT}},
     {"ReadNoteOverlong", Stage::read, "note = CC00\nfault.i9 = long:2500 x1", {}},
     {"ReadAnswerOverflows", Stage::read, "fault.i5 = long:4000 split:500 x1", {DEPLETED, TIMEOUT}},
 
@@ -133,3 +136,18 @@ INSTANTIATE_TEST_SUITE_P(Matrix, ModemFaultTest, ::testing::ValuesIn(ROWS),
                          [](const ::testing::TestParamInfo<FaultRow>& info) {
                              return std::string(info.param.name);
                          });
+
+// Cancel while a command waits for its answer: the port is closed before the
+// dialog ends (its timer goes with its window).
+TEST_F(SimDialogTest, CancelWhileTheModemIsSilentEndsAtOnceAndFreesThePort) {
+    write_profile(PROFILE);
+    ASSERT_TRUE(plug("fault.i5 = silent\n"));
+    const int descriptors = open_descriptors();
+    start_dialog([] { return command_code(modem::conversation_state) == CMD_READ_I5; });
+    ASSERT_EQ(command_code(modem::conversation_state), CMD_READ_I5);
+    command(2 /* IDCANCEL */);
+    EXPECT_EQ(seam.ended(), 1);
+    EXPECT_TRUE(port_released());
+    EXPECT_EQ(open_descriptors(), descriptors);
+    EXPECT_EQ(take_boxes(), Texts{});
+}

@@ -84,18 +84,19 @@ class SimDialogTest : public ::testing::Test {
     }
 
     // WM_INITDIALOG and everything it sets going.
-    void start_dialog() {
+    void start_dialog(const std::function<bool()>& pause = nullptr) {
         workflow::on_init_dialog();
         profile::load_profile_for((folder + "/tarvelle.exe").c_str());
         workflow::post_start_search();
-        pump();
+        pump(pause);
     }
 
     // Runs the posted messages and the expiring deadline, as the message loop
     // would, until the dialog rests: no post, no deadline, no conversation.
-    void pump() {
+    // With `pause`, stops as soon as it gives true, as a user acting then would.
+    void pump(const std::function<bool()>& pause = nullptr) {
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(40);
-        while (seam.ended() == 0) {
+        while (seam.ended() == 0 && !(pause && pause())) {
             ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the dialog never came to rest";
             std::vector<fake::Post> posts = seam.take_posts();
             for (const fake::Post& post : posts) {
