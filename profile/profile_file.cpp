@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "profile/file_replace.h"
+#include "profile/profile_text.h"
 
 #include <atomic>
 #include <cerrno>
@@ -55,223 +56,6 @@ Load load_file(const char* path, std::string& text) {
     return result;
 }
 
-bool is_blank(char c) {
-    return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f';
-}
-
-struct Line {
-    size_t start; // first byte
-    size_t end;   // end of the text, before CR LF or LF
-    size_t next;  // first byte of the next line
-};
-
-bool next_line(const std::string& text, size_t at, Line& line) {
-    if (at >= text.size()) {
-        return false;
-    }
-    size_t feed = text.find('\n', at);
-    line.start = at;
-    line.end = feed == std::string::npos ? text.size() : feed;
-    line.next = feed == std::string::npos ? text.size() : feed + 1;
-    if (line.end > line.start && text[line.end - 1] == '\r') {
-        --line.end;
-    }
-    return true;
-}
-
-enum class Kind { Other, Section, Entry };
-
-// One line taken apart: a section header with its name, or an entry with
-// its key (`name`) and value; positions are offsets into the file text.
-struct Parsed {
-    Kind kind = Kind::Other;
-    size_t name = 0;
-    size_t name_length = 0;
-    size_t value = 0;
-    size_t value_length = 0;
-};
-
-void trim(const std::string& text, size_t& begin, size_t& end) {
-    while (begin < end && is_blank(text[begin])) {
-        ++begin;
-    }
-    while (end > begin && is_blank(text[end - 1])) {
-        --end;
-    }
-}
-
-size_t find_in_line(const std::string& text, size_t begin, size_t end, char wanted) {
-    while (begin < end && text[begin] != wanted) {
-        ++begin;
-    }
-    return begin;
-}
-
-Parsed parse_line(const std::string& text, const Line& line) {
-    Parsed parsed;
-    size_t begin = line.start;
-    size_t end = line.end;
-    trim(text, begin, end);
-    if (begin == end || text[begin] == ';') {
-        return parsed;
-    }
-    if (text[begin] == '[') {
-        size_t name_begin = begin + 1;
-        size_t name_end = find_in_line(text, name_begin, end, ']');
-        trim(text, name_begin, name_end);
-        parsed.kind = Kind::Section;
-        parsed.name = name_begin;
-        parsed.name_length = name_end - name_begin;
-        return parsed;
-    }
-    size_t equals = find_in_line(text, begin, end, '=');
-    size_t key_end = equals;
-    trim(text, begin, key_end);
-    // No '=', an empty key, or a key that no C text can name: not an entry.
-    if (equals == end || key_end == begin || find_in_line(text, begin, key_end, '\0') != key_end) {
-        return parsed;
-    }
-    size_t value_begin = equals + 1;
-    size_t value_end = find_in_line(text, value_begin, end, '\0');
-    trim(text, value_begin, value_end);
-    parsed.kind = Kind::Entry;
-    parsed.name = begin;
-    parsed.name_length = key_end - begin;
-    parsed.value = value_begin;
-    parsed.value_length = value_end - value_begin;
-    return parsed;
-}
-
-bool same_name(const std::string& text, const Parsed& parsed, const char* name) {
-    if (std::strlen(name) != parsed.name_length) {
-        return false;
-    }
-    for (size_t i = 0; i < parsed.name_length; ++i) {
-        if (ascii_upper(text[parsed.name + i]) != ascii_upper(name[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-// Calls visit(line, parsed) for the header of the first section named
-// `section` and for every line up to the next header, until visit gives
-// false. Gives whether the section exists.
-template <class Visit>
-bool walk_section(const std::string& text, const char* section, Visit visit) {
-    bool inside = false;
-    Line line{};
-    for (size_t at = 0; next_line(text, at, line); at = line.next) {
-        Parsed parsed = parse_line(text, line);
-        if (parsed.kind == Kind::Section) {
-            if (inside) {
-                break;
-            }
-            inside = same_name(text, parsed, section);
-        }
-        if (inside && !visit(line, parsed)) {
-            break;
-        }
-    }
-    return inside;
-}
-
-int copy_value(const std::string& text, const char* section, const char* key, char* buffer,
-               size_t size) {
-    size_t copied = 0;
-    walk_section(text, section, [&](const Line&, const Parsed& parsed) {
-        if (parsed.kind != Kind::Entry || !same_name(text, parsed, key)) {
-            return true;
-        }
-        copied = copy_text_n(buffer, size, text.data() + parsed.value, parsed.value_length);
-        return false;
-    });
-    return static_cast<int>(copied);
-}
-
-int copy_key_list(const std::string& text, const char* section, char* buffer, size_t size) {
-    size_t used = 0; // bytes written, each key with its zero byte
-    walk_section(text, section, [&](const Line&, const Parsed& parsed) {
-        if (parsed.kind != Kind::Entry) {
-            return true;
-        }
-        size_t room = size - 1 - used; // everything but the list's final zero byte
-        size_t keep = parsed.name_length < room ? parsed.name_length : (room > 0 ? room - 1 : 0);
-        std::memcpy(buffer + used, text.data() + parsed.name, keep);
-        used += keep;
-        buffer[used] = '\0';
-        if (keep < parsed.name_length) {
-            buffer[size - 1] = '\0';
-            return false; // the cut key ends the list
-        }
-        ++used;
-        return true;
-    });
-    buffer[used < size ? used : size - 1] = '\0';
-    return static_cast<int>(used);
-}
-
-const char* line_ending_of(const std::string& text) {
-    size_t feed = text.find('\n');
-    if (feed != std::string::npos && (feed == 0 || text[feed - 1] != '\r')) {
-        return "\n";
-    }
-    return "\r\n";
-}
-
-// The file text with `key` set to `value` in `section`.
-std::string with_entry(const std::string& text, const char* section, const char* key,
-                       const char* value, size_t value_length) {
-    const char* eol = line_ending_of(text);
-    Line last{};  // the header or the last entry of the section
-    Line found{}; // the key's line
-    Parsed found_key;
-    bool section_found = walk_section(text, section, [&](const Line& line, const Parsed& parsed) {
-        if (parsed.kind == Kind::Other) {
-            return true;
-        }
-        last = line;
-        if (parsed.kind == Kind::Entry && same_name(text, parsed, key)) {
-            found = line;
-            found_key = parsed;
-            return false;
-        }
-        return true;
-    });
-
-    std::string out;
-    out.reserve(text.size() + std::strlen(section) + std::strlen(key) + value_length + 8);
-    if (found_key.kind == Kind::Entry) {
-        // Keep the line's own spelling of the key and its line ending.
-        out.append(text, 0, found_key.name + found_key.name_length);
-        out.append("=").append(value, value_length);
-        out.append(text, found.end, std::string::npos);
-        return out;
-    }
-    size_t insert_at = section_found ? last.next : text.size();
-    out.append(text, 0, insert_at);
-    if (insert_at > 0 && text[insert_at - 1] != '\n') {
-        out.append(eol);
-    }
-    if (!section_found) {
-        out.append("[").append(section).append("]").append(eol);
-    }
-    out.append(key).append("=").append(value, value_length).append(eol);
-    out.append(text, insert_at, std::string::npos);
-    return out;
-}
-
-bool has_any(const char* text, const char* characters) {
-    return text[std::strcspn(text, characters)] != '\0';
-}
-
-// Names that a written line could not give back unchanged are refused.
-bool writable_name(const char* name) {
-    size_t length = std::strlen(name);
-    return length > 0 && !is_blank(name[0]) && !is_blank(name[length - 1]) &&
-           !has_any(name, "\r\n");
-}
-
 bool can_update(const char* path) {
     std::FILE* file = std::fopen(path, "r+b");
     if (file == nullptr) {
@@ -285,20 +69,11 @@ bool can_update(const char* path) {
 
 int get_profile_string(const char* section, const char* key, char* buffer, size_t size,
                        const char* path) {
-    if (buffer == nullptr || size == 0) {
-        return 0;
-    }
-    buffer[0] = '\0';
-    if (key == nullptr && size > 1) {
-        buffer[1] = '\0';
-    }
     std::string text;
-    if (section == nullptr || (key != nullptr && key[0] == '\0') ||
-        load_file(path, text) != Load::Ok) {
-        return 0;
-    }
-    return key == nullptr ? copy_key_list(text, section, buffer, size)
-                          : copy_value(text, section, key, buffer, size);
+    bool readable = section != nullptr && buffer != nullptr && size > 0 &&
+                    (key == nullptr || key[0] != '\0') && load_file(path, text) == Load::Ok;
+    // Unreadable reads as empty: the buffer is still made an empty answer.
+    return read_profile_text(readable ? text : std::string_view(), section, key, buffer, size);
 }
 
 namespace {
@@ -323,9 +98,8 @@ int write_profile_string(const char* section, const char* key, const char* value
     if (path != nullptr) {
         path = write_target.load()(path);
     }
-    if (section == nullptr || key == nullptr || value == nullptr || path == nullptr ||
-        path[0] == '\0' || !writable_name(section) || has_any(section, "]") ||
-        !writable_name(key) || has_any(key, "=") || key[0] == '[' || key[0] == ';') {
+    if (value == nullptr || path == nullptr || path[0] == '\0' ||
+        !entry_can_be_written(section, key)) {
         return 0;
     }
     try {
@@ -341,9 +115,7 @@ int write_profile_string(const char* section, const char* key, const char* value
         if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
             return 0; // UTF-16: a line of single-byte text would make it neither encoding
         }
-        // A line break inside the value would split it into lines of its own.
-        size_t value_length = std::strcspn(value, "\r\n");
-        return replace_file(path, with_entry(text, section, key, value, value_length)) ? 1 : 0;
+        return replace_file(path, profile_text_with(text, section, key, value)) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }

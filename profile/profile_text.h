@@ -1,0 +1,27 @@
+// The profile's text held in memory: the reading and the editing that
+// profile_file.h does on the file, without the file. The file functions load
+// the text and call these, so both behave alike in every detail.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace profile {
+
+// get_profile_string on `text`: the value of `key` in `section`, or with
+// `key` null its key list.
+int read_profile_text(std::string_view text, const char* section, const char* key, char* buffer,
+                      size_t size);
+
+// Whether a line written for `key` in `section` reads back as that key and
+// section: neither may be empty, start or end with a blank, or hold a line
+// break; the section no ']', the key no '=' and no leading '[' or ';'.
+bool entry_can_be_written(const char* section, const char* key);
+
+// `text` with `key` in `section` set to `value` (cut at its first line
+// break), as write_profile_string writes it. The names must be writable.
+std::string profile_text_with(std::string_view text, const char* section, const char* key,
+                              const char* value);
+
+} // namespace profile
