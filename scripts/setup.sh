@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, if missing.
+# Installs the Debian packages that building and testing need, if missing,
+# and any further packages named on the command line (scripts/fuzz.sh adds clang).
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils
     imagemagick librsvg2-bin nsis zip unzip
     iaxmodem
+    "$@"
 )
 
 missing=()

@@ -1,0 +1,110 @@
+// The profile's country rules on arbitrary modem answers and an arbitrary
+// profile: the entry split, the supported-list parser (with the unknown
+// codes it records), the modem's present country and the lookups that the
+// country list's drawing makes. Every text stays within its field, the
+// lists within their capacity, and the key cursor on the key list.
+#include "fuzz/fuzz_input.h"
+#include "fuzz/memory_profile.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "modem/conversation_values.h"
+#include "profile/country_lists.h"
+#include "profile/country_record.h"
+#include "profile/lookups.h"
+#include "profile/present_country.h"
+#include "profile/profile_values.h"
+#include "profile/saved_choice.h"
+#include "serial/port_session.h"
+
+#include <cstring>
+
+namespace {
+
+template <size_t N> bool terminated(const char (&text)[N]) {
+    return std::memchr(text, '\0', N) != nullptr;
+}
+
+bool whole(const profile::CountryRecord& record) {
+    return terminated(record.name) && terminated(record.picture) && terminated(record.code);
+}
+
+bool cursor_on_key_list() {
+    return profile::key_cursor >= profile::profile_keys &&
+           profile::key_cursor < profile::profile_keys + sizeof profile::profile_keys;
+}
+
+// The country list as the dialog builds it from a list answer.
+void parse_list(const std::string& answer) {
+    copy_text(modem::country_list_reply, answer.c_str());
+    char copy[500];
+    profile::ListAnswer taken = profile::judge_list_answer(modem::country_list_reply);
+    copy_text(copy, taken == profile::ListAnswer::items ? modem::country_list_reply : "");
+    if (taken != profile::ListAnswer::not_a_list) {
+        profile::CCTestMembers(copy);
+    }
+    FUZZ_CHECK(profile::supported_count >= 0 &&
+               profile::supported_count <= profile::SUPPORTED_CAPACITY);
+    for (int i = 0; i < profile::supported_count; ++i) {
+        FUZZ_CHECK(terminated(profile::supported_entries[i]));
+        FUZZ_CHECK(terminated(profile::supported_items[i].key));
+        FUZZ_CHECK(terminated(profile::supported_items[i].code));
+    }
+}
+
+} // namespace
+
+// Nothing is sent to a modem here: the note is never rewritten.
+int port_write(const char*, uint32_t) {
+    return 1;
+}
+int port_close() {
+    return 1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static bool quiet = (set_trace_sink([](const char*) {}), true);
+    (void)quiet;
+
+    FuzzInput input(data, size);
+    uint8_t flags = input.byte();
+    std::string i5 = input.text();
+    std::string i9 = input.text();
+    std::string list = input.text();
+    set_memory_profile(input.rest());
+
+    modem::reset_conversation_values();
+    profile::reset_country_lists();
+    profile::reset_values();
+    profile::load_profile_for("/fuzz/tarvelle.exe");
+    FUZZ_CHECK(cursor_on_key_list());
+    modem::use_gci = flags & 1;
+
+    // Any text may be an entry's value.
+    profile::CountryRecord record;
+    profile::split_entry(i5.c_str(), record);
+    FUZZ_CHECK(whole(record));
+
+    parse_list(list);
+    copy_text(modem::i5_code, i5.c_str());
+    copy_text(modem::i9_text, i9.c_str());
+    profile::PresentEntry present;
+    if (profile::find_present_entry(present)) {
+        FUZZ_CHECK(terminated(present.key) && whole(present.entry));
+        if (!modem::use_gci && (flags & 2)) {
+            profile::save_choice(present.key); // as the end of an apply does
+        }
+    }
+    FUZZ_CHECK(whole(profile::current_record) && cursor_on_key_list());
+
+    // Drawing the list looks every item up by name.
+    for (int i = 0; i < profile::supported_count; ++i) {
+        profile::CCfindSetCur(profile::supported_entries[i]);
+        FUZZ_CHECK(cursor_on_key_list() && terminated(profile::code_to_send));
+    }
+    // A second run meets the entries the first one recorded.
+    if (flags & 4) {
+        profile::load_profile_for("/fuzz/tarvelle.exe");
+        parse_list(list);
+    }
+    return 0;
+}

@@ -1,0 +1,138 @@
+// The reply gathering and interpreter on arbitrary modem bytes, cut into
+// arbitrary blocks, in every conversation state, with and without the
+// modem's echo, with expiring deadlines in between. Whatever arrives, the
+// gathered reply and every answer text stay in their buffers and terminated.
+#include "fuzz/fuzz_input.h"
+#include "common/text.h"
+#include "common/trace.h"
+#include "modem/command_table.h"
+#include "modem/conversation_values.h"
+#include "modem/front_end.h"
+#include "modem/reply_deadline.h"
+#include "modem/reply_interpreter.h"
+#include "profile/profile_values.h"
+#include "serial/port_session.h"
+
+#include <cstring>
+#include <memory>
+
+namespace {
+
+// A front end that takes every request and does nothing with it: the
+// conversation runs as if on the dialog's own thread, which is where the
+// receive thread's work must be safe too.
+class QuietFrontEnd : public FrontEnd {
+  public:
+    void post(unsigned, uintptr_t, intptr_t) override {}
+    void arm_deadline(unsigned, unsigned) override {}
+    void cancel_deadline(unsigned) override {}
+    void start_deadline(unsigned, unsigned) override {}
+    bool on_dialog_thread() override { return true; }
+    void message_box(const char*, const char*, unsigned, bool) override {}
+};
+
+// What the modem echoes next: the last command written, when echo is on.
+std::string pending_echo;
+bool echo_on = false;
+
+const uint32_t STATES[] = {CMD_IDLE,
+                           CMD_SET_COUNTRY,
+                           CMD_READ_I5,
+                           CMD_RESET,
+                           CMD_READ_I9,
+                           CMD_WRITE_I9,
+                           CMD_CLEAR_I9,
+                           CMD_WAKE,
+                           CMD_IDENTIFY,
+                           CMD_LIST_NC,
+                           CMD_LIST_GCI,
+                           wake_then(CMD_IDENTIFY),
+                           wake_then(CMD_LIST_NC),
+                           wake_then(CMD_READ_I5),
+                           wake_then(CMD_SET_COUNTRY)};
+constexpr size_t STATE_COUNT = sizeof STATES / sizeof STATES[0];
+
+void deliver(std::string_view bytes) {
+    // The receive thread's block: exactly its bytes and the NUL after them.
+    std::unique_ptr<char[]> block(new char[bytes.size() + 1]);
+    std::memcpy(block.get(), bytes.data(), bytes.size());
+    block[bytes.size()] = '\0';
+    on_modem_data(block.get(), static_cast<uint32_t>(bytes.size()));
+}
+
+template <size_t N> bool terminated(const char (&text)[N]) {
+    return std::memchr(text, '\0', N) != nullptr;
+}
+
+void check_values() {
+    FUZZ_CHECK(modem::reply_length <= modem::REPLY_LIMIT);
+    FUZZ_CHECK(modem::reply_buffer[modem::reply_length] == '\0');
+    FUZZ_CHECK(terminated(modem::i5_code) && terminated(modem::i9_text));
+    FUZZ_CHECK(terminated(modem::country_list_reply) && terminated(modem::modem_ident));
+    FUZZ_CHECK(terminated(modem::command_text));
+}
+
+} // namespace
+
+// The serial port of the program, here a line that takes every write.
+int port_write(const char* buffer, uint32_t count) {
+    if (echo_on) {
+        pending_echo.assign(buffer, count);
+    }
+    return 1;
+}
+int port_close() {
+    return 1;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static QuietFrontEnd front;
+    static bool ready = [] {
+        install_front_end(&front);
+        set_trace_sink([](const char*) {});
+        return true;
+    }();
+    (void)ready;
+
+    FuzzInput input(data, size);
+    uint8_t state = input.byte();
+    uint8_t flags = input.byte();
+    modem::reset_conversation_values();
+    echo_on = (flags & 1) != 0;
+    pending_echo.clear();
+    modem::use_gci = (flags >> 1) & 1;
+    copy_text(modem::vendor_name, (flags & 4) ? "" : "Quorvant");
+    copy_text(profile::code_to_send, (flags & 8) ? "B5" : "");
+    copy_text(modem::i9_text, (flags & 16) ? "B4" : "");
+    // Any state word, a known one most of the time.
+    uint32_t word = state < 0xF0 ? STATES[state % STATE_COUNT] : state;
+    modem::conversation_state = word;
+    if (const modem::CommandRow* row = modem::find_command(word)) {
+        modem::build_command_text(*row);
+        port_write(modem::command_text, static_cast<uint32_t>(std::strlen(modem::command_text)));
+    }
+    // Without a pending deadline every verdict must be ignored.
+    if ((flags & 32) == 0) {
+        modem::arm_reply_deadline(1000);
+    }
+
+    // Blocks: a control byte, then that many bytes (127: all that is left).
+    // Its top bit lets the pending deadline expire before the block arrives.
+    while (!input.empty()) {
+        uint8_t control = input.byte();
+        if (control & 0x80) {
+            on_reply_timer(modem::deadline_sequence.load());
+            check_values();
+        }
+        if (!pending_echo.empty()) {
+            std::string echo = std::move(pending_echo);
+            pending_echo.clear();
+            deliver(echo);
+            check_values();
+        }
+        size_t length = control & 0x7F;
+        deliver(length == 0x7F ? input.rest() : input.block(length));
+        check_values();
+    }
+    return 0;
+}
