@@ -1,5 +1,6 @@
-// The log of received commands: one line each, time-stamped, bytes escaped,
-// flushed at once so a test can read it while the modem runs.
+// A log of bytes on the line (the commands received, or the writes sent):
+// one line each, time-stamped, bytes escaped, flushed at once so a test can
+// read it while the modem runs.
 #pragma once
 
 #include <cstdio>
@@ -21,7 +22,7 @@ class CommandLog {
     FILE* file_ = nullptr;
 };
 
-// `2026-12-06T19:40:01.123456 "\rATV1\r"` for the command given.
+// `2026-12-06T19:40:01.123456 "\rATV1\r"` for the bytes given, stamped now.
 std::string log_line(const std::string& command);
 
 } // namespace modem_sim

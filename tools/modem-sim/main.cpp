@@ -33,7 +33,8 @@ bool install_stop_signals() {
 
 int usage() {
     std::fprintf(stderr,
-                 "usage: modem-sim --link PATH [--config FILE] [--log FILE] [--state FILE]\n");
+                 "usage: modem-sim --link PATH [--config FILE] [--log FILE] [--reply-log FILE]\n"
+                 "                 [--state FILE]\n");
     return 2;
 }
 
@@ -46,6 +47,8 @@ bool parse_args(int argc, char** argv, modem_sim::Options& options) {
             options.config_path = value;
         else if (std::strcmp(argv[i], "--log") == 0)
             options.log_path = value;
+        else if (std::strcmp(argv[i], "--reply-log") == 0)
+            options.reply_log_path = value;
         else if (std::strcmp(argv[i], "--state") == 0)
             options.state_path = value;
         else

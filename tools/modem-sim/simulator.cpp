@@ -38,6 +38,8 @@ bool Simulator::start(std::string& error) {
         return false;
     if (!options_.log_path.empty() && !log_.open(options_.log_path, error))
         return false;
+    if (!options_.reply_log_path.empty() && !reply_log_.open(options_.reply_log_path, error))
+        return false;
     if (!line_.open_line(error))
         return false;
     std::printf("ready %s\n", line_.slave_path().c_str());
@@ -134,8 +136,12 @@ void Simulator::run_due_steps() {
             return;
         Step step = queue_.front().step;
         queue_.pop_front();
-        if (!step.bytes.empty() && !write_all(line_.master(), step.bytes, kWriteTimeoutMs))
-            std::fprintf(stderr, "modem-sim: nobody reads the line; reply cut\n");
+        if (!step.bytes.empty()) {
+            if (write_all(line_.master(), step.bytes, kWriteTimeoutMs))
+                reply_log_.record(step.bytes); // the stamp is the moment the client could read it
+            else
+                std::fprintf(stderr, "modem-sim: nobody reads the line; reply cut\n");
+        }
         if (step.hangup) {
             hang_up();
             return;

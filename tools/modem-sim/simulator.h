@@ -19,6 +19,7 @@ struct Options {
     std::string link_path;
     std::string config_path;
     std::string log_path;
+    std::string reply_log_path;
     std::string state_path;
 };
 
@@ -56,7 +57,8 @@ class Simulator {
     ModemState state_;
     PtyLine line_;
     CommandLog log_;
-    std::string pending_; // bytes since the end of the last command
+    CommandLog reply_log_; // every write to the line, stamped once it returned
+    std::string pending_;  // bytes since the end of the last command
     std::deque<Timed> queue_;
     std::map<std::string, int> fault_uses_; // occurrences seen, by command name
 };

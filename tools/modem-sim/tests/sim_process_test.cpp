@@ -40,7 +40,8 @@ class SimProcessTest : public ::testing::Test {
     // Starts modem-sim on `scenario`, waits for its "ready" line, opens the port.
     int start(const std::string& scenario) {
         std::ofstream(dir_ + "scenario.cfg") << scenario;
-        std::string args = " --link com1 --config scenario.cfg --log log --state state";
+        std::string args =
+            " --link com1 --config scenario.cfg --log log --reply-log sent --state state";
         sim_ = popen(("cd " + dir_ + "; echo $$; exec " MODEM_SIM_PATH + args).c_str(), "r");
         std::string out = sim_ ? read_until(fileno(sim_), "\n") : "";
         if (out.find('\n') + 1 == out.size()) // the pid, then the ready line
@@ -95,6 +96,12 @@ TEST_F(SimProcessTest, WakeUpRefusedOnceAndLoggedAndAHangUpDropsOnlyThatClient) 
     log << std::ifstream(dir_ + "log").rdbuf();
     std::regex stamp(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6} "\\rATV1\\r"\n){2})");
     EXPECT_TRUE(std::regex_match(log.str(), stamp)) << log.str();
+    // Each write is logged on its own, the echo before the answer.
+    std::stringstream sent;
+    sent << std::ifstream(dir_ + "sent").rdbuf();
+    std::regex writes(R"((\S+ "\\rATV1\\r"\n\S+ "\\r\\nERROR\\r\\n"\n))"
+                      R"((\S+ "\\rATV1\\r"\n\S+ "\\r\\nOK\\r\\n"\n))");
+    EXPECT_TRUE(std::regex_match(sent.str(), writes)) << sent.str();
 
     for (int round = 0; round < 20; ++round) // clients open and close the port freely
         close(open(link().c_str(), O_RDWR | O_NOCTTY));
