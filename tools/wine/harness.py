@@ -408,13 +408,16 @@ def copy_prefix(template, path):
 class Simulator:
     """A modem-sim process whose line is linked at `link`."""
 
-    def __init__(self, exe, link, config=None, log=None, state=None, start_timeout=10.0):
+    def __init__(self, exe, link, config=None, log=None, state=None, reply_log=None,
+                 start_timeout=10.0):
         args = [exe, "--link", link]
-        for flag, value in (("--config", config), ("--log", log), ("--state", state)):
+        for flag, value in (("--config", config), ("--log", log), ("--state", state),
+                            ("--reply-log", reply_log)):
             if value is not None:
                 args += [flag, value]
         self.link = link
         self.log = log
+        self.reply_log = reply_log
         self.proc = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                      start_new_session=True, preexec_fn=_die_with_parent)
         try:
@@ -520,7 +523,8 @@ class Session:
         """Starts a simulator and makes COM`port` its line; gives the Simulator."""
         link = os.path.join(self.work_dir, "modem-com%d" % port)
         log = os.path.join(self.work_dir, "modem-com%d.log" % port)
-        sim = Simulator(sim_exe, link, config=config, log=log, state=state)
+        sent = os.path.join(self.work_dir, "modem-com%d.sent.log" % port)
+        sim = Simulator(sim_exe, link, config=config, log=log, state=state, reply_log=sent)
         self.modems[port] = sim
         self.prefix.link_port(port, link)
         return sim

@@ -1,0 +1,190 @@
+"""From a modem's final reply byte to the program's next command, by answer pace.
+
+A simulated modem on COM3 answers every command after a fixed delay (0, 50,
+150 and 700 ms), and the program reads it and then applies countries in turn,
+as a user pressing Apply would. The simulator stamps each command it receives
+and each write it makes; the gap from the last write before a command to that
+command is the program's part. Printed for each pace: the median, 99th
+percentile and largest gap over the commands that follow a reply directly
+(the wake-up that opens each conversation follows the user or the dialog, and
+is left out), and apart from them the step that records the choice in the
+profile before "ATi9##", which syncs a file. Then, for a modem that takes
+150 to 700 ms per answer, the apply's time over the modem's own time (each
+command's reply write less its arrival), from the wake-up to the last answer.
+
+Each figure is taken for tarvelle.exe under Wine (worked through its dialog by
+the driver) and for apply_posix, the same workflow on the posix backend.
+
+    reply_pace.py --tarvelle EXE --driver EXE --probe EXE --posix EXE --sim EXE
+                  --profile INI --work DIR [--applies 50] [--ratio-applies 20]
+                  [--backends wine,posix]
+"""
+
+import argparse
+import datetime
+import math
+import os
+import re
+import statistics
+import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "e2e"))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "wine"))
+
+import harness  # noqa: E402
+import wine_case  # noqa: E402
+
+PORT = 3
+PACES = [0, 50, 150, 700]
+# Every command the read and the apply send, by the simulator's names.
+COMMANDS = ["v1", "i3", "nclist", "i5", "i9", "ncset", "z", "i9clear", "i9set"]
+# A slow modem whose answers take 150 to 700 ms, a different time for each command.
+MIXED = {"v1": 150, "i3": 300, "nclist": 450, "i5": 250, "i9": 350, "ncset": 700, "z": 400,
+         "i9clear": 550, "i9set": 200}
+COUNTRIES = ["United States", "Australia"]
+WAKE = r"\rATV1\r"
+PROFILE_STEP = r"ATi9##\r"
+LAST_OF_APPLY = re.compile(r"^ATi9cc.*#\\r$")
+LINE = re.compile(r'^(\S+) "(.*)"$')
+
+
+def scenario(work, name, delays):
+    path = os.path.join(work, name + ".cfg")
+    with open(path, "w") as f:
+        f.write("".join("fault.%s = delay:%d\n" % (c, ms) for c, ms in delays.items() if ms))
+    return path
+
+
+def read_log(path):
+    """[(seconds, bytes as the log spells them)] of a simulator log."""
+    entries = []
+    with open(path) as f:
+        for line in f:
+            m = LINE.match(line.rstrip("\n"))
+            if m:
+                entries.append((datetime.datetime.fromisoformat(m.group(1)).timestamp(),
+                                m.group(2)))
+    return entries
+
+
+class Timeline:
+    """The commands a modem received, each with the last write made before it."""
+
+    def __init__(self, commands, writes):
+        self.steps = []  # (command, arrived, last write before it or None, first write after)
+        w = 0
+        for when, command in commands:
+            while w < len(writes) and writes[w][0] <= when:
+                w += 1
+            before = writes[w - 1][0] if w > 0 else None
+            # The modem's answer to it: its last write before the next command.
+            self.steps.append([command, when, before, None])
+        for i, step in enumerate(self.steps):
+            end = self.steps[i + 1][1] if i + 1 < len(self.steps) else math.inf
+            answered = [t for t, _ in writes if step[1] <= t < end]
+            step[3] = answered[-1] if answered else None
+
+    def gaps(self, wanted):
+        """Milliseconds from the last write to each command that `wanted` accepts."""
+        return [1000 * (arrived - before) for command, arrived, before, _ in self.steps
+                if before is not None and wanted(command)]
+
+    def apply_ratios(self):
+        """Each apply's time, wake-up to last answer, over the modem's time in it."""
+        ratios = []
+        start = None
+        for i, (command, arrived, _, answered) in enumerate(self.steps):
+            if command == WAKE:
+                start = i
+            if start is None or answered is None or not LAST_OF_APPLY.match(command):
+                continue
+            steps = self.steps[start:i + 1]
+            if any(s[3] is None for s in steps):
+                continue
+            modem = sum(s[3] - s[1] for s in steps)
+            ratios.append((answered - steps[0][1]) / modem)
+            start = None
+        return ratios
+
+
+def timeline(sim):
+    return Timeline(read_log(sim.log), read_log(sim.reply_log))
+
+
+def run_wine(args, name, config, applies):
+    work = os.path.join(args.work, "bench-reply-pace-" + name)
+    with harness.Session(work, harness.ensure_template(args.work)) as session:
+        sim = session.add_modem(PORT, args.sim, config=config)
+        with wine_case.started(args, session) as (program, d):
+            d.wait_status(wine_case.READ_DONE)
+            for i in range(applies):
+                country = COUNTRIES[i % 2]
+                countries, _ = d.combo(wine_case.IDC_COUNTRY)
+                d.do("select %d %d" % (wine_case.IDC_COUNTRY, countries.index(country)))
+                d.do("wait-enabled %d %d 1" % (wine_case.IDC_APPLY, wine_case.WAIT))
+                d.do("press %d" % wine_case.IDC_APPLY)
+                d.wait_status("Your modem is currently set for " + country)
+                d.do("wait-enabled %d %d 1" % (wine_case.IDC_COUNTRY, wine_case.WAIT))
+            program.end(wine_case.IDCANCEL)
+        return timeline(sim)
+
+
+def run_posix(args, name, config, applies):
+    work = os.path.join(args.work, "bench-reply-pace-posix-" + name)
+    os.makedirs(work, exist_ok=True)
+    link = os.path.join(work, "com3")
+    sim = harness.Simulator(args.sim, link, config=config, log=os.path.join(work, "com3.log"),
+                            reply_log=os.path.join(work, "com3.sent.log"))
+    try:
+        subprocess.run([args.posix, "--link", link, "--profile", args.profile,
+                        "--applies", str(applies)], check=True, timeout=60 + 10 * applies)
+    finally:
+        sim.stop()
+    return timeline(sim)
+
+
+def percentile(values, share):
+    ordered = sorted(values)
+    return ordered[max(0, math.ceil(share * len(ordered)) - 1)]
+
+
+def describe(values):
+    if not values:
+        return "no samples"
+    return "median %6.2f ms  p99 %6.2f ms  max %6.2f ms  (%d)" % (
+        statistics.median(values), percentile(values, 0.99), max(values), len(values))
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    for name in ("tarvelle", "driver", "probe", "posix", "sim", "profile", "work"):
+        parser.add_argument("--" + name, required=True)
+    parser.add_argument("--flags")
+    parser.add_argument("--applies", type=int, default=50)
+    parser.add_argument("--ratio-applies", type=int, default=20)
+    parser.add_argument("--backends", default="wine,posix")
+    args = parser.parse_args()
+    os.makedirs(args.work, exist_ok=True)
+    runners = {"wine": run_wine, "posix": run_posix}
+
+    for backend in args.backends.split(","):
+        run = runners[backend]
+        print("%s: final reply byte -> next command" % backend, flush=True)
+        for pace in PACES:
+            name = "%dms" % pace
+            line = run(args, name, scenario(args.work, name, {c: pace for c in COMMANDS}),
+                       args.applies)
+            chained = line.gaps(lambda c: c not in (WAKE, PROFILE_STEP))
+            profile = line.gaps(lambda c: c == PROFILE_STEP)
+            print("  answers after %3d ms: %s" % (pace, describe(chained)), flush=True)
+            print("    profile step before ATi9##: %s" % describe(profile), flush=True)
+        line = run(args, "mixed", scenario(args.work, "mixed", MIXED), args.ratio_applies)
+        ratios = line.apply_ratios()
+        print("  apply at 150-700 ms per answer: time / modem's time median %.4f, max %.4f "
+              "(%d applies)" % (statistics.median(ratios), max(ratios), len(ratios)), flush=True)
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
