@@ -7,15 +7,19 @@
 
 #include "common/text.h"
 
-#include <algorithm>
 #include <new>
 #include <windows.h>
 
 struct PortDevice {
     HANDLE handle = INVALID_HANDLE_VALUE;
-    HANDLE stop = nullptr;    // set by the close: the receive thread must end
-    HANDLE written = nullptr; // set by every write: an answer is on its way
+    HANDLE stop = nullptr; // set by the close: the receive thread must end
     bool closed = false;
+    // A byte that the receive thread's wait took off the line (see
+    // wait_for_byte). It is still unread for the session: the receive queue
+    // counts it and the next read hands it out first. Only the receive
+    // thread, which does every read, touches it.
+    bool has_held = false;
+    char held = 0;
 };
 
 struct PortBlock {
@@ -26,13 +30,11 @@ struct PortBlock {
 // The receive thread's wait. Its event is the thread's own, made when the
 // thread starts and closed when it ends.
 struct PortWaiter {
-    HANDLE port;
-    HANDLE stop;
-    HANDLE written;
-    OVERLAPPED overlapped;
+    PortDevice* device;
+    OVERLAPPED overlapped; // the wait for events, or the read of wait_for_byte
     DWORD mask;
     bool events_cancelled; // the port cancels every wait for events (Wine, pty)
-    DWORD idle_ms;         // the pause before the next look at the receive queue
+    char byte;             // where wait_for_byte's read puts its byte
 };
 
 struct PortThread {
@@ -43,49 +45,92 @@ struct PortThread {
 
 namespace {
 
-// Wine cannot read modem lines from a pseudo-terminal, so there a wait for
-// received characters completes at once as cancelled while the port is idle,
-// and each such wait costs about a millisecond of CPU. Once a port has shown
-// that, the thread stops asking for events and instead looks at the receive
-// queue every IDLE_RETRY_MS. It sleeps on the stop event, so the close is
-// never kept waiting by the pause, and it always sleeps, so an idle port
-// costs a few cheap checks a second rather than a spin. While nothing comes
-// the pause grows to IDLE_RETRY_MAX_MS; a command written to the port wakes
-// the thread and shortens it again, since the modem's answer is on its way.
+// A wait that ends at once without a character pauses this long before the
+// next, so no driver's quirk can turn the receive thread into a spin.
 constexpr DWORD IDLE_RETRY_MS = 20;
-constexpr DWORD IDLE_RETRY_MAX_MS = 160;
-
-bool has_queued(HANDLE port) {
-    DWORD errors = 0;
-    COMSTAT status;
-    return ClearCommError(port, &errors, &status) && status.cbInQue > 0;
-}
-
-WaitResult watch_queue(PortWaiter* waiter) {
-    if (has_queued(waiter->port)) {
-        waiter->idle_ms = IDLE_RETRY_MS;
-        return WaitResult::received;
-    }
-    const HANDLE wake[2] = {waiter->stop, waiter->written};
-    const DWORD woken = WaitForMultipleObjects(2, wake, FALSE, waiter->idle_ms);
-    if (woken == WAIT_OBJECT_0) {
-        return WaitResult::stopped;
-    }
-    waiter->idle_ms = woken == WAIT_OBJECT_0 + 1 ? IDLE_RETRY_MS
-                                                 : std::min(waiter->idle_ms * 2, IDLE_RETRY_MAX_MS);
-    return has_queued(waiter->port) ? WaitResult::received : WaitResult::nothing;
-}
 
 // A wait that failed for another reason: pause before asking again.
 WaitResult back_off(PortWaiter* waiter) {
-    return WaitForSingleObject(waiter->stop, IDLE_RETRY_MS) == WAIT_OBJECT_0 ? WaitResult::stopped
-                                                                             : WaitResult::nothing;
+    return WaitForSingleObject(waiter->device->stop, IDLE_RETRY_MS) == WAIT_OBJECT_0
+               ? WaitResult::stopped
+               : WaitResult::nothing;
 }
 
 // A wait that ends without received characters (a driver that reports an
 // empty mask at once would otherwise be asked again and again) pauses too.
 WaitResult judge_mask(PortWaiter* waiter) {
     return (waiter->mask & EV_RXCHAR) != 0 ? WaitResult::received : back_off(waiter);
+}
+
+// Waits for the overlapped call on the waiter's block, or for the close. On
+// the close the call is cancelled and waited for, so its block is never freed
+// (nor the port closed) under a call still running.
+bool wait_for_block(PortWaiter* waiter, DWORD* count) {
+    const HANDLE both[2] = {waiter->device->stop, waiter->overlapped.hEvent};
+    const DWORD woken = WaitForMultipleObjects(2, both, FALSE, INFINITE);
+    if (woken == WAIT_OBJECT_0 + 1) {
+        return GetOverlappedResult(waiter->device->handle, &waiter->overlapped, count, FALSE) != 0;
+    }
+    const DWORD error = woken == WAIT_OBJECT_0 ? ERROR_OPERATION_ABORTED : GetLastError();
+    CancelIo(waiter->device->handle);
+    GetOverlappedResult(waiter->device->handle, &waiter->overlapped, count, TRUE);
+    SetLastError(error);
+    return false;
+}
+
+WaitResult took_byte(PortWaiter* waiter) {
+    waiter->device->held = waiter->byte;
+    waiter->device->has_held = true;
+    return WaitResult::received;
+}
+
+// Where a port cancels every wait for events (Wine on a pseudo-terminal,
+// which has no modem lines to watch), the thread instead reads one byte and
+// lets that read stay pending until the byte comes: Wine completes it as soon
+// as the line has data, and the port's own read time-out (interval MAXDWORD,
+// total constant 1000 ms, which the session keeps as the program sets them)
+// ends it after a second without any, so an idle port wakes the thread once
+// a second. The byte is held in the device for the gathering's first read.
+WaitResult wait_for_byte(PortWaiter* waiter) {
+    const ULONGLONG started = GetTickCount64();
+    DWORD got = 0;
+    BOOL finished = ReadFile(waiter->device->handle, &waiter->byte, 1, &got, &waiter->overlapped);
+    if (!finished && GetLastError() == ERROR_IO_PENDING) {
+        finished = wait_for_block(waiter, &got);
+    }
+    if (finished && got == 1) {
+        return took_byte(waiter);
+    }
+    if (WaitForSingleObject(waiter->device->stop, 0) == WAIT_OBJECT_0) {
+        return WaitResult::stopped;
+    }
+    // Without a byte: the read time-out ran out (ERROR_TIMEOUT, or success
+    // with nothing read) and the thread may ask again at once, unless the
+    // read ended early.
+    return GetTickCount64() - started < IDLE_RETRY_MS ? back_off(waiter) : WaitResult::nothing;
+}
+
+// The wait for EV_RXCHAR, as Windows drivers report it.
+WaitResult wait_for_event(PortWaiter* waiter) {
+    waiter->mask = 0;
+    if (WaitCommEvent(waiter->device->handle, &waiter->mask, &waiter->overlapped)) {
+        return judge_mask(waiter);
+    }
+    if (GetLastError() != ERROR_IO_PENDING) {
+        return back_off(waiter);
+    }
+    DWORD unused = 0;
+    if (wait_for_block(waiter, &unused)) {
+        return judge_mask(waiter);
+    }
+    if (WaitForSingleObject(waiter->device->stop, 0) == WAIT_OBJECT_0) {
+        return WaitResult::stopped;
+    }
+    if (GetLastError() == ERROR_OPERATION_ABORTED) {
+        waiter->events_cancelled = true;
+        return wait_for_byte(waiter);
+    }
+    return back_off(waiter);
 }
 
 HANDLE make_event(BOOL initially_set) {
@@ -153,18 +198,13 @@ PortDevice* device_open(uint8_t port) {
     }
     PortDevice* device = new (std::nothrow) PortDevice;
     const HANDLE stop = device != nullptr ? make_event(FALSE) : nullptr;
-    const HANDLE written = stop != nullptr ? CreateEventA(nullptr, FALSE, FALSE, nullptr) : nullptr;
-    if (written == nullptr) {
-        if (stop != nullptr) {
-            CloseHandle(stop);
-        }
+    if (stop == nullptr) {
         delete device;
         CloseHandle(handle);
         return nullptr;
     }
     device->handle = handle;
     device->stop = stop;
-    device->written = written;
     return device;
 }
 
@@ -240,14 +280,20 @@ uint32_t device_clear_errors(PortDevice* device, uint32_t* queued) {
         errors = 0;
         status.cbInQue = 0;
     }
-    if (queued != nullptr) {
-        *queued = status.cbInQue;
+    if (queued != nullptr) { // only the receive thread's reads ask, so the held byte is theirs
+        *queued = status.cbInQue + (device->has_held ? 1 : 0);
     }
     return errors;
 }
 
 IoStart device_read(PortDevice* device, PortBlock* block, char* buffer, uint32_t count,
                     uint32_t* done, uint32_t* error) {
+    if (device->has_held && count > 0) { // the byte the wait took comes first, on its own
+        device->has_held = false;
+        buffer[0] = device->held;
+        *done = 1;
+        return IoStart::done;
+    }
     DWORD got = 0;
     const BOOL finished = ReadFile(device->handle, buffer, count, &got, &block->overlapped);
     return started(finished, got, done, error);
@@ -257,9 +303,7 @@ IoStart device_write(PortDevice* device, PortBlock* block, const char* buffer, u
                      uint32_t* done, uint32_t* error) {
     DWORD put = 0;
     const BOOL finished = WriteFile(device->handle, buffer, count, &put, &block->overlapped);
-    const IoStart result = started(finished, put, done, error); // reads the write's error
-    SetEvent(device->written);
-    return result;
+    return started(finished, put, done, error);
 }
 
 bool device_finish(PortDevice* device, PortBlock* block, uint32_t* done, uint32_t* error) {
@@ -284,7 +328,6 @@ bool device_close(PortDevice* device, uint32_t* error) {
     const bool ok = CloseHandle(device->handle) != 0;
     *error = ok ? 0 : GetLastError();
     CloseHandle(device->stop);
-    CloseHandle(device->written);
     return ok;
 }
 
@@ -309,44 +352,15 @@ PortWaiter* waiter_create(PortDevice* device) {
         delete waiter;
         return nullptr;
     }
-    waiter->port = device->handle;
-    waiter->stop = device->stop;
-    waiter->written = device->written;
+    waiter->device = device;
     waiter->mask = 0;
     waiter->events_cancelled = false;
-    waiter->idle_ms = IDLE_RETRY_MS;
+    waiter->byte = 0;
     return waiter;
 }
 
 WaitResult waiter_wait(PortWaiter* waiter) {
-    if (waiter->events_cancelled) {
-        return watch_queue(waiter);
-    }
-    waiter->mask = 0;
-    if (WaitCommEvent(waiter->port, &waiter->mask, &waiter->overlapped)) {
-        return judge_mask(waiter);
-    }
-    if (GetLastError() != ERROR_IO_PENDING) {
-        return back_off(waiter);
-    }
-    const HANDLE both[2] = {waiter->stop, waiter->overlapped.hEvent};
-    const DWORD woken = WaitForMultipleObjects(2, both, FALSE, INFINITE);
-    DWORD unused = 0;
-    if (woken != WAIT_OBJECT_0 + 1) {
-        // The close has set the stop event and cleared the mask, which ends
-        // the wait; the block must be finished before it is used again.
-        CancelIo(waiter->port);
-        GetOverlappedResult(waiter->port, &waiter->overlapped, &unused, TRUE);
-        return woken == WAIT_OBJECT_0 ? WaitResult::stopped : back_off(waiter);
-    }
-    if (GetOverlappedResult(waiter->port, &waiter->overlapped, &unused, FALSE)) {
-        return judge_mask(waiter);
-    }
-    if (GetLastError() == ERROR_OPERATION_ABORTED) {
-        waiter->events_cancelled = true;
-        return watch_queue(waiter);
-    }
-    return back_off(waiter);
+    return waiter->events_cancelled ? wait_for_byte(waiter) : wait_for_event(waiter);
 }
 
 void waiter_release(PortWaiter* waiter) {
