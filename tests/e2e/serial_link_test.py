@@ -20,6 +20,9 @@ CONVERSATIONS = [
     ("an answer in small pieces is gathered to its end", 5,
      ["fault.i3 = split:3", "split_gap_ms = 30"], "ATV1i3", REPLY),
     ("a refused command", 6, ["echo = 0"], "AT+GCI=?", r"\r\nERROR\r\n"),
+    # Each byte alone on the line: none may wait in the port for the next to come.
+    ("an answer one byte at a time", 7, ["fault.i3 = split:1", "split_gap_ms = 5"], "ATV1i3",
+     REPLY),
 ]
 
 
