@@ -31,7 +31,7 @@ import time
 PORT_COUNT = 9
 ERROR_FILE_NOT_FOUND = 2
 # Change this when the template's recipe changes: older templates are remade.
-TEMPLATE_RECIPE = "tarvelle-wine-template 4"
+TEMPLATE_RECIPE = "tarvelle-wine-template 5"
 DESKTOP_SIZE = "1024x768"
 
 
@@ -58,6 +58,14 @@ def wine_loader():
 
 def wineserver():
     return _find(["wineserver"], ["/usr/lib/wine/wineserver"])
+
+
+def wine_fonts_dir():
+    """Wine's own fonts (Marlett for the caption buttons among them), where
+    Wine itself looks: its data folder, two levels above the loader's folder
+    and then share/wine."""
+    loader_dir = os.path.dirname(os.path.realpath(wine_loader()))
+    return os.path.normpath(os.path.join(loader_dir, "..", "..", "share", "wine", "fonts"))
 
 
 def read_line(stream, deadline, what):
@@ -357,6 +365,15 @@ def _build_template(path):
                   "Default", "/d", DESKTOP_SIZE, "/f")
         # Every port listed here becomes a device object, even with an empty value.
         _wine_reg(prefix, display, "delete", r"HKLM\Software\Wine\Ports", "/f")
+        # Wine names its data folder "<loader folder>/../../share/wine" and
+        # hands that, ".." and all, to the Windows side, where the path leads
+        # nowhere: its own fonts are never loaded, and the caption buttons show
+        # the letters "0 1 r" for want of Marlett. The same folder, named
+        # plainly in the font path, is read.
+        fonts = wine_fonts_dir()
+        if os.path.isdir(fonts):
+            _wine_reg(prefix, display, "add", r"HKCU\Software\Wine\Fonts", "/v", "Path", "/d",
+                      "Z:" + fonts.replace("/", "\\"), "/f")
         prefix.wait_server(timeout=120)
     finally:
         prefix.kill()
