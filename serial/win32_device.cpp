@@ -123,10 +123,11 @@ WaitResult wait_for_event(PortWaiter* waiter) {
     if (wait_for_block(waiter, &unused)) {
         return judge_mask(waiter);
     }
+    const DWORD error = GetLastError();
     if (WaitForSingleObject(waiter->device->stop, 0) == WAIT_OBJECT_0) {
         return WaitResult::stopped;
     }
-    if (GetLastError() == ERROR_OPERATION_ABORTED) {
+    if (error == ERROR_OPERATION_ABORTED) {
         waiter->events_cancelled = true;
         return wait_for_byte(waiter);
     }
