@@ -6,8 +6,6 @@
 //   apply_posix --link PATH --profile TOLVEX.INI --applies N
 //
 // Exit codes: 0 done, 1 a step did not end as it should, 2 bad arguments.
-#include "dialog/discovery.h"
-#include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
@@ -15,6 +13,7 @@
 #include "resources/resource.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
+#include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 
 #include "common/text.h"
@@ -40,24 +39,13 @@ void com3_only(uint8_t port, char* path, size_t capacity) {
     copy_text(path, capacity, port == PORT ? modem_link.c_str() : "/nonexistent/tarvelle-port");
 }
 
-// Hands the posted messages to the controller, as the dialog's procedure does.
-void dispatch(const fake::Post& post) {
-    if (post.message == MSG_COMMAND) {
-        workflow::on_command(post.wparam & 0xFFFF, post.wparam >> 16, post.lparam);
-    } else if (post.message == WM_START_SEARCH) {
-        discovery::on_start_search();
-    } else if (post.message == WM_CONNECT_PORT) {
-        discovery::on_connect_port(static_cast<int>(post.wparam));
-    }
-}
-
 // The message loop, until the status line says `status` with nothing left to do.
 bool run_until(fake::FakeSeam& seam, const std::string& status) {
     const auto limit = std::chrono::steady_clock::now() + STEP_LIMIT;
     for (;;) {
         const std::vector<fake::Post> posts = seam.take_posts();
         for (const fake::Post& post : posts) {
-            dispatch(post);
+            fake::dispatch_post(post);
         }
         if (posts.empty() && seam.text(IDC_STATUS) == status &&
             command_code(modem::conversation_state.load()) == CMD_IDLE) {
@@ -98,16 +86,6 @@ std::string install_profile(const char* profile) {
     return pattern;
 }
 
-void set_strings(fake::FakeSeam& seam) {
-    seam.set_string(IDS_SEARCHING, "Searching for known modems...");
-    seam.set_string(IDS_SETTING_UP, "Setting up Countries supported...");
-    seam.set_string(IDS_SENDING, "Sending Modem Commands...");
-    seam.set_string(IDS_CURRENT_FMT, "Your modem is currently set for %s");
-    seam.set_string(IDS_VENDOR, "Quorvant");
-    seam.set_string(IDS_INSERT_MODEM, "Insert modem and press 'Apply' !");
-    seam.set_string(IDS_NO_MODEM, "Unable to find a Modem! May be busy or disconnected");
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +107,7 @@ int main(int argc, char** argv) {
     const std::string folder = install_profile(profile);
     set_port_path_lookup(com3_only);
     fake::FakeSeam seam;
-    set_strings(seam);
+    fake::start_fresh_dialog(seam);
     workflow::on_init_dialog();
     profile::load_profile_for((folder + "/tarvelle.exe").c_str());
     workflow::post_start_search();
