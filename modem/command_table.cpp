@@ -4,6 +4,8 @@
 #include "modem/conversation_values.h"
 #include "profile/profile_values.h"
 
+#include <iterator>
+
 namespace modem {
 namespace {
 
@@ -23,6 +25,18 @@ constexpr CommandRow command_rows[] = {
     {CMD_LIST_GCI, "AT+GCI=%s\r", nullptr, Fill::query, 2500},
 };
 
+const CommandRow* front_end_rows = nullptr;
+size_t front_end_row_count = 0;
+
+const CommandRow* find_in(const CommandRow* rows, size_t count, uint32_t code) {
+    for (size_t i = 0; i < count; ++i) {
+        if (rows[i].code == code) {
+            return &rows[i];
+        }
+    }
+    return nullptr;
+}
+
 const char* fill_text(Fill fill) {
     switch (fill) {
     case Fill::country_code:
@@ -40,12 +54,18 @@ const char* fill_text(Fill fill) {
 } // namespace
 
 const CommandRow* find_command(uint32_t word) {
-    for (const CommandRow& row : command_rows) {
-        if (row.code == command_code(word)) {
-            return &row;
-        }
-    }
-    return nullptr;
+    const uint32_t code = command_code(word);
+    const CommandRow* row = find_in(command_rows, std::size(command_rows), code);
+    return row != nullptr ? row : find_in(front_end_rows, front_end_row_count, code);
+}
+
+void set_front_end_commands(const CommandRow* rows, size_t count) {
+    front_end_rows = rows;
+    front_end_row_count = rows != nullptr ? count : 0;
+}
+
+bool is_front_end_command(uint32_t code) {
+    return find_in(front_end_rows, front_end_row_count, code) != nullptr;
 }
 
 size_t build_command_text(const CommandRow& row) {

@@ -15,6 +15,7 @@ char i9_text[CODE_TEXT_SIZE];
 char country_list_reply[LIST_REPLY_SIZE];
 char modem_ident[MODEM_IDENT_SIZE];
 char answered_ident[MODEM_IDENT_SIZE];
+char front_end_answer[MODEM_IDENT_SIZE];
 char vendor_name[VENDOR_NAME_SIZE];
 char reply_buffer[REPLY_LIMIT + 1];
 size_t reply_length = 0;
@@ -31,6 +32,7 @@ void reset_conversation_values() {
     std::memset(country_list_reply, 0, sizeof country_list_reply);
     std::memset(modem_ident, 0, sizeof modem_ident);
     std::memset(answered_ident, 0, sizeof answered_ident);
+    std::memset(front_end_answer, 0, sizeof front_end_answer);
     std::memset(vendor_name, 0, sizeof vendor_name);
     std::memset(reply_buffer, 0, sizeof reply_buffer);
     reply_length = 0;

@@ -40,6 +40,9 @@ extern char modem_ident[MODEM_IDENT_SIZE];
 // The identification line of the last device that answered ATV1i3, whether
 // it passed the test or not, so that a front end can say what it rejected.
 extern char answered_ident[MODEM_IDENT_SIZE];
+// The answer line of the last front end's own command (see
+// set_front_end_commands), written before its notification is posted.
+extern char front_end_answer[MODEM_IDENT_SIZE];
 // The vendor name a modem's identification must contain. Kept here, beside
 // the test that reads it; the main dialog loads it (IDS_VENDOR) when it starts.
 extern char vendor_name[VENDOR_NAME_SIZE];

@@ -213,6 +213,11 @@ void act_on_error(uint32_t word) {
         notify(CMD_LIST_GCI, 0);
         break;
     default: {
+        if (is_front_end_command(code)) {
+            front_end_answer[0] = '\0';
+            notify(code, 0);
+            break;
+        }
         char text[40];
         format_text(text, sizeof text, "Bad internal state! - %d", static_cast<int>(code));
         fail(text);
@@ -255,8 +260,12 @@ void act_on_ok(uint32_t word) {
         read_country_list(code);
         notify(code, 1);
         break;
-    default: // an OK for no command is nobody's business
-        break;
+    default:
+        if (is_front_end_command(code)) {
+            copy_answer(front_end_answer, take_answer(command_text));
+            notify(code, 1);
+        }
+        break; // an OK for no command is nobody's business
     }
 }
 

@@ -156,3 +156,37 @@ TEST_F(ModemTest, AnAnswerDuringTheWriteLeavesTheBytesBeingWritten) {
     send_modem_command(wake_then(CMD_READ_I5));
     EXPECT_EQ(fake::fake_port().writes(), (std::vector<std::string>{"\rATV1\r", "ATi5\r"}));
 }
+
+namespace {
+
+// A front end's own command beside the table: it is sent like any other and
+// ends its conversation with its answer kept, but only while it is installed.
+TEST_F(ModemTest, AFrontEndsOwnCommandIsSentAndAnsweredUnderItsCode) {
+    constexpr uint32_t OWN = 43;
+    static const modem::CommandRow rows[] = {{OWN, "AT+GCI?\r", nullptr, modem::Fill::none, 700}};
+    const struct {
+        std::string answer, notice, kept;
+    } cases[] = {
+        {"AT+GCI?\r\r\n+GCI: B5\r\n\r\nOK\r\n", "43:1", "+GCI: B5"},
+        {"\r\n+GCI:14\r\n\r\nOK\r\n", "43:1", "+GCI:14"},
+        {"AT+GCI?\r\r\nERROR\r\n", "43:0", ""},
+    };
+    modem::set_front_end_commands(rows, 1);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answer);
+        copy_text(modem::front_end_answer, "stale");
+        start(wake_then(OWN));
+        reply("\r\nOK\r\n");
+        EXPECT_EQ(new_writes(), std::vector<std::string>{"AT+GCI?\r"});
+        EXPECT_EQ(seam.armed_milliseconds(), 700u);
+        reply(c.answer);
+        EXPECT_EQ(notices(), c.notice);
+        EXPECT_EQ(box_texts(), "");
+        EXPECT_STREQ(modem::front_end_answer, c.kept.c_str());
+    }
+    EXPECT_EQ(modem::find_command(CMD_READ_I5)->format, std::string("ATi5\r"));
+    modem::set_front_end_commands(nullptr, 0);
+    EXPECT_EQ(modem::find_command(OWN), nullptr);
+}
+
+} // namespace
