@@ -14,6 +14,8 @@
 #include "profile/saved_choice.h"
 #include "resources/string_texts.h"
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <unistd.h>
@@ -61,24 +63,31 @@ struct Tried {
     std::string ident;
 };
 
+bool taken(Probe probe) {
+    return probe == Probe::modem || probe == Probe::standard;
+}
+
 // Claims `port` and probes it; the claim is kept only for a modem.
-std::unique_ptr<PortClaim> claim_modem(ConversationLoop& loop, const std::string& port,
-                                       Tried& tried) {
+std::unique_ptr<PortClaim> claim_modem(ConversationLoop& loop, const Options& options,
+                                       const std::string& port, Tried& tried) {
     auto claim = std::make_unique<PortClaim>(port);
-    ModemSession session(loop);
+    ModemSession session(loop, options.any_modem);
     tried.probe = session.probe(tried.ident);
-    if (tried.probe != Probe::modem) {
+    if (!taken(tried.probe)) {
         claim.reset();
     }
     return claim;
 }
 
+const char* const ANY_MODEM_HINT =
+    "; a modem of another make may be used with --any-modem, as a standard AT+GCI modem";
+
 Target find_modem(ConversationLoop& loop, const Options& options) {
     Target target;
+    Tried tried;
     if (!options.ports.empty()) {
         target.port = options.ports.front();
-        Tried tried;
-        target.claim = claim_modem(loop, target.port, tried);
+        target.claim = claim_modem(loop, options, target.port, tried);
         if (!target.claim) {
             throw Failure(
                 EXIT_NO_MODEM,
@@ -87,16 +96,17 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
                          ? ": nothing answered"
                          : ": the device failed the identification test" +
                                (tried.ident.empty() ? std::string()
-                                                    : " (" + utf8_from_1252(tried.ident) + ")")));
+                                                    : " (" + utf8_from_1252(tried.ident) + ")") +
+                               ANY_MODEM_HINT));
         }
     } else {
         std::string skipped;
+        bool rejected = false;
         Progress progress(options.verbose);
         for (const std::string& port : search_ports()) {
             progress.port(port);
             try {
-                Tried tried;
-                target.claim = claim_modem(loop, port, tried);
+                target.claim = claim_modem(loop, options, port, tried);
             } catch (const Failure& failure) {
                 skipped += std::string(skipped.empty() ? "" : "; ") + failure.what();
                 continue;
@@ -105,14 +115,17 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
                 target.port = port;
                 break;
             }
+            rejected = rejected || tried.probe == Probe::rejected;
         }
         if (!target.claim) {
             throw Failure(EXIT_NO_MODEM,
                           "no modem found" +
-                              (skipped.empty() ? "" : " (unavailable: " + skipped + ")"));
+                              (skipped.empty() ? "" : " (unavailable: " + skipped + ")") +
+                              (rejected ? ANY_MODEM_HINT : ""));
         }
     }
     target.modem.ident = modem::modem_ident;
+    target.modem.standard_only = tried.probe == Probe::standard;
     ModemSession(loop).read(target.modem);
     return target;
 }
@@ -125,10 +138,11 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
         progress.port(port);
         try {
             Tried tried;
-            std::unique_ptr<PortClaim> claim = claim_modem(loop, port, tried);
+            std::unique_ptr<PortClaim> claim = claim_modem(loop, options, port, tried);
             if (claim) {
                 FoundModem found{port, {}};
                 found.modem.ident = tried.ident;
+                found.modem.standard_only = tried.probe == Probe::standard;
                 try {
                     ModemSession(loop).read(found.modem);
                 } catch (const Failure& failure) {
@@ -150,7 +164,10 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
     }
     const bool only_unavailable = !ports.empty() && result.unavailable.size() == ports.size();
     const Failure failure(only_unavailable ? EXIT_PORT : EXIT_NO_MODEM,
-                          ports.empty() ? "no port to search" : "no modem found");
+                          ports.empty() ? "no port to search"
+                          : result.rejected.empty()
+                              ? "no modem found"
+                              : std::string("no modem found") + ANY_MODEM_HINT);
     report.scan(result, &failure);
     return failure.exit;
 }
@@ -224,11 +241,39 @@ Choice saved_entry() {
     return {listed != nullptr ? listed : saved, record.name, record.code};
 }
 
+// At boot the modem may still be enumerating, or ModemManager may still be
+// probing it: while the time allows, a port that is missing or busy and a
+// modem that does not answer yet are tried again after a short pause. The
+// pause is the main thread's wait, so Ctrl-C ends it at once.
+Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
+    constexpr auto RETRY_PAUSE = std::chrono::milliseconds(250);
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point until = Clock::now() + std::chrono::seconds(options.wait_seconds);
+    for (;;) {
+        try {
+            return find_modem(loop, options);
+        } catch (const Failure& failure) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
+            if ((failure.exit != EXIT_PORT && failure.exit != EXIT_NO_MODEM) || left.count() <= 0) {
+                if (options.wait_seconds == 0) {
+                    throw;
+                }
+                throw Failure(failure.exit,
+                              failure.what() + std::string(" (waited ") +
+                                  std::to_string(options.wait_seconds) + " s)",
+                              failure.step);
+            }
+            loop.pause(static_cast<int>(std::min(left, RETRY_PAUSE).count()));
+        }
+    }
+}
+
 // The ATi5 code decides, not the modem's note: a modem can keep its note
 // and lose its country.
 int reapply(ConversationLoop& loop, const Options& options, Report& report) {
     const Choice choice = saved_entry();
-    Target target = find_modem(loop, options);
+    Target target = find_modem_waiting(loop, options);
     require_listed(choice, target.modem);
     const bool changed = ModemSession(loop).apply(choice, false, target.modem);
     report.applied(target.port, target.modem, changed);

@@ -188,6 +188,25 @@ bool ConversationLoop::deadline_expired(Ending& ending) {
     return true;
 }
 
+void ConversationLoop::pause(int milliseconds) {
+    const Clock::time_point until = Clock::now() + std::chrono::milliseconds(milliseconds);
+    for (;;) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(until - Clock::now()).count();
+        int signal_number = 0;
+        // A wake-up for an event (a late post of the last conversation)
+        // leaves the event queued for the next conversation, as it would be
+        // without the pause, and the pause goes on.
+        if (left <= 0 ||
+            wait_main_thread(static_cast<int>(left), &signal_number) == Woken::timeout) {
+            return;
+        }
+        if (signal_number != 0) {
+            throw Interrupted{signal_number};
+        }
+    }
+}
+
 Ending ConversationLoop::converse(uint32_t word) {
     take_failure();
     send_modem_command(word);

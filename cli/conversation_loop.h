@@ -44,6 +44,10 @@ class ConversationLoop : public FrontEnd {
     // The same for a conversation that the caller has just started.
     Ending wait();
 
+    // Waits `milliseconds` with no conversation running, ended early only by
+    // Ctrl-C (throws Interrupted).
+    void pause(int milliseconds);
+
     // The failure the conversation reported last (what the dialog shows in
     // a box), then forgets it.
     std::string take_failure();

@@ -6,14 +6,30 @@
 #include "modem/conversation_values.h"
 #include "modem/notifications.h"
 #include "profile/country_lists.h"
+#include "profile/gci_answers.h"
 #include "profile/present_country.h"
 #include "profile/profile_values.h"
 #include "profile/saved_choice.h"
 
 #include <cstdio>
+#include <iterator>
 
 namespace cli {
 namespace {
+
+// The standard query of the present country, "+GCI: B5", for AT+GCI modems
+// that refuse ATi5. The dialog never sends it, so it is the command line's
+// own command, beside the dialog's table.
+constexpr uint32_t CMD_READ_GCI = 43;
+constexpr modem::CommandRow standard_rows[] = {
+    {CMD_READ_GCI, "AT+GCI?\r", nullptr, modem::Fill::none, 1000},
+};
+
+// The conversation that ended with ATi5 refused.
+bool refused_i5(const Ending& ending) {
+    return ending.notified && ending.id == NOTIFY_DISCONNECT &&
+           command_code(ending.word) == CMD_READ_I5;
+}
 
 // The command last written, as a user would type it: "ATz", "AT*ncB4".
 std::string last_step() {
@@ -59,6 +75,10 @@ void read_supported(bool listed, ModemRead& modem) {
         return;
     }
     std::string list = modem::country_list_reply;
+    if (modem.gci && list.find('-') != std::string::npos) {
+        // "00-FF)": every profile country whose key falls in a range.
+        list = profile::expand_gci_ranges(list, profile::profile_keys);
+    }
     profile::CCTestMembers(list.data());
     for (int i = 0; i < profile::supported_count; ++i) {
         const profile::SupportedItem& item = profile::supported_items[i];
@@ -67,6 +87,11 @@ void read_supported(bool listed, ModemRead& modem) {
 }
 
 } // namespace
+
+ModemSession::ModemSession(ConversationLoop& loop, bool any_modem)
+    : loop_(loop), any_modem_(any_modem) {
+    modem::set_front_end_commands(standard_rows, std::size(standard_rows));
+}
 
 Ending ModemSession::converse(uint32_t word) {
     return loop_.converse(word);
@@ -103,6 +128,10 @@ Probe ModemSession::probe(std::string& ident) {
         return Probe::modem;
     }
     ident = modem::answered_ident;
+    if (any_modem_) {
+        copy_text(modem::modem_ident, modem::answered_ident);
+        return Probe::standard;
+    }
     return Probe::rejected;
 }
 
@@ -112,18 +141,46 @@ void ModemSession::read(ModemRead& modem) {
     if (!ending.notified || (ending.id != CMD_LIST_NC && ending.id != CMD_LIST_GCI)) {
         fail(ending);
     }
+    // An AT*nc? refused with ERROR has gone on to AT+GCI=? already.
+    if (ending.id == CMD_LIST_NC &&
+        (modem.standard_only || profile::judge_list_answer(modem::country_list_reply) ==
+                                    profile::ListAnswer::not_a_list)) {
+        ending = converse(wake_then(CMD_LIST_GCI));
+        if (!ending.notified || ending.id != CMD_LIST_GCI) {
+            fail(ending);
+        }
+    }
+    if (modem.standard_only && ending.value == 0) {
+        throw Failure(EXIT_NO_MODEM,
+                      "the device refuses AT+GCI=?: --any-modem takes only modems of the "
+                      "standard AT+GCI kind",
+                      "AT+GCI=?");
+    }
     modem.gci = modem::use_gci != 0;
     read_supported(ending.value != 0, modem);
-    ending = converse(wake_then(CMD_READ_I5));
-    if (!ending.notified || ending.id != NOTIFY_I5_READ) {
-        fail(ending);
-    }
+    take_present_code(converse(wake_then(CMD_READ_I5)), modem);
     // A refused ATi9 only means there is no note.
     ending = converse(CMD_READ_I9);
     if (!ending.notified || ending.id != NOTIFY_DISCONNECT) {
         fail(ending);
     }
     read_present_country(modem);
+}
+
+void ModemSession::take_present_code(const Ending& ending, const ModemRead& modem) {
+    if (ending.notified && ending.id == NOTIFY_I5_READ) {
+        return;
+    }
+    if (!modem.gci || !refused_i5(ending)) {
+        fail(ending);
+    }
+    const Ending asked = converse(wake_then(CMD_READ_GCI));
+    if (!asked.notified || asked.id != CMD_READ_GCI || asked.value == 0) {
+        fail(asked);
+    }
+    // An answer that names no code leaves the present country unknown.
+    const std::string_view code = profile::gci_present_code(modem::front_end_answer);
+    copy_text_n(modem::i5_code, sizeof modem::i5_code, code.data(), code.size());
 }
 
 std::string ModemSession::code_for(const Choice& choice, const ModemRead& modem) {
@@ -136,16 +193,13 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
     if (changed) {
         copy_text(profile::code_to_send, code.c_str());
         modem::retry_count = 0;
-        const Ending ending = converse(wake_then(CMD_SET_COUNTRY));
-        if (!ending.notified || ending.id != NOTIFY_I5_READ) {
-            fail(ending);
-        }
+        take_present_code(converse(wake_then(CMD_SET_COUNTRY)), modem);
         modem.i5 = modem::i5_code;
         if (!equal_ignoring_case(modem.i5.c_str(), code.c_str())) {
             throw Failure(EXIT_MODEM,
                           "the modem reads back " + (modem.i5.empty() ? "nothing" : modem.i5) +
                               " after " + code + " was sent",
-                          "ATi5");
+                          last_step());
         }
     }
     if (profile::save_choice(choice.key.c_str()) != 1) {

@@ -17,11 +17,16 @@ struct Country {
     std::string code; // the entry's code, or the modem's own for an unknown one
 };
 
-enum class Probe { modem, rejected, silent };
+// A device that answers but fails the identification test is `rejected`,
+// or, when --any-modem allows it, `standard`: taken as an AT+GCI modem.
+enum class Probe { modem, standard, rejected, silent };
 
 struct ModemRead {
     std::string ident;
     bool gci = false; // AT+GCI dialect; AT*nc otherwise
+    // Taken by --any-modem although it failed the identification test: it
+    // is read as an AT+GCI modem or not at all.
+    bool standard_only = false;
     std::vector<Country> supported;
     bool has_country = false; // the modem gave a present code
     Country country;
@@ -37,14 +42,20 @@ struct Choice {
 
 class ModemSession {
   public:
-    explicit ModemSession(ConversationLoop& loop) : loop_(loop) {}
+    // `any_modem`: a probe also takes a device that answers but fails the
+    // identification test (Probe::standard).
+    explicit ModemSession(ConversationLoop& loop, bool any_modem = false);
 
     // The wake-up and ATV1i3 with the identification test. `ident` gets
     // the identification line (for a rejected device too).
     Probe probe(std::string& ident);
 
     // The wake-up, AT*nc? (or AT+GCI=?), the wake-up, ATi5, ATi9; then the
-    // present entry as the dialog decides it. Throws Failure(EXIT_MODEM).
+    // present entry as the dialog decides it. A bare OK to AT*nc? lists
+    // nothing, so AT+GCI=? is asked next, as it is of every standard-only
+    // device; an AT+GCI modem that refuses ATi5 is asked AT+GCI?. Throws
+    // Failure(EXIT_MODEM), or Failure(EXIT_NO_MODEM) for a standard-only
+    // device that refuses AT+GCI=?.
     void read(ModemRead& modem);
 
     // What the set-country command sends for `choice`: its code to an AT*nc
@@ -59,8 +70,13 @@ class ModemSession {
   private:
     Ending converse(uint32_t word);
     [[noreturn]] void fail(const Ending& ending);
+    // Reads the i5 code (ATi5), or, from an AT+GCI modem that refuses ATi5,
+    // the AT+GCI? answer's code in its place. `ending` is the conversation
+    // that ended with ATi5.
+    void take_present_code(const Ending& ending, const ModemRead& modem);
 
     ConversationLoop& loop_;
+    bool any_modem_;
 };
 
 } // namespace cli

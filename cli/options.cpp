@@ -52,7 +52,20 @@ std::string check_command(const Options& o, size_t positionals) {
     if (!o.ports.empty() && o.command == "countries") {
         return "countries takes no --port";
     }
+    if (o.wait_seconds > 0 && o.command != "reapply") {
+        return "only reapply takes --wait";
+    }
     return "";
+}
+
+// A whole number of seconds, 0 to MAX_WAIT_SECONDS.
+bool parse_seconds(const std::string& text, int& seconds) {
+    if (text.empty() || text.size() > 4 ||
+        text.find_first_not_of("0123456789") != std::string::npos) {
+        return false;
+    }
+    seconds = std::stoi(text);
+    return seconds <= MAX_WAIT_SECONDS;
 }
 
 } // namespace
@@ -71,6 +84,15 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             options.verbose = true;
         } else if (word == "--force") {
             options.force = true;
+        } else if (word == "--any-modem") {
+            options.any_modem = true;
+        } else if (is_option(word, "--wait")) {
+            if (!take_value(arguments, at, "--wait", value) ||
+                !parse_seconds(value, options.wait_seconds)) {
+                error =
+                    "--wait needs a number of seconds, at most " + std::to_string(MAX_WAIT_SECONDS);
+                return false;
+            }
         } else if (is_option(word, "--port") || is_option(word, "--profile") ||
                    is_option(word, "--key")) {
             const std::string name = word.substr(0, word.find('='));
@@ -109,16 +131,20 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
 }
 
 const char* usage_text() {
-    return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] COMMAND\n"
+    return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] [--any-modem] COMMAND\n"
            "  scan [--port PORT]...          find modems: port, identification, dialect, country\n"
            "  show [--port PORT]             the modem's supported countries and present country\n"
            "  set COUNTRY [--port PORT] [--force]   apply a country (picture code, name or start)\n"
            "  set --key KEY [--port PORT] [--force] apply the profile entry with that key\n"
-           "  reapply [--port PORT]          apply the saved choice if the modem lost it\n"
+           "  reapply [--port PORT] [--wait SECONDS]\n"
+           "                                 apply the saved choice if the modem lost it,\n"
+           "                                 waiting for the modem to appear and be free\n"
            "  countries                      the profile's countries\n"
            "\n"
            "PORT is a device path such as /dev/ttyACM0. Without --port the search covers\n"
            "/dev/serial/by-id/*, /dev/ttyACM* and /dev/ttyUSB*.\n"
+           "--any-modem also takes a device that fails the identification test, as a\n"
+           "modem of the standard AT+GCI kind.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
            "4 port missing, busy or not accessible, 130 interrupted.\n";
 }

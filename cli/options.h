@@ -17,7 +17,16 @@ struct Options {
     bool verbose = false;
     bool force = false;
     bool help = false;
+    // reapply --wait: how long to wait for the modem to appear, be free and
+    // answer; 0 tries once.
+    int wait_seconds = 0;
+    // --any-modem: a device that fails the identification test but answers
+    // is taken as a modem of the standard AT+GCI kind.
+    bool any_modem = false;
 };
+
+// The longest --wait taken: an hour is far beyond any modem's start.
+constexpr int MAX_WAIT_SECONDS = 3600;
 
 // Fills `options` from the arguments after the program name. Gives false
 // with `error` set when they do not make a valid command line.

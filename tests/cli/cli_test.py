@@ -372,9 +372,11 @@ CASES = {f.__name__: f for f in [
     interrupt_closes_the_port_and_restores_it, usage_errors_and_help]}
 
 
-def main():
+def main(cases=None):
+    """Runs one case of `cases` (this file's by default), named on the command line."""
+    cases = cases or CASES
     parser = argparse.ArgumentParser()
-    parser.add_argument("case", choices=sorted(CASES))
+    parser.add_argument("case", choices=sorted(cases))
     parser.add_argument("--cli", required=True)
     parser.add_argument("--sim", required=True)
     parser.add_argument("--work", required=True)
@@ -384,7 +386,7 @@ def main():
     os.makedirs(args.work)
     bench = Bench(args)
     try:
-        CASES[args.case](bench)
+        cases[args.case](bench)
     finally:
         bench.close()
     print("passed")

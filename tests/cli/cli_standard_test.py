@@ -1,0 +1,93 @@
+#!/usr/bin/env python3
+"""tarvelle-cli with modems of other makes (--any-modem, AT+GCI?, lists with
+ranges) and reapply --wait, against simulated modems on pseudo-terminals.
+Run as cli_test.py is: cli_standard_test.py CASE --cli PATH --sim PATH --work DIR."""
+
+import os
+import sys
+import time
+
+from cli_test import Bench, expect, held, main, sets
+
+OTHER = "Generic Fax Modem 2.0"
+# A modem of the standard kind: its own identification, a range for a list,
+# no ATi5, and a bare OK to the vendor's list command.
+STANDARD = {"ident": OTHER, "supported": "+GCI:(00-80)", "codes": "00,3D,80",
+            "fault.i5": "error", "reply.nclist": "AT*nc?\\r\\r\\nOK\\r\\n"}
+
+
+def any_modem_takes_a_standard_modem(bench):
+    port = bench.modem("std", "gci", **STANDARD)
+    out = bench.run("show", "--port", port, code=3)
+    expect("--any-modem" in out["error"]["message"], "the flag is suggested", out)
+    out = bench.run("show", "--any-modem", "--port", port)
+    # 00-80 holds the keys 00, 3D and 80; K4 is not hexadecimal, B5 and 81 are past 80.
+    keys = [c["key"] for c in out["supported"]]
+    expect(out["dialect"] == "gci" and out["ident"] == OTHER and keys == ["00", "80", "3D"],
+           "the range's countries", out)
+    expect(out["country"] == {"key": "00", "name": "Japan", "code": "00"}, "AT+GCI? read", out)
+    out = bench.run("set", "fr", "--any-modem", "--port", port)
+    expect(out["changed"] is True and out["country"]["key"] == "3D", "set", out)
+    expect(sets(bench.commands("std")) == ["AT+GCI=3D\\r"], "sent", bench.commands("std"))
+    expect(bench.commands("std")[-1] == "AT+GCI?\\r", "read back with AT+GCI?",
+           bench.commands("std")[-3:])
+    expect(bench.choice() == "3D", "saved", bench.choice())
+    out = bench.run("scan", "--any-modem", "--port", port)
+    expect([m["dialect"] for m in out["modems"]] == ["gci"] and out["rejected"] == [], "scan", out)
+    # Taken only as an AT+GCI modem: one that refuses AT+GCI=? is no modem here.
+    nc_only = bench.modem("nc", "nc", ident=OTHER)
+    out = bench.run("show", "--any-modem", "--port", nc_only, code=3)
+    expect(out["error"]["step"] == "AT+GCI=?", "refused AT+GCI=?", out)
+
+
+def a_bare_ok_to_the_vendor_list_is_no_list(bench):
+    port = bench.modem("gci", "gci", **{"reply.nclist": "AT*nc?\\r\\r\\nOK\\r\\n"})
+    out = bench.run("show", "--port", port)
+    expect(out["dialect"] == "gci" and len(out["supported"]) == 5, "listed by AT+GCI=?", out)
+    asked = [c for c in bench.commands("gci") if "?" in c]
+    expect(asked == ["AT*nc?\\r", "AT+GCI=?\\r"], "AT+GCI=? after the bare OK", asked)
+
+
+def a_standard_read_back_that_differs(bench):
+    answer = {"reply.gciread": "\\r\\n+GCI: 14\\r\\n\\r\\nOK\\r\\n"}
+    port = bench.modem("std", "gci", **STANDARD, **answer)
+    out = bench.run("set", "--key", "80", "--any-modem", "--port", port, code=1)
+    message = out["error"]["message"]
+    expect("14" in message and "80" in message and out["error"]["step"] == "AT+GCI?", "both", out)
+    expect(bench.choice() is None, "nothing saved", bench.choice())
+
+
+def reapply_waits_for_the_modem(bench):
+    bench.write_profile(open(bench.profile).read() + "[cccfg]\ncc=K4\n")
+    late = os.path.join(bench.work, "late")
+    # The modem appears a moment after the command started.
+    proc = bench.start("--json", "reapply", "--wait", "30", "--port", late)
+    time.sleep(0.6)
+    bench.modem("late")
+    out, err = proc.communicate(timeout=60)
+    expect(proc.returncode == 0 and '"changed": true' in out, "set once it appeared", out, err)
+    # Another program holds the port for a moment.
+    bench.stop("late")
+    port = bench.modem("held")
+    with held(port):
+        proc = bench.start("--json", "reapply", "--wait", "30", "--port", port)
+        time.sleep(0.6)
+    out, err = proc.communicate(timeout=60)
+    expect(proc.returncode == 0 and sets(bench.commands("held")) == ["AT*ncB4\\r"],
+           "set once the port was free", out, err)
+    # Nothing ever comes: the wait ends at its time, not before.
+    started = time.monotonic()
+    out = bench.run("reapply", "--wait", "1", "--port", os.path.join(bench.work, "never"), code=4)
+    took = time.monotonic() - started
+    expect(1.0 <= took < 10 and "waited 1 s" in out["error"]["message"], "gave up", took, out)
+    for args in (["reapply", "--wait", "x"], ["reapply", "--wait", "3601"],
+                 ["show", "--wait", "5"]):
+        bench.run(*args, code=2)
+
+
+CASES = {f.__name__: f for f in [
+    any_modem_takes_a_standard_modem, a_bare_ok_to_the_vendor_list_is_no_list,
+    a_standard_read_back_that_differs, reapply_waits_for_the_modem]}
+
+if __name__ == "__main__":
+    sys.exit(main(CASES))
