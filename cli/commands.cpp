@@ -1,5 +1,6 @@
 #include "cli/commands.h"
 
+#include "cli/console.h"
 #include "cli/conversation_loop.h"
 #include "cli/country_choice.h"
 #include "cli/json_text.h"
@@ -18,7 +19,6 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -26,7 +26,7 @@ namespace {
 // A scan's progress on stderr, only when a person watches it there.
 class Progress {
   public:
-    explicit Progress(bool quiet) : shown_(!quiet && isatty(STDERR_FILENO) == 1) {}
+    explicit Progress(bool quiet) : shown_(!quiet && stderr_is_terminal()) {}
     ~Progress() { clear(); }
     void port(const std::string& port) {
         if (shown_) {

@@ -1,5 +1,6 @@
 #include "cli/conversation_loop.h"
 
+#include "cli/console.h"
 #include "cli/failure.h"
 #include "cli/main_wait.h"
 #include "modem/command_table.h"
@@ -28,8 +29,7 @@ void log_bytes(const char* direction, const char* bytes, size_t length) {
     const long micros = static_cast<long>(
         std::chrono::duration_cast<std::chrono::microseconds>(now.time_since_epoch()).count() %
         1000000);
-    std::tm local{};
-    localtime_r(&seconds, &local);
+    const std::tm local = local_time(seconds);
     std::string line;
     for (size_t i = 0; i < length; ++i) {
         const unsigned char byte = static_cast<unsigned char>(bytes[i]);

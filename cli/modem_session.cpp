@@ -1,6 +1,7 @@
 #include "cli/modem_session.h"
 
 #include "cli/failure.h"
+#include "cli/json_text.h"
 #include "common/text.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
@@ -197,7 +198,8 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
         modem.i5 = modem::i5_code;
         if (!equal_ignoring_case(modem.i5.c_str(), code.c_str())) {
             throw Failure(EXIT_MODEM,
-                          "the modem reads back " + (modem.i5.empty() ? "nothing" : modem.i5) +
+                          "the modem reads back " +
+                              (modem.i5.empty() ? "nothing" : utf8_from_1252(modem.i5)) +
                               " after " + code + " was sent",
                           last_step());
         }
