@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fuzzes every fuzz target with libFuzzer (clang, ASan+UBSan) for the given
-# number of seconds each (default 60), two targets at a time, and prints the
-# executions and findings of each. The corpora grow in build/fuzz/corpus/,
+# number of seconds each (default 60) or until it has run ten million inputs,
+# two targets at a time, and prints the executions and findings of each. The corpora grow in build/fuzz/corpus/,
 # seeded from fuzz/corpus/; findings land in build/fuzz/artifacts/<target>/.
 # Usage: scripts/fuzz.sh [seconds] [target...]
 set -euo pipefail
@@ -32,16 +32,22 @@ fuzz() { # target
     local t=$1
     mkdir -p "$build/corpus/$t" "$build/artifacts/$t"
     "$build/fuzz/fuzz_$t" "$build/corpus/$t" "fuzz/corpus/$t" -max_total_time="$seconds" \
-        -max_len="${max_len[$t]:-4096}" -dict="fuzz/dict/${dict[$t]}.dict" -timeout=10 \
-        -print_final_stats=1 \
-        -artifact_prefix="$build/artifacts/$t/" > "$build/$t.log" 2>&1 || true
+        -runs=10000000 -max_len="${max_len[$t]}" -dict="fuzz/dict/${dict[$t]}.dict" \
+        -timeout=10 -print_final_stats=1 -artifact_prefix="$build/artifacts/$t/" \
+        > "$build/$t.log" 2>&1 || true
 }
 
-for ((i = 0; i < ${#targets[@]}; i += 2)); do
-    fuzz "${targets[i]}" &
-    [ $((i + 1)) -lt ${#targets[@]} ] && fuzz "${targets[i + 1]}" &
-    wait
+# Two at a time: the next target starts as soon as one is done.
+running=0
+for t in "${targets[@]}"; do
+    if [ $running -ge 2 ]; then
+        wait -n
+        running=$((running - 1))
+    fi
+    fuzz "$t" &
+    running=$((running + 1))
 done
+wait
 
 status=0
 printf '%-10s %14s %8s %9s\n' target executions seconds findings
