@@ -21,6 +21,14 @@ namespace {
 
 std::atomic<bool> verbose{false};
 
+class EventsLocked {
+  public:
+    EventsLocked() { lock_events(); }
+    ~EventsLocked() { unlock_events(); }
+    EventsLocked(const EventsLocked&) = delete;
+    EventsLocked& operator=(const EventsLocked&) = delete;
+};
+
 // One line on stderr: a time stamp, the direction and the bytes, with CR,
 // LF and other control bytes made visible.
 void log_bytes(const char* direction, const char* bytes, size_t length) {
@@ -74,7 +82,7 @@ void logged_modem_data(const char* block, uint32_t length) {
     on_modem_data(block, length);
 }
 
-ConversationLoop::ConversationLoop() : main_thread_(std::this_thread::get_id()) {
+ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {
     install_front_end(this);
 }
 
@@ -84,14 +92,14 @@ ConversationLoop::~ConversationLoop() {
 
 void ConversationLoop::push(const Event& event) {
     {
-        std::lock_guard<std::mutex> lock(mutex_);
+        EventsLocked lock;
         events_.push_back(event);
     }
     wake_main_thread();
 }
 
 bool ConversationLoop::next_event(Event& event) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    EventsLocked lock;
     if (events_.empty()) {
         return false;
     }
@@ -122,16 +130,16 @@ void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) 
 }
 
 bool ConversationLoop::on_dialog_thread() {
-    return std::this_thread::get_id() == main_thread_;
+    return current_thread() == main_thread_;
 }
 
 void ConversationLoop::message_box(const char* text, const char*, unsigned, bool) {
-    std::lock_guard<std::mutex> lock(mutex_);
+    EventsLocked lock;
     failure_ = text != nullptr ? text : "";
 }
 
 std::string ConversationLoop::take_failure() {
-    std::lock_guard<std::mutex> lock(mutex_);
+    EventsLocked lock;
     std::string text;
     text.swap(failure_);
     return text;

@@ -11,9 +11,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
-#include <mutex>
 #include <string>
-#include <thread>
 
 namespace cli {
 
@@ -67,10 +65,9 @@ class ConversationLoop : public FrontEnd {
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
-    std::mutex mutex_;
-    std::deque<Event> events_;
+    std::deque<Event> events_; // and failure_: under lock_events()
     std::string failure_;
-    std::thread::id main_thread_;
+    uintptr_t main_thread_;
     // The running deadline; touched on the main thread only.
     unsigned armed_ = 0;
     Clock::time_point due_;

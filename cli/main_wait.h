@@ -3,6 +3,8 @@
 // limit, or by Ctrl-C (and the other requests to terminate).
 #pragma once
 
+#include <cstdint>
+
 namespace cli {
 
 // Before any other thread starts, so that they leave the signals to it.
@@ -16,5 +18,12 @@ Woken wait_main_thread(int milliseconds, int* signal_number);
 
 // Callable from any thread; a wake-up that comes before the wait is kept.
 void wake_main_thread();
+
+// The lock of the event queue that the other threads fill, and the calling
+// thread's identity. They are the platform's too: the Windows build's
+// toolchain (win32 threads) has neither std::mutex nor std::thread.
+void lock_events();
+void unlock_events();
+uintptr_t current_thread();
 
 } // namespace cli

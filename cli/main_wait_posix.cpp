@@ -6,7 +6,9 @@
 
 #include <cerrno>
 #include <cstdint>
+#include <mutex>
 #include <poll.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
@@ -17,6 +19,7 @@ namespace {
 
 int wake_fd = -1;
 int signal_fd = -1;
+std::mutex events_mutex;
 
 } // namespace
 
@@ -59,6 +62,18 @@ Woken wait_main_thread(int milliseconds, int* signal_number) {
     uint64_t count = 0;
     [[maybe_unused]] const ssize_t got = read(wake_fd, &count, sizeof count);
     return Woken::events;
+}
+
+void lock_events() {
+    events_mutex.lock();
+}
+
+void unlock_events() {
+    events_mutex.unlock();
+}
+
+uintptr_t current_thread() {
+    return static_cast<uintptr_t>(pthread_self());
 }
 
 } // namespace cli
