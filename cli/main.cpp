@@ -1,4 +1,4 @@
-// tarvelle-cli on Linux: sets a data modem's country from the command line.
+// tarvelle-cli: sets a data modem's country from the command line, on Linux and Windows.
 #include "cli/commands.h"
 #include "cli/failure.h"
 #include "cli/main_wait.h"

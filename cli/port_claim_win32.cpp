@@ -1,0 +1,54 @@
+// Ports on Windows: "COM3" is opened as \\.\COM3. Windows lets one program
+// at a time have a COM port open, so the open itself tells a busy port; there
+// are no lock files to honour.
+#include "cli/port_claim.h"
+
+#include "cli/conversation_loop.h"
+#include "cli/failure.h"
+#include "serial/com_ports.h"
+#include "serial/port_session.h"
+
+#include <windows.h>
+
+namespace cli {
+namespace {
+
+std::string open_failure(const std::string& port, DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return port + ": missing (no such port; is the modem plugged in?)";
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+        return port + ": busy (another program has it open)";
+    default:
+        return port + ": cannot be opened (error " + std::to_string(error) + ")";
+    }
+}
+
+} // namespace
+
+PortClaim::PortClaim(const std::string& port) {
+    const int number = serial::com_port_number(port);
+    if (number == 0) {
+        throw Failure(EXIT_PORT, port + ": not a COM port (COM1 to COM" +
+                                     std::to_string(serial::LAST_COM_PORT) + ")");
+    }
+    port_number = number;
+    if (port_create(0, logged_modem_data) != 1) {
+        throw Failure(EXIT_PORT, port + ": cannot be opened (out of memory)");
+    }
+    if (port_open() != 1) {
+        // Taken at once: a failed open returns straight from CreateFileA.
+        const DWORD error = GetLastError();
+        port_release();
+        throw Failure(EXIT_PORT, open_failure(port, error));
+    }
+}
+
+PortClaim::~PortClaim() {
+    port_close();
+    port_release();
+}
+
+} // namespace cli

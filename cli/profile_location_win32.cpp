@@ -1,0 +1,23 @@
+// The profile on Windows is the dialog's, TOLVEX.INI beside the program, so
+// that both front ends know the same countries and the same saved choice.
+#include "cli/profile_location.h"
+
+#include "profile/lookups.h"
+#include "profile/profile_values.h"
+
+#include <cstdlib>
+
+namespace cli {
+
+std::string use_profile(const std::string& option) {
+    const char* named = std::getenv("TARVELLE_PROFILE");
+    const std::string path = !option.empty() ? option : named != nullptr ? named : "";
+    if (path.empty()) {
+        profile::load_profile();
+    } else {
+        profile::load_profile_at(path.c_str());
+    }
+    return profile::profile_path;
+}
+
+} // namespace cli

@@ -1,0 +1,51 @@
+"""tarvelle-cli.exe under Wine against a simulated modem on COM3: the search
+of the COM ports finds it, and a set applies a country there and saves it in
+the profile beside the program, as on Linux."""
+
+import json
+import os
+import sys
+
+from wine_case import add_modem, expect, expect_commands, run
+
+WAKE = r"\rATV1\r"
+PROBE = [WAKE, r"ATV1i3\r"]
+READ = [WAKE, r"AT*nc?\r", WAKE, r"ATi5\r", r"ATi9\r"]
+UK = {"key": "B4", "name": "United Kingdom", "code": "B4"}
+
+
+def run_cli(session, exe, *args, code=0):
+    result = session.run(exe, ["--json"] + list(args), timeout=60)
+    expect(result.code == code and not result.timed_out, "exit code of %s" % " ".join(args),
+           result)
+    return json.loads(result.stdout)
+
+
+def case_scan_and_set(args, session):
+    add_modem(args, session, 3, "supported = 00,09,B4,B5)")
+    session.check_unused_ports(args.probe)
+    folder = session.prefix.install([args.cli, args.profile])
+    exe = os.path.join(folder, os.path.basename(args.cli))
+
+    out = run_cli(session, exe, "scan")
+    expect(out["modems"] == [{"port": "COM3", "ident": "ACF3_V1 simulated data modem",
+                              "dialect": "nc",
+                              "country": {"key": "00", "name": "Japan", "code": "00"}}]
+           and out["rejected"] == [] and out["unavailable"] == [], "scan", out)
+
+    out = run_cli(session, exe, "set", "gb")
+    expect(out == {"port": "COM3", "dialect": "nc", "country": UK, "changed": True}, "set", out)
+    apply = [WAKE, r"AT*ncB4\r", r"ATz\r", r"ATi5\r", r"ATi9##\r", r"ATi9ccB4#\r"]
+    expect_commands(session, {3: PROBE + READ + PROBE + READ + apply})
+    with open(os.path.join(folder, "TOLVEX.INI"), "rb") as f:
+        expect(b"\r\ncc=B4\r\n" in f.read(), "the choice saved beside the program")
+
+    # A COM number past 255 would wrap to another port: refused, nothing opened.
+    out = run_cli(session, exe, "show", "--port", "COM259", code=4)
+    expect("COM1 to COM255" in out["error"]["message"], "COM259", out)
+
+
+CASES = {"scan-and-set": case_scan_and_set}
+
+if __name__ == "__main__":
+    sys.exit(run(CASES, ("cli", "probe", "sim", "profile"), (), "cli-"))
