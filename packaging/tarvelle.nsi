@@ -29,6 +29,7 @@ Section "Install"
     SetShellVarContext current
     SetOutPath "$INSTDIR"
     File "${STAGE}\tarvelle.exe"
+    File "${STAGE}\tarvelle-cli.exe"
     File "${STAGE}\TOLVEX.DLL"
     ; The profile holds the user's last choice and the codes the program has
     ; learnt, so a reinstall or upgrade keeps an existing one.
@@ -55,6 +56,7 @@ Section "Uninstall"
     SetShellVarContext current
     Delete "$SMPROGRAMS\${APP}.lnk"
     Delete "$INSTDIR\tarvelle.exe"
+    Delete "$INSTDIR\tarvelle-cli.exe"
     Delete "$INSTDIR\TOLVEX.DLL"
     ; TOLVEX.INI stays: it is the user's profile, not just a shipped file.
     Delete "$INSTDIR\LICENSE.txt"
