@@ -141,8 +141,13 @@ const char* usage_text() {
            "                                 waiting for the modem to appear and be free\n"
            "  countries                      the profile's countries\n"
            "\n"
+#ifdef _WIN32
+           "PORT is a COM port such as COM3 (up to COM255). Without --port the search\n"
+           "covers the ports Windows lists and COM1 to COM9.\n"
+#else
            "PORT is a device path such as /dev/ttyACM0. Without --port the search covers\n"
            "/dev/serial/by-id/*, /dev/ttyACM* and /dev/ttyUSB*.\n"
+#endif
            "--any-modem also takes a device that fails the identification test, as a\n"
            "modem of the standard AT+GCI kind.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"

@@ -40,6 +40,9 @@ def case_scan_and_set(args, session):
     with open(os.path.join(folder, "TOLVEX.INI"), "rb") as f:
         expect(b"\r\ncc=B4\r\n" in f.read(), "the choice saved beside the program")
 
+    help_text = session.run(exe, ["--help"], timeout=60)
+    expect(help_text.code == 0 and "COM3" in help_text.stdout, "--help names COM ports", help_text)
+
     # A COM number past 255 would wrap to another port: refused, nothing opened.
     out = run_cli(session, exe, "show", "--port", "COM259", code=4)
     expect("COM1 to COM255" in out["error"]["message"], "COM259", out)
