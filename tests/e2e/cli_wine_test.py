@@ -4,7 +4,11 @@ the profile beside the program, as on Linux."""
 
 import json
 import os
+import signal
 import sys
+import time
+
+import harness
 
 from wine_case import add_modem, expect, expect_commands, run
 
@@ -48,7 +52,26 @@ def case_scan_and_set(args, session):
     expect("COM1 to COM255" in out["error"]["message"], "COM259", out)
 
 
-CASES = {"scan-and-set": case_scan_and_set}
+def case_interrupt(args, session):
+    """Ctrl-C (SIGINT, which Wine hands to the console's control handler)
+    ends a reapply that is waiting for its silent modem, with exit code 130."""
+    add_modem(args, session, 5, "fault.v1 = silent")
+    session.check_unused_ports(args.probe)
+    folder = session.prefix.install([args.cli, args.profile])
+    with open(os.path.join(folder, "TOLVEX.INI"), "ab") as f:
+        f.write(b"\r\n[cccfg]\r\ncc=B4\r\n")
+    exe = os.path.join(folder, os.path.basename(args.cli))
+    proc = session.start(exe, ["--json", "--verbose", "reapply", "--wait", "60", "--port", "COM5"])
+    # The first wake-up logged: the program is in its loop, its handler set.
+    line = harness.read_line(proc.stderr, time.monotonic() + 60, "tarvelle-cli.exe")
+    expect("ATV1" in line, "the wake-up logged", line)
+    proc.send_signal(signal.SIGINT)
+    out, err = proc.communicate(timeout=20)
+    expect(proc.returncode == 130 and json.loads(out)["error"]["exit"] == 130, "interrupted",
+           proc.returncode, out, err)
+
+
+CASES = {"scan-and-set": case_scan_and_set, "interrupt": case_interrupt}
 
 if __name__ == "__main__":
     sys.exit(run(CASES, ("cli", "probe", "sim", "profile"), (), "cli-"))
