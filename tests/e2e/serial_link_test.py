@@ -58,8 +58,9 @@ def case_port_links(args, session):
 
 
 def case_idle_cpu(args, session):
-    # The receive thread of an open, silent port must sleep between looks at
-    # the port: Wine cancels every wait for characters on a pseudo-terminal at once.
+    # The receive thread of an open, silent port must sleep: Wine cancels every
+    # wait for characters on a pseudo-terminal at once, and asking again at
+    # once would spin.
     session.add_modem(3, args.sim)
     session.check_unused_ports(args.probe)
     idle = probe.hold_idle(session, args.probe, 3, seconds=3)
