@@ -1,21 +1,16 @@
 #include "dialog/dialog_seam.h"
 
-#include <atomic>
-#include <cstdlib>
+#include "common/installed.h"
 
 namespace {
-std::atomic<DialogSeam*> installed{nullptr};
+Installed<DialogSeam> installed;
 }
 
 DialogSeam& dialog_seam() {
-    DialogSeam* seam = installed.load(std::memory_order_acquire);
-    if (seam == nullptr) {
-        std::abort(); // a core call before the shell is up is a programming error
-    }
-    return *seam;
+    return installed.get();
 }
 
 void install_dialog_seam(DialogSeam* seam) {
-    installed.store(seam, std::memory_order_release);
+    installed.install(seam);
     install_front_end(seam);
 }

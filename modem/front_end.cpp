@@ -1,20 +1,15 @@
 #include "modem/front_end.h"
 
-#include <atomic>
-#include <cstdlib>
+#include "common/installed.h"
 
 namespace {
-std::atomic<FrontEnd*> installed{nullptr};
+Installed<FrontEnd> installed;
 }
 
 FrontEnd& front_end() {
-    FrontEnd* front = installed.load(std::memory_order_acquire);
-    if (front == nullptr) {
-        std::abort(); // a conversation before a front end is up is a programming error
-    }
-    return *front;
+    return installed.get();
 }
 
 void install_front_end(FrontEnd* front) {
-    installed.store(front, std::memory_order_release);
+    installed.install(front);
 }
