@@ -15,12 +15,10 @@
 #include <new>
 #include <mutex>
 #include <poll.h>
-#include <system_error>
 #include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <termios.h>
-#include <thread>
 #include <unistd.h>
 
 struct PortDevice {
@@ -49,10 +47,6 @@ struct PortBlock {
 struct PortWaiter {
     int fd;
     int stop_fd;
-};
-
-struct PortThread {
-    std::thread thread;
 };
 
 namespace {
@@ -184,10 +178,6 @@ WaitResult wait_for_stop(int stop_fd) {
     while (poll(&entry, 1, -1) < 0 && errno == EINTR) {
     }
     return WaitResult::stopped;
-}
-
-void thread_entry(ThreadMain main, void* argument) {
-    main(argument);
 }
 
 } // namespace
@@ -429,36 +419,4 @@ WaitResult waiter_wait(PortWaiter* waiter) {
 
 void waiter_release(PortWaiter* waiter) {
     delete waiter;
-}
-
-PortThread* thread_start(ThreadMain main, void* argument, std::atomic<uint32_t>* id) {
-    // pthread ids are not 32-bit numbers: the session counts its own.
-    static std::atomic<uint32_t> next_id{1};
-    uint32_t number = next_id.fetch_add(1);
-    if (number == 0) {
-        number = next_id.fetch_add(1);
-    }
-    id->store(number);
-    PortThread* thread = new (std::nothrow) PortThread;
-    if (thread != nullptr) {
-        try {
-            thread->thread = std::thread(thread_entry, main, argument);
-            return thread;
-        } catch (const std::system_error&) {
-            delete thread;
-        }
-    }
-    id->store(0);
-    return nullptr;
-}
-
-void thread_wait(PortThread* thread) {
-    if (thread != nullptr && thread->thread.joinable()) {
-        thread->thread.join();
-    }
-}
-
-void thread_release(PortThread* thread) {
-    thread_wait(thread);
-    delete thread;
 }

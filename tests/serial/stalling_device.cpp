@@ -6,14 +6,10 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
-#include <thread>
 #include <utility>
 
 struct PortDevice {};
 struct PortWaiter {};
-struct PortThread {
-    std::thread thread;
-};
 
 // A transfer in flight, as a driver reads it from the caller's block.
 struct PortBlock {
@@ -184,20 +180,4 @@ WaitResult waiter_wait(PortWaiter*) {
 }
 void waiter_release(PortWaiter* waiter) {
     delete waiter;
-}
-
-PortThread* thread_start(ThreadMain main, void* argument, std::atomic<uint32_t>* id) {
-    id->store(1);
-    PortThread* thread = new PortThread;
-    thread->thread = std::thread(main, argument);
-    return thread;
-}
-void thread_wait(PortThread* thread) {
-    if (thread != nullptr && thread->thread.joinable()) {
-        thread->thread.join();
-    }
-}
-void thread_release(PortThread* thread) {
-    thread_wait(thread);
-    delete thread;
 }
