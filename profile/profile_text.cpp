@@ -63,6 +63,16 @@ size_t find_in_line(std::string_view text, size_t begin, size_t end, char wanted
                             : static_cast<size_t>(static_cast<const char*>(found) - text.data());
 }
 
+// What lies from `begin` to the first `stop` before `end` (or to `end`),
+// without the blanks around it: its offset and length.
+void take_trimmed(std::string_view text, size_t begin, size_t end, char stop, size_t& at,
+                  size_t& length) {
+    size_t until = find_in_line(text, begin, end, stop);
+    trim(text, begin, until);
+    at = begin;
+    length = until - begin;
+}
+
 Parsed parse_line(std::string_view text, const Line& line) {
     Parsed parsed;
     size_t begin = line.start;
@@ -72,12 +82,8 @@ Parsed parse_line(std::string_view text, const Line& line) {
         return parsed;
     }
     if (text[begin] == '[') {
-        size_t name_begin = begin + 1;
-        size_t name_end = find_in_line(text, name_begin, end, ']');
-        trim(text, name_begin, name_end);
         parsed.kind = Kind::Section;
-        parsed.name = name_begin;
-        parsed.name_length = name_end - name_begin;
+        take_trimmed(text, begin + 1, end, ']', parsed.name, parsed.name_length);
         return parsed;
     }
     size_t equals = find_in_line(text, begin, end, '=');
@@ -87,14 +93,10 @@ Parsed parse_line(std::string_view text, const Line& line) {
     if (equals == end || key_end == begin || find_in_line(text, begin, key_end, '\0') != key_end) {
         return parsed;
     }
-    size_t value_begin = equals + 1;
-    size_t value_end = find_in_line(text, value_begin, end, '\0');
-    trim(text, value_begin, value_end);
     parsed.kind = Kind::Entry;
     parsed.name = begin;
     parsed.name_length = key_end - begin;
-    parsed.value = value_begin;
-    parsed.value_length = value_end - value_begin;
+    take_trimmed(text, equals + 1, end, '\0', parsed.value, parsed.value_length);
     return parsed;
 }
 

@@ -8,6 +8,12 @@ using namespace profile;
 
 namespace {
 
+// A modem's answer and what is made of it.
+struct AnswerCase {
+    const char* answer;
+    const char* expected;
+};
+
 // A key list as the profile's reader builds it: each key ended by a zero
 // byte, one more after the last. "Bogus0" and "0x20" are no numbers; "0B5"
 // is 0xB5 written long; a key of twelve characters is too long to be used.
@@ -24,10 +30,7 @@ std::string key_list() {
 } // namespace
 
 TEST(GciRanges, ARangeListsTheProfileKeysWithinItInKeyOrder) {
-    struct Case {
-        const char* answer;
-        const char* list;
-    } cases[] = {
+    const AnswerCase cases[] = {
         {"00-FF)", "09,B5,20,2f,0B5)"},
         {"00,09,20-2F)", "00,09,20,2f)"}, // single codes stay, known or not
         {"20-2F,09)", "20,2f,09)"},
@@ -43,8 +46,8 @@ TEST(GciRanges, ARangeListsTheProfileKeysWithinItInKeyOrder) {
         {"", ")"},
     };
     std::string keys = key_list();
-    for (const Case& c : cases) {
-        EXPECT_EQ(expand_gci_ranges(c.answer, keys.c_str()), c.list) << c.answer;
+    for (const AnswerCase& c : cases) {
+        EXPECT_EQ(expand_gci_ranges(c.answer, keys.c_str()), c.expected) << c.answer;
     }
 }
 
@@ -61,10 +64,7 @@ TEST(GciRanges, AnEmptyProfileGivesEmptyRanges) {
 }
 
 TEST(GciPresentCode, TheCodeOfAPresentCountryAnswerOrNothing) {
-    struct Case {
-        const char* answer;
-        const char* code;
-    } cases[] = {
+    const AnswerCase cases[] = {
         {"+GCI: B5", "B5"},
         {"+GCI:B5", "B5"},
         {"+gci:14\r\n", "14"},
@@ -79,7 +79,7 @@ TEST(GciPresentCode, TheCodeOfAPresentCountryAnswerOrNothing) {
         {"GCI:B5", ""},
         {"+GCX:B5", ""},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(gci_present_code(c.answer), c.code) << c.answer;
+    for (const AnswerCase& c : cases) {
+        EXPECT_EQ(gci_present_code(c.answer), c.expected) << c.answer;
     }
 }
