@@ -15,16 +15,13 @@
 #include "resources/resource.h"
 #include "serial/port_session.h"
 #include "tests/support/fake_port.h"
+#include "tests/support/dialog_fixture.h"
 #include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 #include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <map>
 #include <set>
 
@@ -44,11 +41,9 @@ struct ScriptedModem {
 constexpr int ID_OK = 1;
 constexpr int ID_CANCEL = 2;
 
-class DialogTest : public ::testing::Test {
+class DialogTest : public DialogFixture {
   protected:
-    DialogTest() {
-        char pattern[] = "/tmp/tarvelle-dialog-XXXXXX";
-        folder = mkdtemp(pattern);
+    DialogTest() : DialogFixture("dialog") {
         std::ofstream(folder + "/TOLVEX.INI", std::ios::binary)
             << "[tolvx]\r\n00=Japan,jp,00\r\nB4=United Kingdom,gb,B4\r\n"
                "B5=United States,us,B5\r\n3D=France,fr,3D\r\n";
@@ -60,10 +55,7 @@ class DialogTest : public ::testing::Test {
         });
         fake::fake_port().set_responder([this](const std::string& written) { answer(written); });
     }
-    ~DialogTest() override {
-        fake::fake_port().reset();
-        std::system(("rm -rf '" + folder + "'").c_str());
-    }
+    ~DialogTest() override { fake::fake_port().reset(); }
 
     // Puts a modem behind `port`; ports without one fail to open.
     void plug(int port, const ScriptedModem& modem = {}) {
@@ -75,15 +67,8 @@ class DialogTest : public ::testing::Test {
         modems_.erase(port);
     }
 
-    // WM_INITDIALOG and everything it sets going.
-    void start_dialog() {
-        workflow::on_init_dialog();
-        profile::load_profile_for((folder + "/tarvelle.exe").c_str());
-        workflow::post_start_search();
-        pump();
-    }
     // Runs the posted messages, and what they lead to, until none is left.
-    void pump() {
+    void pump() override {
         for (;;) {
             ASSERT_TRUE(fake::fake_port().wait_delivered());
             std::vector<fake::Post> posts = seam.take_posts();
@@ -95,20 +80,6 @@ class DialogTest : public ::testing::Test {
             }
         }
     }
-    void command(int id, unsigned notify_code = 0) {
-        workflow::on_command(static_cast<unsigned>(id), notify_code, 0);
-        pump();
-    }
-    void pick(int control, int index) { // the user selects an item
-        seam.combo_select(control, index);
-        command(control, 1 /* CBN_SELCHANGE */);
-    }
-    void pick_country(const std::string& text) {
-        Writes items = seam.combo(IDC_COUNTRY).items;
-        auto found = std::find(items.begin(), items.end(), text);
-        ASSERT_NE(found, items.end()) << text << " is not in the country list";
-        pick(IDC_COUNTRY, static_cast<int>(found - items.begin()));
-    }
     void expire_deadline() {
         ASSERT_NE(seam.armed_sequence(), 0u) << "no deadline is armed";
         workflow::on_deadline_expired(seam.armed_sequence());
@@ -119,10 +90,6 @@ class DialogTest : public ::testing::Test {
     Writes take_writes(int port) {
         std::lock_guard<std::mutex> lock(mutex_);
         return std::exchange(writes_[port], {});
-    }
-    std::string profile_text() const {
-        std::ifstream file(folder + "/TOLVEX.INI", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
     }
 
     // Redraws every item of the country list on the dialog's thread, as the
@@ -141,9 +108,7 @@ class DialogTest : public ::testing::Test {
         return drawn;
     }
 
-    fake::FakeSeam seam;
     fake::TraceCapture traces;
-    std::string folder;
     // Called on the writing thread with every command, before the modem answers.
     std::function<void()> on_write;
 

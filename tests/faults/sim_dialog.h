@@ -16,6 +16,7 @@
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
 #include "tests/serial/sim_modem.h"
+#include "tests/support/dialog_fixture.h"
 #include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 
@@ -23,10 +24,8 @@
 
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <dirent.h>
 #include <fstream>
-#include <iterator>
 #include <memory>
 #include <functional>
 #include <ostream>
@@ -50,26 +49,17 @@ inline int open_descriptors() {
     return count;
 }
 
-class SimDialogTest : public ::testing::Test {
+class SimDialogTest : public DialogFixture {
   protected:
-    SimDialogTest() {
-        char pattern[] = "/tmp/tarvelle-faults-XXXXXX";
-        folder = mkdtemp(pattern);
-        fake::start_fresh_dialog(seam);
-    }
+    SimDialogTest() : DialogFixture("faults") { fake::start_fresh_dialog(seam); }
     ~SimDialogTest() override {
         port_release();
         sim_.reset();
         set_port_path_lookup(nullptr);
-        std::system(("rm -rf '" + folder + "'").c_str());
     }
 
     void write_profile(const std::string& text) {
         std::ofstream(folder + "/TOLVEX.INI", std::ios::binary) << text;
-    }
-    std::string profile_text() const {
-        std::ifstream file(folder + "/TOLVEX.INI", std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(file), {});
     }
 
     // A simulated modem on COM3 playing `scenario`; every other port is missing.
@@ -83,18 +73,18 @@ class SimDialogTest : public ::testing::Test {
         return sim_->ready();
     }
 
-    // WM_INITDIALOG and everything it sets going.
+    // WM_INITDIALOG and everything it sets going; with `pause`, as far as
+    // pump_until(pause) takes it.
     void start_dialog(const std::function<bool()>& pause = nullptr) {
-        workflow::on_init_dialog();
-        profile::load_profile_for((folder + "/tarvelle.exe").c_str());
-        workflow::post_start_search();
-        pump(pause);
+        open_dialog();
+        pump_until(pause);
     }
+    void pump() override { pump_until(nullptr); }
 
     // Runs the posted messages and the expiring deadline, as the message loop
     // would, until the dialog rests: no post, no deadline, no conversation.
     // With `pause`, stops as soon as it gives true, as a user acting then would.
-    void pump(const std::function<bool()>& pause = nullptr) {
+    void pump_until(const std::function<bool()>& pause) {
         const auto give_up = std::chrono::steady_clock::now() + std::chrono::seconds(40);
         while (seam.ended() == 0 && !(pause && pause())) {
             ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the dialog never came to rest";
@@ -122,24 +112,6 @@ class SimDialogTest : public ::testing::Test {
             }
         }
     }
-    void command(int id, unsigned notify_code = 0) {
-        workflow::on_command(static_cast<unsigned>(id), notify_code, 0);
-        pump();
-    }
-    void pick(int control, int index) { // the user selects an item
-        seam.combo_select(control, index);
-        command(control, 1 /* CBN_SELCHANGE */);
-    }
-    bool pick_country(const std::string& text) {
-        Texts items = seam.combo(IDC_COUNTRY).items;
-        for (size_t i = 0; i < items.size(); ++i) {
-            if (items[i] == text) {
-                pick(IDC_COUNTRY, static_cast<int>(i));
-                return true;
-            }
-        }
-        return false;
-    }
     // "caption: text" of every box since the last call.
     Texts take_boxes() {
         Texts shown;
@@ -153,9 +125,6 @@ class SimDialogTest : public ::testing::Test {
         return port_session == nullptr ||
                (port_session->connected.load() == 0 && port_session->thread_id.load() == 0);
     }
-
-    fake::FakeSeam seam;
-    std::string folder;
 
   private:
     static constexpr size_t LINK_SIZE = 512;
