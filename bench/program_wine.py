@@ -22,7 +22,9 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tools", "wine"))
 
 import harness  # noqa: E402
-import program_test  # noqa: E402
+import wine_case  # noqa: E402
+from program_test import INSERT_MODEM  # noqa: E402
+from wine_case import IDC_STATUS, IDCANCEL, READ_DONE, WAIT  # noqa: E402
 
 PORT = 3
 
@@ -40,25 +42,22 @@ def logged_times(log_path):
 
 def one_start(args, session, sim):
     started = time.time()
-    program = program_test.Program(args, session)
+    program = wine_case.Program(args, session)
     try:
-        program.driver.do("wait-text %d %d Your modem is currently set for Japan"
-                          % (program_test.IDC_STATUS, program_test.WAIT))
+        program.driver.wait_status(READ_DONE)
         commands = logged_times(sim.log)[-7:]  # identification, then the read
         listed = commands[2][0] - started      # the read's wake-up follows the listing
         read = commands[-1][0] - started       # "ATi9" asked; its answer is immediate
-        program.driver.do("press %d" % program_test.IDCANCEL)
-        program.driver.do("wait-gone %d" % program_test.WAIT)
+        program.end(IDCANCEL)
     finally:
         program.stop()
     return listed, read
 
 
 def idle_share(args, session, seconds):
-    program = program_test.Program(args, session)
+    program = wine_case.Program(args, session)
     try:
-        program.driver.do("wait-text %d %d Your modem is currently set for Japan"
-                          % (program_test.IDC_STATUS, program_test.WAIT))
+        program.driver.wait_status(READ_DONE)
         program.driver.stop()  # the driver's own process is not the program's cost
         pids = session.prefix.pids()
         before = harness.cpu_ticks(pids)
@@ -82,13 +81,11 @@ def empty_scan(args, template, runs):
         session.check_unused_ports(args.probe)
         for _ in range(runs):
             started = time.monotonic()
-            program = program_test.Program(args, session)
+            program = wine_case.Program(args, session)
             try:
-                program.driver.do("wait-text %d %d %s" % (
-                    program_test.IDC_STATUS, program_test.WAIT, program_test.INSERT_MODEM))
+                program.driver.wait_status(INSERT_MODEM)
                 spans.append(time.monotonic() - started)
-                program.driver.do("press %d" % program_test.IDCANCEL)
-                program.driver.do("wait-gone %d" % program_test.WAIT)
+                program.end(IDCANCEL)
             finally:
                 program.stop()
     return spans
