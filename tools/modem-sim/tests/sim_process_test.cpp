@@ -92,16 +92,21 @@ TEST_F(SimProcessTest, WakeUpRefusedOnceAndLoggedAndAHangUpDropsOnlyThatClient) 
     ASSERT_GE(fd, 0);
     EXPECT_EQ(ask(fd, "\rATV1\r", "ERROR\r\n"), "\rATV1\r\r\nERROR\r\n");
     EXPECT_EQ(ask(fd, "\rATV1\r"), "\rATV1\r\r\nOK\r\n");
+    // A write is stamped once it has returned, so the client may read an
+    // answer before its stamp is in the file. The simulator does one thing at
+    // a time: once the next command is answered, the stamps before it are in.
+    EXPECT_EQ(ask(fd, "AT\r"), "AT\r\r\nOK\r\n");
     std::stringstream log;
     log << std::ifstream(dir_ + "log").rdbuf();
-    std::regex stamp(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6} "\\rATV1\\r"\n){2})");
+    std::regex stamp(R"((\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{6} "\\rATV1\\r"\n){2}\S+ "AT\\r"\n)");
     EXPECT_TRUE(std::regex_match(log.str(), stamp)) << log.str();
     // Each write is logged on its own, the echo before the answer.
     std::stringstream sent;
     sent << std::ifstream(dir_ + "sent").rdbuf();
     std::regex writes(R"((\S+ "\\rATV1\\r"\n\S+ "\\r\\nERROR\\r\\n"\n))"
                       R"((\S+ "\\rATV1\\r"\n\S+ "\\r\\nOK\\r\\n"\n))");
-    EXPECT_TRUE(std::regex_match(sent.str(), writes)) << sent.str();
+    EXPECT_TRUE(std::regex_search(sent.str(), writes, std::regex_constants::match_continuous))
+        << sent.str();
 
     for (int round = 0; round < 20; ++round) // clients open and close the port freely
         close(open(link().c_str(), O_RDWR | O_NOCTTY));
