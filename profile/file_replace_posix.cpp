@@ -5,6 +5,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace profile {
@@ -72,6 +73,14 @@ WriterLock::~WriterLock() {
 }
 
 bool replace_file(const char* path, const std::string& contents) {
+    // The rename would replace a profile that its owner made read-only, even
+    // for a user who may not write it: a read-only profile is refused, as
+    // root is refused too. The new file keeps the old one's permissions.
+    struct stat old_file;
+    bool had_file = stat(path, &old_file) == 0;
+    if (had_file && (old_file.st_mode & 0222) == 0) {
+        return false;
+    }
     std::string temp_path = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
     int fd = create_temporary(temp_path);
     if (fd < 0) {
@@ -79,7 +88,8 @@ bool replace_file(const char* path, const std::string& contents) {
     }
     // Every byte and then the data on the disk, before the rename: a short
     // write must never replace the profile with the part that was written.
-    bool ok = write_all(fd, contents.data(), contents.size()) && fsync(fd) == 0;
+    bool ok = write_all(fd, contents.data(), contents.size()) &&
+              (!had_file || fchmod(fd, old_file.st_mode & 07777) == 0) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     ok = ok && std::rename(temp_path.c_str(), path) == 0;
     if (!ok) {

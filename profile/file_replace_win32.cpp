@@ -75,6 +75,11 @@ WriterLock::~WriterLock() {
 }
 
 bool replace_file(const char* path, const std::string& contents) {
+    // A profile marked read-only stays as it is: the rename would replace it.
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return false;
+    }
     std::string temp_path =
         std::string(path) + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
     HANDLE file = create_temporary(temp_path);

@@ -94,11 +94,21 @@ TEST(ProfileWrite, RefusedOrFailedWritesLeaveTheOriginal) {
     EXPECT_EQ(write_profile_string(nullptr, nullptr, nullptr, path.c_str()), 1); // flush
     EXPECT_EQ(write_profile_string("a", "x", "2", dir.file("missing/TOLVEX.INI").c_str()), 0);
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
-    if (geteuid() != 0) { // root writes read-only files anyway
-        std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-        EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
-    }
+    // Read-only for everyone, root included, although the folder is writable.
+    std::filesystem::permissions(path, std::filesystem::perms::owner_read);
+    EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
     EXPECT_EQ(read_file(path), original);
+}
+
+TEST(ProfileWrite, TheNewFileKeepsTheOldOnesPermissions) {
+    ProfileDir dir;
+    std::string path = dir.write("TOLVEX.INI", "[a]\nx=1\n");
+    namespace fs = std::filesystem;
+    const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    fs::permissions(path, kept);
+    EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 1);
+    EXPECT_EQ(read_file(path), "[a]\nx=2\n");
+    EXPECT_EQ(fs::status(path).permissions(), kept);
 }
 
 TEST(ProfileBadInput, DirectoriesLongLinesAndBinaryNeverBreakIt) {
