@@ -18,16 +18,6 @@ add_dependencies(soak_native modem-sim)
 if(NOT TARVELLE_WIN32_DIR)
     return()
 endif()
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
-add_custom_target(bench_soak_wine
-    COMMAND ${CMAKE_COMMAND} -E env PYTHONDONTWRITEBYTECODE=1
-        ${Python3_EXECUTABLE} ${CMAKE_CURRENT_LIST_DIR}/soak_wine.py
-        --tarvelle ${TARVELLE_WIN32_DIR}/app/tarvelle.exe
-        --driver ${TARVELLE_WIN32_DIR}/tools/win32/tarvelle_driver.exe
-        --probe ${TARVELLE_WIN32_DIR}/tools/win32/serial_probe.exe
-        --sim $<TARGET_FILE:modem-sim>
-        --profile ${CMAKE_SOURCE_DIR}/profile/TOLVEX.INI
-        --work ${CMAKE_BINARY_DIR}/e2e
-    DEPENDS modem-sim
-    USES_TERMINAL
-    COMMENT "100 applies of tarvelle.exe under Wine: memory and wineserver descriptors")
+add_script_bench(bench_soak_wine soak_wine.py
+    "100 applies of tarvelle.exe under Wine: memory and wineserver descriptors"
+    ARGS ${wine_program_args})
