@@ -81,6 +81,6 @@ int on_reply_timer(unsigned sequence) {
     }
     modem::conversation_state = CMD_IDLE;
     front_end().message_box("Modem dialog timeout occurred!", "Modem Status", BOX_ICONWARNING,
-                              true);
+                            true);
     return 0;
 }
