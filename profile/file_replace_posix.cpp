@@ -1,7 +1,12 @@
 #include "profile/file_replace.h"
 
+#include "common/new_file_posix.h"
+
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -11,59 +16,123 @@
 namespace profile {
 namespace {
 
-int open_retrying(const char* path, int flags, mode_t mode = 0) {
-    int fd;
-    do {
-        fd = open(path, flags | O_CLOEXEC, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
+std::atomic<LockPause> lock_pause{nullptr};
+
+bool failed(const std::string& why) {
+    note_write_failure(why);
+    return false;
 }
 
-// write() may take less than it is given (a signal, a nearly full disk).
-bool write_all(int fd, const char* data, size_t size) {
-    while (size > 0) {
-        ssize_t wrote = write(fd, data, size);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        data += wrote;
-        size -= static_cast<size_t>(wrote);
-    }
-    return true;
+std::string system_words(int error) {
+    return std::strerror(error);
 }
 
-// The temporary file of this write. Writers of one profile take turns under
-// the lock, so the process id alone keeps the name apart from any other
-// writer's. A file already there under this name was left by a writer that
-// died with the same id, and is taken over.
-int create_temporary(const std::string& temp_path) {
-    int fd = open_retrying(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-    if (fd < 0 && errno == EEXIST && unlink(temp_path.c_str()) == 0) {
-        fd = open_retrying(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+// The permission bits the lock file gets: the profile's own, none for
+// others, so that no one who may not read the profile can hold its lock.
+mode_t lock_mode(const char* profile_path) {
+    struct stat info {};
+    if (lstat(profile_path, &info) == 0 && S_ISREG(info.st_mode)) {
+        return info.st_mode & 0770;
     }
-    return fd;
+    return 0660;
+}
+
+// The lock file, opened without following a link. A missing one is made
+// under a name of its own and linked into place, so that a link planted at
+// its name is never followed; a link there makes the open fail.
+int open_lock_file(const std::string& lock_path, mode_t mode) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        constexpr int flags = O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+        int fd = open(lock_path.c_str(), O_RDWR | flags);
+        if (fd < 0 && errno == EACCES) {
+            fd = open(lock_path.c_str(), O_RDONLY | flags); // flock() needs no write access
+        }
+        if (fd >= 0 || errno != ENOENT) {
+            return fd;
+        }
+        std::string made;
+        fd = create_new_file(lock_path + ".", mode, made);
+        if (fd < 0) {
+            return -1;
+        }
+        const bool linked = link(made.c_str(), lock_path.c_str()) == 0;
+        const int error = errno;
+        unlink(made.c_str());
+        if (linked) {
+            return fd;
+        }
+        close(fd);
+        if (error != EEXIST) {
+            errno = error;
+            return -1;
+        }
+        // Another writer made it first: open theirs.
+    }
+    return -1;
+}
+
+// A lock file left by an older version may let others open it: tightened,
+// but only when it is ours alone and not a link to some other file.
+void tighten(int fd, const struct stat& info, mode_t mode) {
+    if ((info.st_mode & 0007) != 0 && info.st_nlink == 1 && info.st_uid == geteuid()) {
+        [[maybe_unused]] const int ignored = fchmod(fd, mode);
+    }
+}
+
+bool take_lock(int fd, const std::string& lock_path) {
+    const LockPause pause = lock_pause.load();
+    if (pause == nullptr) {
+        int locked;
+        do {
+            locked = flock(fd, LOCK_EX);
+        } while (locked != 0 && errno == EINTR);
+        return locked == 0 || failed(lock_path + ": " + system_words(errno));
+    }
+    constexpr unsigned STEP_MS = 50;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(LOCK_WAIT_MS);
+    for (;;) {
+        if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            return true;
+        }
+        if (errno != EWOULDBLOCK && errno != EINTR) {
+            return failed(lock_path + ": " + system_words(errno));
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            return failed("locked by another writer for " + std::to_string(LOCK_WAIT_MS / 1000) +
+                          " s (" + lock_path + ")");
+        }
+        pause(STEP_MS);
+    }
 }
 
 } // namespace
 
+void set_lock_pause(LockPause pause) {
+    lock_pause = pause;
+}
+
 WriterLock::WriterLock(const char* profile_path) {
-    std::string lock_path = std::string(profile_path) + ".lock";
-    int fd = open_retrying(lock_path.c_str(), O_RDWR | O_CREAT, 0666);
-    if (fd < 0) {
-        fd = open_retrying(lock_path.c_str(), O_RDONLY); // made read-only by someone
-    }
+    const std::string lock_path = std::string(profile_path) + ".lock";
+    const mode_t mode = lock_mode(profile_path);
+    int fd = open_lock_file(lock_path, mode);
     handle_ = fd;
     if (fd < 0) {
+        failed(lock_path + ": " +
+               (errno == ELOOP ? "a link, not the lock file" : system_words(errno)));
         return;
     }
-    int locked;
-    do {
-        locked = flock(fd, LOCK_EX);
-    } while (locked != 0 && errno == EINTR);
-    held_ = locked == 0;
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        failed(lock_path + ": not a regular file");
+        return;
+    }
+    tighten(fd, info, mode);
+    try {
+        held_ = take_lock(fd, lock_path);
+    } catch (...) {
+        close(fd); // the pause abandoned the write: the destructor will not run
+        throw;
+    }
 }
 
 WriterLock::~WriterLock() {
@@ -75,27 +144,42 @@ WriterLock::~WriterLock() {
 bool replace_file(const char* path, const std::string& contents) {
     // The rename would replace a profile that its owner made read-only, even
     // for a user who may not write it: a read-only profile is refused, as
-    // root is refused too. The new file keeps the old one's permissions.
-    struct stat old_file;
-    bool had_file = stat(path, &old_file) == 0;
-    if (had_file && (old_file.st_mode & 0222) == 0) {
-        return false;
+    // root is refused too. The new file keeps the old one's permissions,
+    // taken from the profile itself: a link in its place is refused, since
+    // its target's contents would be copied to a file anyone might read.
+    struct stat old_file {};
+    const bool had_file = lstat(path, &old_file) == 0;
+    if (had_file && !S_ISREG(old_file.st_mode)) {
+        return failed(std::string(path) + ": " +
+                      (S_ISLNK(old_file.st_mode) ? "a symbolic link, not the profile itself"
+                                                 : "not a regular file"));
     }
-    std::string temp_path = std::string(path) + "." + std::to_string(getpid()) + ".tmp";
-    int fd = create_temporary(temp_path);
+    if (had_file && (old_file.st_mode & 0222) == 0) {
+        return failed(std::string(path) + ": read-only");
+    }
+    std::string temp_path;
+    const int fd = create_new_file(std::string(path) + ".tmp-", 0666, temp_path);
     if (fd < 0) {
-        return false;
+        return failed(std::string(path) + ": " + system_words(errno));
     }
     // Every byte and then the data on the disk, before the rename: a short
     // write must never replace the profile with the part that was written.
-    bool ok = write_all(fd, contents.data(), contents.size()) &&
+    bool ok = write_whole(fd, contents.data(), contents.size()) &&
               (!had_file || fchmod(fd, old_file.st_mode & 07777) == 0) && fsync(fd) == 0;
-    ok = close(fd) == 0 && ok;
-    ok = ok && std::rename(temp_path.c_str(), path) == 0;
+    int error = ok ? 0 : errno;
+    if (close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+    if (ok && std::rename(temp_path.c_str(), path) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
         unlink(temp_path.c_str());
+        return failed(std::string(path) + ": " + system_words(error));
     }
-    return ok;
+    return true;
 }
 
 } // namespace profile

@@ -5,8 +5,12 @@
 #endif
 #include <windows.h>
 
+#include <atomic>
+
 namespace profile {
 namespace {
+
+std::atomic<LockPause> lock_pause{nullptr};
 
 constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -43,7 +47,34 @@ HANDLE create_temporary(const std::string& temp_path) {
     return file;
 }
 
+// The handle is not overlapped, so without a pause the call waits until the
+// lock is ours; with one, the lock is tried again after each pause.
+bool take_lock(HANDLE file, const std::string& lock_path) {
+    OVERLAPPED whole_file = {};
+    const LockPause pause = lock_pause.load();
+    if (pause == nullptr) {
+        return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != 0;
+    }
+    constexpr unsigned STEP_MS = 50;
+    for (unsigned waited = 0;; waited += STEP_MS) {
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                       MAXDWORD, &whole_file)) {
+            return true;
+        }
+        if (waited >= LOCK_WAIT_MS) {
+            note_write_failure("locked by another writer for " +
+                               std::to_string(LOCK_WAIT_MS / 1000) + " s (" + lock_path + ")");
+            return false;
+        }
+        pause(STEP_MS);
+    }
+}
+
 } // namespace
+
+void set_lock_pause(LockPause pause) {
+    lock_pause = pause;
+}
 
 WriterLock::WriterLock(const char* profile_path) {
     std::string lock_path = std::string(profile_path) + ".lock";
@@ -55,11 +86,15 @@ WriterLock::WriterLock(const char* profile_path) {
     }
     handle_ = reinterpret_cast<intptr_t>(file);
     if (file == INVALID_HANDLE_VALUE) {
+        note_write_failure(lock_path + ": cannot be made or opened");
         return;
     }
-    // The handle is not overlapped, so the call waits until the lock is ours.
-    OVERLAPPED whole_file = {};
-    held_ = LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != 0;
+    try {
+        held_ = take_lock(file, lock_path);
+    } catch (...) {
+        CloseHandle(file); // the pause abandoned the write: the destructor will not run
+        throw;
+    }
 }
 
 WriterLock::~WriterLock() {
@@ -78,12 +113,15 @@ bool replace_file(const char* path, const std::string& contents) {
     // A profile marked read-only stays as it is: the rename would replace it.
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        note_write_failure(std::string(path) + ": read-only");
         return false;
     }
     std::string temp_path =
         std::string(path) + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
     HANDLE file = create_temporary(temp_path);
     if (file == INVALID_HANDLE_VALUE) {
+        note_write_failure(std::string(path) + ": no file can be made beside it (error " +
+                           std::to_string(GetLastError()) + ")");
         return false;
     }
     // Every byte and then the data on the disk, before the rename: a short
@@ -93,6 +131,8 @@ bool replace_file(const char* path, const std::string& contents) {
     ok = ok && MoveFileExA(temp_path.c_str(), path,
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok) {
+        note_write_failure(std::string(path) + ": cannot be replaced (error " +
+                           std::to_string(GetLastError()) + ")");
         DeleteFileA(temp_path.c_str());
     }
     return ok;

@@ -1,5 +1,6 @@
 #include "profile/profile_file.h"
 
+#include "common/test_stop.h"
 #include "common/text.h"
 #include "profile/file_replace.h"
 #include "profile/profile_text.h"
@@ -56,6 +57,8 @@ Load load_file(const char* path, std::string& text) {
     return result;
 }
 
+thread_local std::string last_failure;
+
 bool can_update(const char* path) {
     std::FILE* file = std::fopen(path, "r+b");
     if (file == nullptr) {
@@ -78,13 +81,46 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
 
 namespace {
 
-const char* write_as_given(const char* path) {
+const char* write_as_given(const char* path, const char**) {
     return path;
 }
 
 std::atomic<ProfileWriteTarget> write_target{write_as_given};
 
+// The text a write starts from: the profile's, or, while it is missing, the
+// seed's. Gives false, saying why, when the write must not go ahead.
+bool load_for_write(const char* path, const char* seed, std::string& text) {
+    const Load load = load_file(path, text);
+    if (load == Load::Missing && seed != nullptr) {
+        if (load_file(seed, text) != Load::Ok) {
+            note_write_failure(std::string(seed) + ": the default profile cannot be read");
+            return false;
+        }
+        return true;
+    }
+    if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
+        // unreadable or read-only: leave it as it is
+        note_write_failure(std::string(path) +
+                           (load == Load::Failed ? ": cannot be read" : ": read-only"));
+        return false;
+    }
+    if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+        // UTF-16: a line of single-byte text would make it neither encoding
+        note_write_failure(std::string(path) + ": UTF-16 text, left as it is");
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+void note_write_failure(const std::string& why) {
+    last_failure = why;
+}
+
+const char* write_failure() {
+    return last_failure.c_str();
+}
 
 ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target) {
     return write_target.exchange(target != nullptr ? target : write_as_given);
@@ -95,8 +131,10 @@ int write_profile_string(const char* section, const char* key, const char* value
     if (section == nullptr && key == nullptr && value == nullptr) {
         return 1; // flush: every write is on disk before it returns
     }
+    last_failure.clear();
+    const char* seed = nullptr;
     if (path != nullptr) {
-        path = write_target.load()(path);
+        path = write_target.load()(path, &seed);
     }
     if (value == nullptr || path == nullptr || path[0] == '\0' ||
         !entry_can_be_written(section, key)) {
@@ -108,13 +146,10 @@ int write_profile_string(const char* section, const char* key, const char* value
             return 0;
         }
         std::string text;
-        Load load = load_file(path, text);
-        if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
-            return 0; // unreadable or read-only: leave it as it is
+        if (!load_for_write(path, seed, text)) {
+            return 0;
         }
-        if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
-            return 0; // UTF-16: a line of single-byte text would make it neither encoding
-        }
+        test_stop("profile_write"); // holding the lock, the old text read
         return replace_file(path, profile_text_with(text, section, key, value)) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;

@@ -46,10 +46,17 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
 // Gives 1 on success, 0 when nothing was written.
 int write_profile_string(const char* section, const char* key, const char* value, const char* path);
 
+// Why this thread's last write gave 0, in words for the user ("" when
+// nothing said why).
+const char* write_failure();
+
 // Where a write really goes. A front end whose profile starts out as an
-// installed default, read until the user's own copy exists, makes that copy
-// here and names it; the default hook writes to `path` as given.
-using ProfileWriteTarget = const char* (*)(const char* path);
+// installed default, read until the user's own copy exists, names its own
+// file here and sets `seed` to the default: a write to a target that is
+// still missing starts from the seed's text, so that the copy and the first
+// change are made in one step, under the writers' lock. The default hook
+// writes to `path` as given, with no seed.
+using ProfileWriteTarget = const char* (*)(const char* path, const char** seed);
 ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target);
 
 } // namespace profile
