@@ -5,12 +5,14 @@
 #include "cli/country_choice.h"
 #include "cli/json_text.h"
 #include "cli/modem_session.h"
+#include "cli/output.h"
 #include "cli/port_claim.h"
 #include "cli/port_search.h"
 #include "cli/profile_location.h"
 #include "cli/report.h"
 #include "common/text.h"
 #include "modem/conversation_values.h"
+#include "profile/file_replace.h"
 #include "profile/lookups.h"
 #include "profile/saved_choice.h"
 #include "resources/string_texts.h"
@@ -146,7 +148,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
                 try {
                     ModemSession(loop).read(found.modem);
                 } catch (const Failure& failure) {
-                    std::fprintf(stderr, "tarvelle-cli: %s: %s\n", port.c_str(), failure.what());
+                    write_err("tarvelle-cli: " + port + ": " + failure.what() + "\n");
                     found.modem.has_country = false;
                 }
                 result.modems.push_back(found);
@@ -303,17 +305,23 @@ int run_command(const Options& options) {
     Report report(options.json);
     set_verbose(options.verbose);
     copy_text(modem::vendor_name, TEXT_VENDOR);
-    use_profile(options.profile);
-    ConversationLoop loop;
+    profile::set_lock_pause(pause_for_lock);
+    int exit;
     try {
-        return dispatch(loop, options, report);
+        use_profile(options.profile);
+        ConversationLoop loop;
+        exit = dispatch(loop, options, report);
     } catch (const Failure& failure) {
         report.failure(failure);
-        return failure.exit;
+        exit = failure.exit;
     } catch (const Interrupted& interrupted) {
-        report.interrupted(interrupted.signal_number);
-        return EXIT_INTERRUPTED;
+        if (interrupted.signal_number != BROKEN_PIPE) {
+            report.interrupted(interrupted.signal_number);
+        }
+        exit = interrupted_exit(interrupted.signal_number);
     }
+    flush_output();
+    return output_lost() ? interrupted_exit(BROKEN_PIPE) : exit;
 }
 
 } // namespace cli

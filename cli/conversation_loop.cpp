@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/failure.h"
 #include "cli/main_wait.h"
+#include "cli/output.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
 #include "modem/notifications.h"
@@ -53,8 +54,10 @@ void log_bytes(const char* direction, const char* bytes, size_t length) {
             line += static_cast<char>(byte);
         }
     }
-    std::fprintf(stderr, "%02d:%02d:%02d.%06ld %s %s\n", local.tm_hour, local.tm_min, local.tm_sec,
-                 micros, direction, line.c_str());
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%06ld ", local.tm_hour, local.tm_min,
+                  local.tm_sec, micros);
+    write_err(stamp + std::string(direction) + " " + line + "\n");
 }
 
 // The sender asks for the deadline just before it writes the command it has
@@ -196,6 +199,16 @@ bool ConversationLoop::deadline_expired(Ending& ending) {
     return true;
 }
 
+void pause_for_lock(unsigned milliseconds) {
+    int signal_number = 0;
+    if (wait_main_thread(static_cast<int>(milliseconds), &signal_number) == Woken::signal) {
+        throw Interrupted{signal_number};
+    }
+    if (output_lost()) {
+        throw Interrupted{BROKEN_PIPE};
+    }
+}
+
 void ConversationLoop::pause(int milliseconds) {
     const Clock::time_point until = Clock::now() + std::chrono::milliseconds(milliseconds);
     for (;;) {
@@ -212,6 +225,9 @@ void ConversationLoop::pause(int milliseconds) {
         if (signal_number != 0) {
             throw Interrupted{signal_number};
         }
+        if (output_lost()) {
+            throw Interrupted{BROKEN_PIPE};
+        }
     }
 }
 
@@ -224,6 +240,9 @@ Ending ConversationLoop::converse(uint32_t word) {
 Ending ConversationLoop::wait() {
     Ending ending;
     for (;;) {
+        if (output_lost()) {
+            throw Interrupted{BROKEN_PIPE};
+        }
         Event event;
         while (next_event(event)) {
             if (handle(event, ending)) {

@@ -74,6 +74,10 @@ class ConversationLoop : public FrontEnd {
     bool starting_queued_arm_ = false;
 };
 
+// How a profile write waits for another writer's lock: the main thread's
+// wait, so that a signal ends it at once (throws Interrupted).
+void pause_for_lock(unsigned milliseconds);
+
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);
 // The port's data callback: logs the block when verbose, then judges it.

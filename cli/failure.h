@@ -13,8 +13,14 @@ enum Exit : int {
     EXIT_USAGE = 2,    // command, country, nothing saved
     EXIT_NO_MODEM = 3, // nothing answered, or it failed the identification test
     EXIT_PORT = 4,     // missing, busy or not accessible
-    EXIT_INTERRUPTED = 130,
+    EXIT_PROFILE = 6,  // the profile could not be read or written
 };
+
+// A command ended by a signal exits as a shell reports it: 128 + the number
+// (130 for Ctrl-C, 143 for SIGTERM, 129 for SIGHUP, 141 for a closed pipe).
+inline int interrupted_exit(int signal_number) {
+    return 128 + signal_number;
+}
 
 struct Failure : std::runtime_error {
     Failure(int exit, const std::string& message, const std::string& step = "")
@@ -23,7 +29,10 @@ struct Failure : std::runtime_error {
     std::string step; // the AT command that failed, e.g. "ATz"; "" when none did
 };
 
-// Ctrl-C (or a termination request) while a command runs.
+// SIGPIPE's number on Linux; a closed output ends a command as it would.
+constexpr int BROKEN_PIPE = 13;
+
+// Ctrl-C (or a termination request, or a closed output) while a command runs.
 struct Interrupted {
     int signal_number;
 };

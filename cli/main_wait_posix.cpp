@@ -32,6 +32,9 @@ bool prepare_main_wait() {
     if (pthread_sigmask(SIG_BLOCK, &signals, nullptr) != 0) {
         return false;
     }
+    // A reader that goes away (tarvelle-cli ... | head) makes writes fail
+    // instead: the command then ends cleanly, its port put back.
+    signal(SIGPIPE, SIG_IGN);
     wake_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     signal_fd = signalfd(-1, &signals, SFD_CLOEXEC | SFD_NONBLOCK);
     return wake_fd >= 0 && signal_fd >= 0;

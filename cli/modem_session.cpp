@@ -7,6 +7,7 @@
 #include "modem/conversation_values.h"
 #include "modem/notifications.h"
 #include "profile/country_lists.h"
+#include "profile/profile_file.h"
 #include "profile/gci_answers.h"
 #include "profile/present_country.h"
 #include "profile/profile_values.h"
@@ -47,6 +48,17 @@ std::string last_step() {
 unsigned deadline_of(uint32_t word) {
     const modem::CommandRow* row = modem::find_command(word);
     return row != nullptr ? row->deadline_ms : 0;
+}
+
+// Why the saved choice could not be written, naming the profile once.
+std::string save_failure() {
+    const std::string path = profile::profile_path;
+    std::string why = profile::write_failure();
+    if (why.compare(0, path.size() + 2, path + ": ") == 0) {
+        why.erase(0, path.size() + 2);
+    }
+    return "the choice could not be saved in " + path + ": " +
+           (why.empty() ? "the profile could not be written" : why);
 }
 
 Country unknown_country(const std::string& code) {
@@ -204,10 +216,9 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
                           last_step());
         }
     }
-    if (profile::save_choice(choice.key.c_str()) != 1) {
-        std::fprintf(stderr, "tarvelle-cli: the choice could not be saved in %s\n",
-                     profile::profile_path);
-    }
+    // The note is still written when the choice cannot be saved: the modem
+    // is set by now, and the failure is reported once the modem is done.
+    const std::string unsaved = profile::save_choice(choice.key.c_str()) == 1 ? "" : save_failure();
     if (changed && !modem.gci && !profile::note_names_key(choice.key.c_str())) {
         loop_.take_failure();
         profile::start_note_write(choice.key.c_str());
@@ -215,6 +226,9 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
         if (!ending.notified || ending.id != NOTIFY_DISCONNECT || ending.value == 0) {
             fail(ending);
         }
+    }
+    if (!unsaved.empty()) {
+        throw Failure(EXIT_PROFILE, unsaved);
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};

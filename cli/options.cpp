@@ -68,15 +68,39 @@ bool parse_seconds(const std::string& text, int& seconds) {
     return seconds <= MAX_WAIT_SECONDS;
 }
 
+// The command, then the country of "set".
+bool take_positional(const std::string& word, size_t index, Options& options, std::string& error) {
+    if (index == 0) {
+        if (!known_command(word)) {
+            error = "unknown command " + word;
+            return false;
+        }
+        options.command = word;
+    } else if (options.command == "set" && options.country.empty()) {
+        options.country = word;
+    } else {
+        error = "unexpected argument " + word;
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 bool parse_options(const std::vector<std::string>& arguments, Options& options,
                    std::string& error) {
     size_t positionals = 0;
+    bool options_ended = false; // after "--", a word such as "-x" is a country
     for (size_t at = 0; at < arguments.size(); ++at) {
         const std::string& word = arguments[at];
         std::string value;
-        if (word == "--help" || word == "-h") {
+        if (options_ended || word.empty() || word[0] != '-' || word == "-") {
+            if (!take_positional(word, positionals++, options, error)) {
+                return false;
+            }
+        } else if (word == "--") {
+            options_ended = true;
+        } else if (word == "--help" || word == "-h") {
             options.help = true;
         } else if (word == "--json") {
             options.json = true;
@@ -107,19 +131,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             } else {
                 options.key = value;
             }
-        } else if (word.size() > 1 && word[0] == '-' && word != "--") {
-            error = "unknown option " + word;
-            return false;
-        } else if (positionals++ == 0) {
-            if (!known_command(word)) {
-                error = "unknown command " + word;
-                return false;
-            }
-            options.command = word;
-        } else if (options.command == "set" && options.country.empty()) {
-            options.country = word;
         } else {
-            error = "unexpected argument " + word;
+            error = "unknown option " + word;
             return false;
         }
     }
@@ -150,8 +163,11 @@ const char* usage_text() {
 #endif
            "--any-modem also takes a device that fails the identification test, as a\n"
            "modem of the standard AT+GCI kind.\n"
+           "\"--\" ends the options.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
-           "4 port missing, busy or not accessible, 130 interrupted.\n";
+           "4 port missing, busy or not accessible, 6 the profile could not be read or\n"
+           "written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
+           "141 output closed).\n";
 }
 
 } // namespace cli

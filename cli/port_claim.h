@@ -6,6 +6,18 @@
 
 namespace cli {
 
+// A UUCP lock file as it was seen: which file it was, what it held, the
+// process it names (0 for none), and whether it is young enough that its
+// maker may still be writing the process id.
+struct LockFileSeen {
+    bool present = false;
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
+    std::string text;
+    long pid = 0;
+    bool fresh = false;
+};
+
 class PortClaim {
   public:
     // Opens `port` for the conversation; throws Failure(EXIT_PORT) naming
@@ -19,6 +31,7 @@ class PortClaim {
 
   private:
     std::string lock_file_; // the UUCP lock this claim holds, "" for none
+    LockFileSeen lock_;     // that lock as we made it: removed only while it is still ours
 };
 
 } // namespace cli

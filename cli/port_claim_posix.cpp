@@ -5,15 +5,20 @@
 
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
+#include "common/new_file_posix.h"
+#include "common/test_stop.h"
 #include "common/text.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -43,63 +48,141 @@ std::string lock_name(const std::string& port) {
     return lock_folder() + "/LCK.." + device;
 }
 
-// The process id a lock file names, or 0 when it names none.
-long lock_holder(const std::string& file) {
-    FILE* in = std::fopen(file.c_str(), "r");
-    if (in == nullptr) {
+// An empty or unreadable lock younger than this may be another program's
+// between its create and its write of the process id.
+constexpr time_t FILLING_SECONDS = 10;
+
+// The process id of a lock's text: "%10d\n" as programs write it today, or
+// the four-byte binary number of older ones; 0 for anything else.
+long pid_in(const std::string& text) {
+    if (text.size() == sizeof(int32_t) &&
+        text.find_first_of("0123456789 \n") == std::string::npos) {
+        int32_t binary = 0;
+        std::memcpy(&binary, text.data(), sizeof binary);
+        return binary;
+    }
+    const size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos || !std::isdigit(static_cast<unsigned char>(text[first]))) {
         return 0;
     }
-    long pid = 0;
-    if (std::fscanf(in, "%ld", &pid) != 1) {
-        pid = 0;
+    return std::strtol(text.c_str() + first, nullptr, 10);
+}
+
+LockFileSeen look_at_lock(const std::string& file) {
+    LockFileSeen seen;
+    const int fd = open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        seen.present = errno != ENOENT;
+        seen.fresh = seen.present; // there, but not to be read: never taken over
+        return seen;
     }
-    std::fclose(in);
-    return pid;
+    struct stat info {};
+    char text[64];
+    ssize_t got = -1;
+    if (fstat(fd, &info) == 0 && S_ISREG(info.st_mode)) {
+        got = read(fd, text, sizeof text);
+    }
+    close(fd);
+    seen.present = true;
+    seen.device = info.st_dev;
+    seen.inode = info.st_ino;
+    seen.text.assign(text, got > 0 ? static_cast<size_t>(got) : 0);
+    seen.pid = pid_in(seen.text);
+    seen.fresh = got < 0 || std::time(nullptr) - info.st_mtime < FILLING_SECONDS;
+    return seen;
+}
+
+bool same_lock(const LockFileSeen& a, const LockFileSeen& b) {
+    return a.present && b.present && a.device == b.device && a.inode == b.inode && a.text == b.text;
 }
 
 bool process_lives(long pid) {
     return pid > 0 && (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
 }
 
-// Makes the lock file in one step: written under a name of our own, then
-// linked to the lock's name, which fails if another program was quicker.
-bool link_lock(const std::string& file) {
-    const std::string temporary = lock_folder() + "/LTMP." + std::to_string(getpid());
-    const int fd = open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
-    }
-    char text[16];
-    const int length = std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(getpid()));
-    const bool written = write(fd, text, length) == length;
-    close(fd);
-    const bool linked = written && link(temporary.c_str(), file.c_str()) == 0;
-    unlink(temporary.c_str());
-    return linked;
+[[noreturn]] void busy(const std::string& port, const std::string& file, const LockFileSeen& seen) {
+    throw Failure(EXIT_PORT, port + ": busy, locked by " +
+                                 (seen.pid > 0 ? "process " + std::to_string(seen.pid)
+                                               : std::string("another program")) +
+                                 " (" + file + ")");
 }
 
-// Gives the lock file now held, "" when the folder does not let us make one
-// (a lock is then simply not taken); throws when a live program holds it.
-std::string take_uucp_lock(const std::string& port) {
+[[noreturn]] void cannot_lock(const std::string& port, const std::string& file, int error) {
+    throw Failure(EXIT_PORT,
+                  port + ": cannot take its lock " + file + " (" + std::strerror(error) + ")");
+}
+
+// Our lock, whole, under a name no one could have guessed, in the lock
+// folder; gives its name.
+std::string write_new_lock(const std::string& port, const std::string& file, LockFileSeen& ours) {
+    std::string made;
+    const int fd = create_new_file(lock_folder() + "/LTMP.", 0644, made);
+    if (fd < 0) {
+        cannot_lock(port, file, errno);
+    }
+    struct stat info {};
+    const bool written =
+        write_whole(fd, ours.text.data(), ours.text.size()) && fstat(fd, &info) == 0;
+    const int error = errno;
+    close(fd);
+    if (!written) {
+        unlink(made.c_str());
+        cannot_lock(port, file, error);
+    }
+    ours.present = true;
+    ours.device = info.st_dev;
+    ours.inode = info.st_ino;
+    return made;
+}
+
+// Takes the UUCP lock of `port`: our lock is linked to the lock's name,
+// which fails if another program was quicker. A lock whose program is gone
+// is replaced by ours with one rename, and only while it is still the very
+// file that was judged stale, so two programs that both judged it cannot
+// both end up believing they hold the port. Gives the lock file and what we
+// wrote into it; "" when this process holds it already. Throws when the port
+// is locked or no lock can be made.
+std::string take_uucp_lock(const std::string& port, LockFileSeen& ours) {
     const std::string file = lock_name(port);
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        if (link_lock(file)) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(getpid()));
+    ours.text = text;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const std::string made = write_new_lock(port, file, ours);
+        if (link(made.c_str(), file.c_str()) == 0) {
+            unlink(made.c_str());
             return file;
         }
-        if (errno != EEXIST) {
-            return "";
+        const int error = errno;
+        if (error != EEXIST) {
+            unlink(made.c_str());
+            cannot_lock(port, file, error);
         }
-        const long holder = lock_holder(file);
-        if (holder == getpid()) {
+        const LockFileSeen seen = look_at_lock(file);
+        if (seen.present && seen.pid == getpid()) {
+            unlink(made.c_str());
             return ""; // our own: another claim of this run holds it
         }
-        if (process_lives(holder)) {
-            throw Failure(EXIT_PORT, port + ": busy, locked by process " + std::to_string(holder) +
-                                         " (" + file + ")");
+        if (seen.present && (process_lives(seen.pid) || (seen.pid <= 0 && seen.fresh))) {
+            unlink(made.c_str());
+            busy(port, file, seen);
         }
-        unlink(file.c_str()); // its holder is gone: the lock is stale
+        test_stop("uucp_takeover");
+        if (seen.present && same_lock(seen, look_at_lock(file)) &&
+            std::rename(made.c_str(), file.c_str()) == 0) {
+            return file; // the stale lock is ours now
+        }
+        unlink(made.c_str()); // it changed meanwhile: judge it again
     }
-    return "";
+    busy(port, file, look_at_lock(file));
+}
+
+// Removes the lock only while it is the one we made: after a takeover by
+// another program (ours judged stale, say) it is theirs.
+void release_uucp_lock(const std::string& file, const LockFileSeen& ours) {
+    if (!file.empty() && same_lock(look_at_lock(file), ours)) {
+        unlink(file.c_str());
+    }
 }
 
 std::string open_failure(const std::string& port, int error) {
@@ -132,14 +215,12 @@ PortClaim::PortClaim(const std::string& port) {
     if (port.size() >= PORT_PATH_SIZE) {
         throw Failure(EXIT_PORT, port + ": the path is too long");
     }
-    lock_file_ = take_uucp_lock(port);
+    lock_file_ = take_uucp_lock(port, lock_);
     copy_text(port_path, port.c_str());
     if (port_create(0, logged_modem_data) != 1 || port_open() != 1) {
         const int error = last_open_error();
         port_release();
-        if (!lock_file_.empty()) {
-            unlink(lock_file_.c_str());
-        }
+        release_uucp_lock(lock_file_, lock_);
         throw Failure(EXIT_PORT, open_failure(port, error != 0 ? error : EIO));
     }
 }
@@ -148,9 +229,7 @@ PortClaim::~PortClaim() {
     port_close();
     port_release();
     port_path[0] = '\0';
-    if (!lock_file_.empty()) {
-        unlink(lock_file_.c_str());
-    }
+    release_uucp_lock(lock_file_, lock_);
 }
 
 } // namespace cli

@@ -1,5 +1,6 @@
 #include "cli/profile_location.h"
 
+#include "cli/failure.h"
 #include "common/text.h"
 #include "profile/lookups.h"
 #include "profile/profile_file.h"
@@ -10,8 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,6 +20,7 @@ namespace {
 
 std::string own_profile;     // where the user's profile is, or will be
 std::string default_profile; // the installed default, read until then
+std::string seed_profile;    // the default a missing own profile starts from
 
 bool exists(const std::string& path) {
     struct stat info {};
@@ -43,7 +44,11 @@ std::string chosen_path(const std::string& option) {
         folder = config;
     } else {
         const char* home = std::getenv("HOME");
-        folder = std::string(home != nullptr ? home : "") + "/.config";
+        if (home == nullptr || home[0] == '\0') {
+            const passwd* user = getpwuid(geteuid());
+            home = user != nullptr ? user->pw_dir : "";
+        }
+        folder = std::string(home) + "/.config";
     }
     return folder + "/tarvelle/TOLVEX.INI";
 }
@@ -70,56 +75,44 @@ bool make_parents(const std::string& path) {
     return true;
 }
 
-// A copy that is whole or not there: written beside, then renamed.
-bool copy_file(const std::string& from, const std::string& to) {
-    std::ifstream in(from, std::ios::binary);
-    if (!in.is_open()) {
-        return false;
+// The first write goes to the user's own profile. While that is missing the
+// write starts from the default's text, under the writers' lock, so two
+// first writes never copy the default over each other's change.
+const char* write_to_own_profile(const char* path, const char** seed) {
+    if (!default_profile.empty() && std::strcmp(path, default_profile.c_str()) == 0) {
+        make_parents(own_profile); // a folder that cannot be made fails the write
+        copy_text(profile::profile_path, own_profile.c_str());
+        default_profile.clear();
+        path = profile::profile_path;
     }
-    std::ostringstream text;
-    text << in.rdbuf();
-    const std::string temporary = to + ".new";
-    {
-        std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-        out << text.str();
-        out.flush();
-        if (!out) {
-            unlink(temporary.c_str());
-            return false;
-        }
+    if (!seed_profile.empty() && own_profile == path) {
+        *seed = seed_profile.c_str();
     }
-    if (std::rename(temporary.c_str(), to.c_str()) != 0) {
-        unlink(temporary.c_str());
-        return false;
-    }
-    return true;
+    return path;
 }
 
-// The first write goes to the user's own profile, made from the default.
-const char* write_to_own_profile(const char* path) {
-    if (default_profile.empty() || std::strcmp(path, default_profile.c_str()) != 0) {
-        return path;
+// The path whole, or a refusal: a cut one could name another file.
+void require_fits(const std::string& path) {
+    if (path.size() >= sizeof profile::profile_path) {
+        throw Failure(EXIT_USAGE, "the profile's path is too long (" + std::to_string(path.size()) +
+                                      " bytes, at most " +
+                                      std::to_string(sizeof profile::profile_path - 1) + ")");
     }
-    if (!exists(own_profile) &&
-        (!make_parents(own_profile) || !copy_file(default_profile, own_profile))) {
-        std::fprintf(stderr, "tarvelle-cli: cannot make the profile %s\n", own_profile.c_str());
-    }
-    copy_text(profile::profile_path, own_profile.c_str());
-    default_profile.clear();
-    return profile::profile_path;
 }
 
 } // namespace
 
 std::string use_profile(const std::string& option) {
     own_profile = chosen_path(option);
+    require_fits(own_profile);
     default_profile.clear();
+    seed_profile.clear();
     std::string reading = own_profile;
     if (!exists(own_profile)) {
         const std::string fallback = installed_default();
         if (!fallback.empty() && exists(fallback)) {
-            default_profile = fallback;
-            reading = fallback;
+            require_fits(fallback);
+            default_profile = seed_profile = reading = fallback;
         }
     }
     profile::set_profile_write_target(write_to_own_profile);

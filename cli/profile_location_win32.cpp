@@ -2,6 +2,7 @@
 // that both front ends know the same countries and the same saved choice.
 #include "cli/profile_location.h"
 
+#include "cli/failure.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
 
@@ -12,6 +13,11 @@ namespace cli {
 std::string use_profile(const std::string& option) {
     const char* named = std::getenv("TARVELLE_PROFILE");
     const std::string path = !option.empty() ? option : named != nullptr ? named : "";
+    if (path.size() >= sizeof profile::profile_path) {
+        throw Failure(EXIT_USAGE, "the profile's path is too long (" + std::to_string(path.size()) +
+                                      " characters, at most " +
+                                      std::to_string(sizeof profile::profile_path - 1) + ")");
+    }
     if (path.empty()) {
         profile::load_profile();
     } else {

@@ -1,5 +1,7 @@
 #include "cli/report.h"
 
+#include "cli/output.h"
+
 #include "cli/json_text.h"
 
 #include <cstdio>
@@ -57,8 +59,7 @@ std::string json_list(const std::vector<Item>& items, Write write) {
 }
 
 void print_line(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
-    std::fputc('\n', stdout);
+    write_out(line + "\n");
 }
 
 } // namespace
@@ -96,7 +97,7 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
         }
     }
     if (failure != nullptr) {
-        std::fprintf(stderr, "tarvelle-cli: %s\n", failure->what());
+        write_err(std::string("tarvelle-cli: ") + failure->what() + "\n");
     }
 }
 
@@ -154,12 +155,13 @@ void Report::failure(const Failure& failure) {
     if (json_) {
         print_line("{\"error\": " + failure_json(failure) + "}");
     }
-    std::fprintf(stderr, "tarvelle-cli: %s\n", failure.what());
+    write_err(std::string("tarvelle-cli: ") + failure.what() + "\n");
 }
 
 void Report::interrupted(int signal_number) {
-    failure(Failure(EXIT_INTERRUPTED, "interrupted (signal " + std::to_string(signal_number) +
-                                          "); the port was closed and its settings restored"));
+    failure(Failure(interrupted_exit(signal_number),
+                    "interrupted (signal " + std::to_string(signal_number) +
+                        "); the port was closed and its settings restored"));
 }
 
 } // namespace cli
