@@ -65,7 +65,10 @@ TEST(Lookups, SearchesFindTheFirstMatchAndPlaceTheCursor) {
 
 TEST(Lookups, WalksEndAtAKeyWithoutValueAndPassOverKeysTooLongForTheModem) {
     ProfileDir dir;
-    dir.start("[tolvx]\nTWELVECHARSX=Long,p,99\nK1=One,p1,10\nK2=\nK3=Three,p3,21\n");
+    dir.start("[tolvx]\nTWELVECHARSX=Long,p,99\nELEVENCHARS=Eleven,p,98\nK1=One,p1,10\nK2=\n"
+              "K3=Three,p3,21\n");
+    EXPECT_EQ(CCfindSetCur("Eleven"), 1); // the longest key a modem's note holds
+    EXPECT_STREQ(key_cursor, "ELEVENCHARS");
     EXPECT_EQ(CCfindSetCur("Long"), 0);
     EXPECT_EQ(CCfindSetCur("Three"), 0);
     EXPECT_STREQ(key_cursor, "K2");

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <random>
 #include <string>
+#include <vector>
 
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -47,6 +48,34 @@ std::vector<std::string> files_in(const ProfileDir& dir) {
         names.push_back(entry.path().filename().string());
     }
     return names;
+}
+
+// The calls a write makes on its new file, in order (linked in with --wrap).
+std::vector<std::string> file_calls;
+
+} // namespace
+
+extern "C" int __real_fsync(int fd);
+extern "C" int __real_rename(const char* from, const char* to);
+extern "C" int __wrap_fsync(int fd) {
+    file_calls.push_back("fsync");
+    return __real_fsync(fd);
+}
+extern "C" int __wrap_rename(const char* from, const char* to) {
+    file_calls.push_back("rename");
+    return __real_rename(from, to);
+}
+
+namespace {
+
+// After a power cut the profile is the old one or the new one, never an
+// empty file: the new file's data reaches the disk before it takes the name.
+TEST(ProfileWriters, TheNewFileIsOnTheDiskBeforeItReplacesTheProfile) {
+    ProfileDir dir;
+    const std::string path = dir.file("TOLVEX.INI");
+    file_calls.clear();
+    ASSERT_EQ(write_profile_string("tolvx", "k", "v", path.c_str()), 1);
+    EXPECT_EQ(file_calls, (std::vector<std::string>{"fsync", "rename"}));
 }
 
 } // namespace

@@ -25,6 +25,8 @@ TEST(OverlappingWrites, AnAnswerDuringTheWakeUpsWriteSendsTheNextCommandAfterIt)
     stalling::reset("\r\nOK\r\n");
     ASSERT_EQ(port_create(0, chain_on_ok), 1);
     ASSERT_EQ(port_open(), 1);
+    // A modem set to &D2 ignores commands, or hangs up, while DTR is low.
+    EXPECT_TRUE(stalling::dtr_on()) << "DTR is raised once the port is open";
     EXPECT_EQ(port_write(WAKE_UP, static_cast<uint32_t>(std::strlen(WAKE_UP))), 1);
 
     const std::string whole = std::string(WAKE_UP) + NEXT;

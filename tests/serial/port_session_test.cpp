@@ -1,4 +1,5 @@
 // The posix port session against a simulated modem on a pseudo-terminal.
+#include "common/text.h"
 #include "common/trace.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
@@ -6,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
 #include <mutex>
+#include <poll.h>
+#include <thread>
 #include <termios.h>
 #include <unistd.h>
 
@@ -150,6 +154,40 @@ TEST_F(PortSessionTest, APortOpensAgainAfterTheModemHungUp) {
     EXPECT_LE(std::exchange(bytes, 0), 3000u);
     ASSERT_TRUE(open_and_send("NULS\r"));
     EXPECT_TRUE(wait_bytes(6));
+}
+
+// A write larger than the pty takes at once goes out in pieces as the other
+// end drains it; each piece carries on where the last one stopped.
+TEST_F(PortSessionTest, ALargeWriteArrivesWholeAndInOrderThroughAFullLine) {
+    const int master = posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
+    copy_text(port_path, ptsname(master));
+    ASSERT_TRUE(open_and_send());
+    std::string sent(200000, '\0');
+    for (size_t i = 0; i < sent.size(); ++i) {
+        sent[i] = static_cast<char>('A' + (i * 7 + i / 251) % 26);
+    }
+    std::string received;
+    std::thread drain([&] {
+        char chunk[4096];
+        pollfd ready{master, POLLIN, 0};
+        while (received.size() < sent.size() && poll(&ready, 1, 10000) == 1) {
+            const ssize_t got = read(master, chunk, sizeof chunk);
+            if (got <= 0) {
+                break;
+            }
+            received.append(chunk, static_cast<size_t>(got));
+        }
+    });
+    EXPECT_EQ(port_write(sent.data(), static_cast<uint32_t>(sent.size())), 1);
+    drain.join();
+    port_close();
+    port_path[0] = '\0';
+    close(master);
+    EXPECT_TRUE(received == sent)
+        << received.size() << " bytes, first difference at "
+        << std::mismatch(sent.begin(), sent.end(), received.begin(), received.end()).first -
+               sent.begin();
 }
 
 } // namespace

@@ -32,6 +32,7 @@ struct Line {
     int writes_started = 0;
     int waiting_for_block = 0; // threads waiting to start a transfer on a busy block
     bool stopped = false;
+    bool dtr = false;
 } line;
 
 // The first command's bytes are still on their way when its answer comes
@@ -54,6 +55,12 @@ void reset(const std::string& answer) {
     line.writes_started = 0;
     line.waiting_for_block = 0;
     line.stopped = false;
+    line.dtr = false;
+}
+
+bool dtr_on() {
+    std::lock_guard<std::mutex> lock(line.mutex);
+    return line.dtr;
 }
 
 std::string wait_received(size_t count, std::chrono::milliseconds safety) {
@@ -115,7 +122,9 @@ bool device_set_timeouts(PortDevice*, const PortTimeouts&) {
 bool device_configure(PortDevice*, const LineSettings&) {
     return true;
 }
-bool device_set_dtr(PortDevice*, bool) {
+bool device_set_dtr(PortDevice*, bool on) {
+    std::lock_guard<std::mutex> lock(line.mutex);
+    line.dtr = on;
     return true;
 }
 

@@ -10,6 +10,8 @@
 namespace stalling {
 
 void reset(const std::string& answer); // the modem's answer to the first command
+// Whether the modem sees DTR on now.
+bool dtr_on();
 // Until `count` bytes have reached the modem; gives them.
 std::string wait_received(size_t count, std::chrono::milliseconds safety);
 
