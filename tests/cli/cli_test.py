@@ -45,6 +45,7 @@ class Bench:
 
     def __init__(self, args):
         self.cli, self.sim_exe, self.work = args.cli, args.sim, args.work
+        self.runner = []  # what the program is started under, such as setpriv
         self.sims = {}
         self.profile = os.path.join(self.work, "TOLVEX.INI")
         self.write_profile(PROFILE)
@@ -80,7 +81,7 @@ class Bench:
         return env
 
     def start(self, *args):
-        return subprocess.Popen([self.cli] + list(args), stdin=subprocess.DEVNULL,
+        return subprocess.Popen(self.runner + [self.cli] + list(args), stdin=subprocess.DEVNULL,
                                 stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
                                 env=self.env())
 
