@@ -30,6 +30,7 @@ struct Users {
     User first;
     int unreadable = 0;
     bool no_proc = false;
+    bool hidden = false; // /proc shows only our own processes (hidepid)
 };
 
 // The pty index of a descriptor opened on /dev/ptmx, from its fdinfo
@@ -111,8 +112,10 @@ Users find_users(dev_t device) {
         return users;
     }
     const std::string self = std::to_string(getpid());
+    bool saw_init = self == "1";
     while (const dirent* entry = readdir(proc)) {
         const std::string pid = entry->d_name;
+        saw_init = saw_init || pid == "1";
         if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
             continue;
         }
@@ -129,27 +132,26 @@ Users find_users(dev_t device) {
         }
     }
     closedir(proc);
+    users.hidden = !saw_init;
     return users;
 }
 
 // Said once a run: the check is as good on every port, and a scan tries many.
 void note_incomplete(const Users& users) {
     static bool said = false;
-    if (said || (users.unreadable == 0 && !users.no_proc)) {
+    if (said || (users.unreadable == 0 && !users.no_proc && !users.hidden)) {
         return;
     }
     said = true;
-    if (users.no_proc) {
-        std::fputs("tarvelle-cli: /proc cannot be read, so a port another program has open "
-                   "cannot be told apart\n",
-                   stderr);
-        return;
-    }
+    const std::string why =
+        users.no_proc  ? "/proc cannot be read"
+        : users.hidden ? "/proc hides the processes of other users"
+                       : "the open files of " + std::to_string(users.unreadable) +
+                             " processes cannot be read" +
+                             (geteuid() != 0 ? " (a user other than root sees only its own)" : "");
     std::fprintf(stderr,
-                 "tarvelle-cli: the check for programs using the port was incomplete: the open "
-                 "files of %d processes cannot be read%s\n",
-                 users.unreadable,
-                 geteuid() != 0 ? " (a user other than root sees only its own processes)" : "");
+                 "tarvelle-cli: the check for other programs using a port was incomplete: %s\n",
+                 why.c_str());
 }
 
 } // namespace
