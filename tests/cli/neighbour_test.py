@@ -71,7 +71,8 @@ def outcomes(bench, out):
     short.update({p.replace("/all/", "/skipped/"): n for p, n in short.items()})
     seen = {short[m["port"]]: "modem" for m in out.get("modems", [])}
     for kind in ("rejected", "unavailable", "skipped"):
-        seen.update({short[n["port"]]: kind + ": " + str(n.get("reason")) for n in out.get(kind, [])})
+        seen.update({short[n["port"]]: "%s: %s" % (kind, n.get("reason", n.get("ident")))
+                     for n in out.get(kind, [])})
     if "port" in out:
         seen[short[out["port"]]] = "modem"
     if "error" in out:
@@ -127,7 +128,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
             expect(code is None or proc.returncode == code, "exit code", args, out, err)
             seen = outcomes(bench, json.loads(out)) if code is not None else {}
             for where, said in wanted.items():
-                expect(said.format(**words) in seen.pop(where, ""), " ".join(args), where, said, out)
+                expect(said.format(**words) in seen.pop(where, ""), " ".join(args), where, out)
             expect(not seen, "nothing else said", args, seen)
             after = {name: len(bench.commands(name)) for name in untouched}
             expect(after == before, "no byte to", args, before, after)
