@@ -8,6 +8,7 @@ Run as cli_test.py is: neighbour_test.py CASE --cli PATH --sim PATH --work DIR."
 
 import json
 import os
+import shutil
 import subprocess
 import sys
 
@@ -17,6 +18,10 @@ ROOT = os.geteuid() == 0
 AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if ROOT else []
 HINT = ": name it with --port, or use --probe-all"
 BY_ID = "serial/by-id/usb-Maker_Modem_42-if00"
+# A program that holds a port open with no lock, under a name with a
+# terminal escape, as any process may name itself (here: sleep, through a
+# link of that name).
+HOLDER = "\x1b[2Jholder"
 
 # kernel name: driver, bInterfaceProtocol, by-id link, in the fake /dev of
 # "all" devices only or also in that of the "skipped" ones
@@ -88,10 +93,10 @@ RUNS = [
         "ttyACM1": "skipped: not an AT device (cdc_acm, protocol 0)" + HINT,
         "ttyUSB0": "skipped: a USB-serial adapter (ftdi_sio)" + HINT,
         "ttyUSB1": "skipped: an unknown device (no USB interface in sysfs)" + HINT,
-        "ttyACM3": "unavailable: in use by process {holder} (sleep)"},
+        "ttyACM3": "unavailable: in use by process {holder} ({name})"},
      ["ttyACM1", "ttyUSB0", "ttyACM3"]),
     ("nobody", ["show", "--port", "ttyACM3"], "all", 4,
-     {"error": "{ttyACM3}: in use by process {holder} (sleep)"}, ["ttyACM3"]),
+     {"error": "{ttyACM3}: in use by process {holder} ({name})"}, ["ttyACM3"]),
     # The simulator holds its pty's master and slave; root sees it, and it
     # is the line's other end, no second user.
     ("root", ["show", "--port", "ttyUSB0"], "all", 0, {"ttyUSB0": "modem"}, ["ttyACM3"]),
@@ -111,11 +116,12 @@ RUNS = [
 def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
     sysfs = plant(bench)
     with open(bench.sims["ttyACM3"].slave) as line:
-        # Popen returns once sleep runs, as nobody when started by root.
-        holder = subprocess.Popen(["sleep", "600"], stdin=line, **(
+        make_link(os.path.join(bench.work, HOLDER), shutil.which("sleep"))
+        # Popen returns once it runs, as nobody when started by root.
+        holder = subprocess.Popen([os.path.join(bench.work, HOLDER), "600"], stdin=line, **(
             dict(user=65534, group=65534, extra_groups=[]) if ROOT else {}))
     try:
-        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid,
+        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="?[2Jholder",
                      skipped=os.path.join(bench.work, "skipped", "dev"))
         for user, args, root, code, wanted, untouched in RUNS:
             bench.runner = AS_NOBODY if user == "nobody" else []
