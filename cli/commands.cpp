@@ -84,6 +84,29 @@ std::unique_ptr<PortClaim> claim_modem(ConversationLoop& loop, const Options& op
 const char* const ANY_MODEM_HINT =
     "; a modem of another make may be used with --any-modem, as a standard AT+GCI modem";
 
+// The ports a command tries: those named, or those the search finds.
+std::vector<SearchedPort> ports_to_try(const Options& options) {
+    if (options.ports.empty()) {
+        return search_ports(options.probe_all);
+    }
+    std::vector<SearchedPort> named;
+    for (const std::string& port : options.ports) {
+        named.push_back({port, ""});
+    }
+    return named;
+}
+
+// " (skipped: /dev/ttyUSB0: a USB-serial adapter ...; ...)" for a failure's
+// message, so that a search that found nothing says what it passed over.
+std::string listed(const char* kind, const std::vector<PortNote>& notes) {
+    std::string text;
+    for (const PortNote& note : notes) {
+        text +=
+            (text.empty() ? " (" + std::string(kind) + ": " : "; ") + note.port + ": " + note.text;
+    }
+    return text.empty() ? "" : text + ")";
+}
+
 Target find_modem(ConversationLoop& loop, const Options& options) {
     Target target;
     Tried tried;
@@ -102,28 +125,31 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
                                ANY_MODEM_HINT));
         }
     } else {
-        std::string skipped;
+        ScanResult passed;
         bool rejected = false;
         Progress progress(options.verbose);
-        for (const std::string& port : search_ports()) {
-            progress.port(port);
+        for (const SearchedPort& port : search_ports(options.probe_all)) {
+            if (!port.skipped.empty()) {
+                passed.skipped.push_back({port.path, port.skipped});
+                continue;
+            }
+            progress.port(port.path);
             try {
-                target.claim = claim_modem(loop, options, port, tried);
+                target.claim = claim_modem(loop, options, port.path, tried);
             } catch (const Failure& failure) {
-                skipped += std::string(skipped.empty() ? "" : "; ") + failure.what();
+                passed.unavailable.push_back({port.path, reason_only(port.path, failure.what())});
                 continue;
             }
             if (target.claim) {
-                target.port = port;
+                target.port = port.path;
                 break;
             }
             rejected = rejected || tried.probe == Probe::rejected;
         }
         if (!target.claim) {
             throw Failure(EXIT_NO_MODEM,
-                          "no modem found" +
-                              (skipped.empty() ? "" : " (unavailable: " + skipped + ")") +
-                              (rejected ? ANY_MODEM_HINT : ""));
+                          "no modem found" + listed("unavailable", passed.unavailable) +
+                              listed("skipped", passed.skipped) + (rejected ? ANY_MODEM_HINT : ""));
         }
     }
     target.modem.ident = modem::modem_ident;
@@ -134,9 +160,14 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
 
 int scan(ConversationLoop& loop, const Options& options, Report& report) {
     ScanResult result;
-    const std::vector<std::string> ports = options.ports.empty() ? search_ports() : options.ports;
+    const std::vector<SearchedPort> ports = ports_to_try(options);
     Progress progress(options.verbose);
-    for (const std::string& port : ports) {
+    for (const SearchedPort& searched : ports) {
+        const std::string& port = searched.path;
+        if (!searched.skipped.empty()) {
+            result.skipped.push_back({port, searched.skipped});
+            continue;
+        }
         progress.port(port);
         try {
             Tried tried;
@@ -167,9 +198,8 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
     const bool only_unavailable = !ports.empty() && result.unavailable.size() == ports.size();
     const Failure failure(only_unavailable ? EXIT_PORT : EXIT_NO_MODEM,
                           ports.empty() ? "no port to search"
-                          : result.rejected.empty()
-                              ? "no modem found"
-                              : std::string("no modem found") + ANY_MODEM_HINT);
+                                        : "no modem found" + listed("skipped", result.skipped) +
+                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT));
     report.scan(result, &failure);
     return failure.exit;
 }

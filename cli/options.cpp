@@ -49,8 +49,8 @@ std::string check_command(const Options& o, size_t positionals) {
     if (o.ports.size() > 1 && o.command != "scan") {
         return o.command + " takes one --port";
     }
-    if (!o.ports.empty() && o.command == "countries") {
-        return "countries takes no --port";
+    if ((!o.ports.empty() || o.probe_all) && o.command == "countries") {
+        return "countries takes no --port or --probe-all";
     }
     if (o.wait_seconds > 0 && o.command != "reapply") {
         return "only reapply takes --wait";
@@ -110,6 +110,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             options.force = true;
         } else if (word == "--any-modem") {
             options.any_modem = true;
+        } else if (word == "--probe-all") {
+            options.probe_all = true;
         } else if (is_option(word, "--wait")) {
             if (!take_value(arguments, at, "--wait", value) ||
                 !parse_seconds(value, options.wait_seconds)) {
@@ -144,7 +146,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
 }
 
 const char* usage_text() {
-    return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] [--any-modem] COMMAND\n"
+    return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] [--any-modem] [--probe-all]\n"
+           "                    COMMAND\n"
            "  scan [--port PORT]...          find modems: port, identification, dialect, country\n"
            "  show [--port PORT]             the modem's supported countries and present country\n"
            "  set COUNTRY [--port PORT] [--force]   apply a country (picture code, name or start)\n"
@@ -159,7 +162,10 @@ const char* usage_text() {
            "covers the ports Windows lists and COM1 to COM9.\n"
 #else
            "PORT is a device path such as /dev/ttyACM0. Without --port the search covers\n"
-           "/dev/serial/by-id/*, /dev/ttyACM* and /dev/ttyUSB*.\n"
+           "/dev/serial/by-id/*, /dev/ttyACM* and /dev/ttyUSB*, and probes only the devices\n"
+           "that declare AT commands (CDC-ACM, protocols 1 to 6); --probe-all probes the\n"
+           "others it finds too (USB-serial adapters, other CDC-ACM devices). A port that\n"
+           "another program has open is never used.\n"
 #endif
            "--any-modem also takes a device that fails the identification test, as a\n"
            "modem of the standard AT+GCI kind.\n"

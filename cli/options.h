@@ -23,6 +23,9 @@ struct Options {
     // --any-modem: a device that fails the identification test but answers
     // is taken as a modem of the standard AT+GCI kind.
     bool any_modem = false;
+    // --probe-all: a search also probes devices that do not declare AT
+    // commands (USB-serial adapters, other CDC-ACM devices, unknown ones).
+    bool probe_all = false;
 };
 
 // The longest --wait taken: an hour is far beyond any modem's start.

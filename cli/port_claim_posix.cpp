@@ -5,6 +5,7 @@
 
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
+#include "cli/port_users.h"
 #include "common/new_file_posix.h"
 #include "common/test_stop.h"
 #include "common/text.h"
@@ -212,6 +213,7 @@ PortClaim::PortClaim(const std::string& port) {
     if (stat(port.c_str(), &info) != 0) {
         throw Failure(EXIT_PORT, open_failure(port, errno));
     }
+    refuse_port_in_use(port);
     if (port.size() >= PORT_PATH_SIZE) {
         throw Failure(EXIT_PORT, port + ": the path is too long");
     }

@@ -1,10 +1,13 @@
 #include "cli/port_search.h"
 
+#include "cli/port_policy.h"
+
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
 #include <glob.h>
 #include <set>
+#include <unistd.h>
 
 namespace cli {
 namespace {
@@ -27,17 +30,52 @@ std::string resolved(const std::string& path) {
     return realpath(path.c_str(), real) != nullptr ? real : path;
 }
 
+// Tests put a folder of fake devices, or a fake sysfs, in these. Root runs
+// at boot, and a variable left in its environment must not point it at
+// other files.
+std::string test_root(const char* variable) {
+    const char* value = std::getenv(variable);
+    return value != nullptr && geteuid() != 0 ? resolved(value) : "";
+}
+
+// The kernel's name for the device at `path`: the last part of the path once
+// links are followed, as far as they stay within `dev` (so a test's
+// folder/dev/ttyACM0 is ttyACM0 even when it links to a pty).
+std::string kernel_name(const std::string& dev, std::string path) {
+    char target[PATH_MAX];
+    for (int hop = 0; hop < 8; ++hop) {
+        const ssize_t length = readlink(path.c_str(), target, sizeof target - 1);
+        if (length <= 0) {
+            break;
+        }
+        std::string next(target, static_cast<size_t>(length));
+        if (next[0] != '/') {
+            next = path.substr(0, path.find_last_of('/') + 1) + next;
+        }
+        const size_t cut = next.find_last_of('/');
+        next = resolved(next.substr(0, cut)) + next.substr(cut);
+        if (next.compare(0, dev.size(), dev) != 0) {
+            break;
+        }
+        path = next;
+    }
+    return path.substr(path.find_last_of('/') + 1);
+}
+
 } // namespace
 
-std::vector<std::string> search_ports() {
-    std::vector<std::string> ports;
+std::vector<SearchedPort> search_ports(bool probe_all) {
+    std::vector<SearchedPort> ports;
     std::set<std::string> devices;
-    const char* roots = std::getenv("TARVELLE_DEV_ROOT"); // tests put a folder of links here
-    const std::string root = roots != nullptr ? roots : "";
+    const std::string root = test_root("TARVELLE_DEV_ROOT");
+    const std::string sys_root = test_root("TARVELLE_SYS_ROOT");
     for (const char* pattern : {"/dev/serial/by-id/*", "/dev/ttyACM*", "/dev/ttyUSB*"}) {
         for (const std::string& path : matching((root + pattern).c_str())) {
             if (devices.insert(resolved(path)).second) {
-                ports.push_back(path);
+                ports.push_back(
+                    {path, probe_all
+                               ? ""
+                               : search_skip_reason(sys_root, kernel_name(root + "/dev/", path))});
             }
         }
     }

@@ -1,6 +1,7 @@
 // The ports a command tries on Windows when none is named: those the system
 // lists and COM1 to COM9, each kept only when it exists, as on Linux the
-// search covers only the devices that are there.
+// search covers only the devices that are there. Each one found is
+// probed: the USB interface facts a Linux search goes by are not read here.
 #include "cli/port_search.h"
 
 #include "serial/com_ports.h"
@@ -26,11 +27,11 @@ bool port_exists(int number) {
 
 } // namespace
 
-std::vector<std::string> search_ports() {
-    std::vector<std::string> ports;
+std::vector<SearchedPort> search_ports(bool) {
+    std::vector<SearchedPort> ports;
     for (int number : serial::com_ports_to_search(serial::system_com_port_names())) {
         if (port_exists(number)) {
-            ports.push_back("COM" + std::to_string(number));
+            ports.push_back({"COM" + std::to_string(number), ""});
         }
     }
     return ports;

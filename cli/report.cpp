@@ -76,9 +76,11 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
                    return "{\"port\": " + quoted(n.port) + ", \"ident\": " +
                           (n.has_text ? json_string(n.text) : std::string("null")) + "}";
                });
-        out += ", \"unavailable\": " + json_list(result.unavailable, [](const PortNote& n) {
-                   return "{\"port\": " + quoted(n.port) + ", \"reason\": " + quoted(n.text) + "}";
-               });
+        const auto reason = [](const PortNote& n) {
+            return "{\"port\": " + quoted(n.port) + ", \"reason\": " + quoted(n.text) + "}";
+        };
+        out += ", \"unavailable\": " + json_list(result.unavailable, reason);
+        out += ", \"skipped\": " + json_list(result.skipped, reason);
         if (failure != nullptr) {
             out += ", \"error\": " + failure_json(*failure);
         }
@@ -94,6 +96,9 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
         }
         for (const PortNote& n : result.unavailable) {
             print_line("unavailable  " + n.port + ": " + n.text);
+        }
+        for (const PortNote& n : result.skipped) {
+            print_line("skipped      " + n.port + ": " + n.text);
         }
     }
     if (failure != nullptr) {

@@ -18,12 +18,14 @@ struct FoundModem {
 struct PortNote {
     std::string port;
     std::string text;     // a rejected device's identification, or why a port is unavailable
+                          // or skipped
     bool has_text = true; // false: a rejected device that gave no identification
 };
 struct ScanResult {
     std::vector<FoundModem> modems;
     std::vector<PortNote> rejected;
     std::vector<PortNote> unavailable;
+    std::vector<PortNote> skipped; // found, but not probed: they declare no AT commands
 };
 
 class Report {

@@ -48,6 +48,15 @@ def shared_folder(bench):
     return folder
 
 
+def line_settings(port):
+    """The port's termios, read without holding the port while the program runs."""
+    fd = os.open(port, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    try:
+        return termios.tcgetattr(fd)
+    finally:
+        os.close(fd)
+
+
 def finish(proc, timeout=30):
     out, err = proc.communicate(timeout=timeout)
     return proc.returncode, out + err
@@ -105,8 +114,7 @@ def wait_for_command(bench, name, command, timeout=10):
 
 def a_held_profile_lock_never_stalls_root(bench):
     port = bench.modem("nc")
-    fd = os.open(port, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    before = termios.tcgetattr(fd)
+    before = line_settings(port)
     with open(bench.profile + ".lock", "w") as held:
         fcntl.flock(held, fcntl.LOCK_EX)
         proc = bench.start("set", "gb", "--port", port)
@@ -116,10 +124,9 @@ def a_held_profile_lock_never_stalls_root(bench):
         sent = time.monotonic()
         returncode, said = finish(proc)
         expect(returncode == 143 and time.monotonic() - sent < 1.0, "SIGTERM", returncode, said)
-        expect(termios.tcgetattr(fd) == before and os.listdir(bench.locks) == [], "released")
+        expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
         returncode, said = finish(bench.start("set", "us", "--port", port))
         expect(returncode == 6 and bench.profile + ".lock" in said, "lock held 5 s", said)
-    os.close(fd)
     returncode, _ = finish(bench.start("set", "us", "--port", port))
     mode = os.stat(bench.profile + ".lock").st_mode
     expect(returncode == 0 and mode & 0o007 == 0, "lock file mode", oct(mode))
@@ -168,15 +175,13 @@ def first_writes_keep_each_other(bench):
 
 def outputs_and_arguments(bench):
     port = bench.modem("nc")
-    fd = os.open(port, os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
-    before = termios.tcgetattr(fd)
+    before = line_settings(port)
     proc = subprocess.Popen([bench.cli, "--verbose", "show", "--port", port], env=bench.env(),
                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     proc.stdout.read(1)
     proc.stdout.close()  # as "| head -c1" does
     expect(proc.wait(timeout=30) == 141, "closed pipe", proc.returncode)
-    expect(termios.tcgetattr(fd) == before and os.listdir(bench.locks) == [], "released")
-    os.close(fd)
+    expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
     # 262 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.".
     folder = os.path.join(bench.work, "d" * (262 - len(bench.work) - 2 - len("TOLVEX.INI")))
     bench.profile = os.path.join(folder, "TOLVEX.INI")

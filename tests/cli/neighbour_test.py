@@ -1,0 +1,154 @@
+#!/usr/bin/env python3
+"""tarvelle-cli beside other serial devices: a search probes only devices
+that say they speak AT commands, and no port another program has open gets a
+byte. The devices are simulated modems behind a fake /dev
+(TARVELLE_DEV_ROOT) and a fake sysfs (TARVELLE_SYS_ROOT), which the program
+honours only when it is not root, so it runs as nobody here.
+Run as cli_test.py is: neighbour_test.py CASE --cli PATH --sim PATH --work DIR."""
+
+import json
+import os
+import shutil
+import subprocess
+import sys
+
+from cli_test import expect, main
+
+ROOT = os.geteuid() == 0
+AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if ROOT else []
+HINT = ": name it with --port, or use --probe-all"
+BY_ID = "serial/by-id/usb-Maker_Modem_42-if00"
+# A program that holds a port open with no lock, under a name with a
+# terminal escape, as any process may name itself (here: sleep, through a
+# link of that name).
+HOLDER = "\x1b[2Jholder"
+
+# kernel name: driver, bInterfaceProtocol, by-id link, in the fake /dev of
+# "all" devices only or also in that of the "skipped" ones
+DEVICES = {
+    "ttyACM0": ("cdc_acm", "01", None, False),
+    "ttyACM1": ("cdc_acm", "00", None, True),
+    "ttyACM2": ("cdc_acm", "01", BY_ID, False),
+    "ttyACM3": ("cdc_acm", "02", None, False),  # held open by another program
+    "ttyUSB0": ("ftdi_sio", None, None, True),
+    "ttyUSB1": (None, None, None, True),  # nothing in sysfs, and no device behind it
+}
+
+
+def make_link(path, target):
+    os.makedirs(os.path.dirname(path), exist_ok=True)
+    os.symlink(target, path)
+
+
+def plant(bench):
+    """DEVICES in their fake /dev and sysfs; gives the sysfs root."""
+    os.chmod(bench.work, 0o755)
+    os.chmod(bench.locks, 0o1777)
+    sysfs = os.path.join(bench.work, "sysfs")
+    for name, (driver, protocol, by_id, skipped) in DEVICES.items():
+        target = "/nonexistent"
+        if driver:
+            bench.modem(name)
+            target = bench.sims[name].slave
+            os.chmod(target, 0o666)  # the simulator runs as root
+        for root in ("all", "skipped") if skipped else ("all",):
+            make_link(os.path.join(bench.work, root, "dev", name), target)
+        if by_id:
+            make_link(os.path.join(bench.work, "all", "dev", by_id), "../../" + name)
+        if driver:
+            device = os.path.join(sysfs, "sys/class/tty", name, "device")
+            bus = "usb" if driver == "cdc_acm" else "usb-serial"
+            make_link(os.path.join(device, "driver"),
+                      os.path.join(sysfs, "sys/bus", bus, "drivers", driver))
+            if protocol:
+                with open(os.path.join(device, "bInterfaceProtocol"), "w") as f:
+                    f.write(protocol + "\n")
+    return sysfs
+
+
+def port(bench, name):
+    return os.path.join(bench.work, "all", "dev", BY_ID if name == "by-id" else name)
+
+
+def outcomes(bench, out):
+    """Each port's fate in a command's JSON output, by its short name."""
+    short = {port(bench, name): name for name in list(DEVICES) + ["by-id"]}
+    short.update({p.replace("/all/", "/skipped/"): n for p, n in short.items()})
+    seen = {short[m["port"]]: "modem" for m in out.get("modems", [])}
+    for kind in ("rejected", "unavailable", "skipped"):
+        seen.update({short[n["port"]]: "%s: %s" % (kind, n.get("reason", n.get("ident")))
+                     for n in out.get(kind, [])})
+    if "port" in out:
+        seen[short[out["port"]]] = "modem"
+    if "error" in out:
+        seen["error"] = out["error"]["message"]
+    return seen
+
+
+# user, arguments, fake /dev, exit code, {port or "error": what is said of it},
+# devices that get no byte
+RUNS = [
+    ("nobody", ["scan"], "all", 0, {
+        "ttyACM0": "modem", "by-id": "modem",
+        "ttyACM1": "skipped: not an AT device (cdc_acm, protocol 0)" + HINT,
+        "ttyUSB0": "skipped: a USB-serial adapter (ftdi_sio)" + HINT,
+        "ttyUSB1": "skipped: an unknown device (no USB interface in sysfs)" + HINT,
+        "ttyACM3": "unavailable: in use by process {holder} ({name})"},
+     ["ttyACM1", "ttyUSB0", "ttyACM3"]),
+    ("nobody", ["show", "--port", "ttyACM3"], "all", 4,
+     {"error": "{ttyACM3}: in use by process {holder} ({name})"}, ["ttyACM3"]),
+    # The simulator holds its pty's master and slave; root sees it, and it
+    # is the line's other end, no second user.
+    ("root", ["show", "--port", "ttyUSB0"], "all", 0, {"ttyUSB0": "modem"}, ["ttyACM3"]),
+    ("nobody", ["scan", "--probe-all"], "all", 0, {
+        "ttyACM0": "modem", "by-id": "modem", "ttyACM1": "modem", "ttyUSB0": "modem",
+        "ttyUSB1": "unavailable: missing", "ttyACM3": "unavailable: in use by process {holder}"},
+     ["ttyACM3"]),
+    ("nobody", ["show"], "skipped", 3, {
+        "error": "no modem found (skipped: {skipped}/ttyACM1: not an AT device (cdc_acm, "
+                 "protocol 0)" + HINT + "; {skipped}/ttyUSB0: a USB-serial adapter (ftdi_sio)"},
+     ["ttyACM1", "ttyUSB0"]),
+    # As root the fake folders are not honoured: none of their devices is probed.
+    ("root", ["scan"], "all", None, {}, [name for name in DEVICES if DEVICES[name][0]]),
+]
+
+
+def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
+    sysfs = plant(bench)
+    with open(bench.sims["ttyACM3"].slave) as line:
+        make_link(os.path.join(bench.work, HOLDER), shutil.which("sleep"))
+        # Popen returns once it runs, as nobody when started by root.
+        holder = subprocess.Popen([os.path.join(bench.work, HOLDER), "600"], stdin=line, **(
+            dict(user=65534, group=65534, extra_groups=[]) if ROOT else {}))
+    try:
+        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="?[2Jholder",
+                     skipped=os.path.join(bench.work, "skipped", "dev"))
+        for user, args, root, code, wanted, untouched in RUNS:
+            bench.runner = AS_NOBODY if user == "nobody" else []
+            os.environ.update(TARVELLE_DEV_ROOT=os.path.join(bench.work, root),
+                              TARVELLE_SYS_ROOT=sysfs)
+            args = [words.get(a, a) for a in args]
+            before = {name: len(bench.commands(name)) for name in untouched}
+            proc = bench.start("--json", *args)
+            out, err = proc.communicate(timeout=60)
+            expect(code is None or proc.returncode == code, "exit code", args, out, err)
+            seen = outcomes(bench, json.loads(out)) if code is not None else {}
+            for where, said in wanted.items():
+                expect(said.format(**words) in seen.pop(where, ""), " ".join(args), where, out)
+            expect(not seen, "nothing else said", args, seen)
+            after = {name: len(bench.commands(name)) for name in untouched}
+            expect(after == before, "no byte to", args, before, after)
+        bench.runner = AS_NOBODY
+        out, err = bench.start("scan").communicate(timeout=60)
+        expect("skipped      %s: a USB-serial adapter" % port(bench, "ttyUSB0") in out and
+               "incomplete" in err, "human output, and the note that others' processes "
+               "were not seen", out, err)
+    finally:
+        holder.kill()
+        holder.wait()
+
+
+CASES = {f.__name__: f for f in [search_probes_only_at_devices_and_leaves_busy_ports_alone]}
+
+if __name__ == "__main__":
+    sys.exit(main(CASES))
