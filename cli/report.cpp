@@ -56,12 +56,18 @@ std::string json_list(const std::vector<Item>& items, Write write) {
     return out + "]";
 }
 
+// Every line passes through visible_text: whatever a device, the profile or
+// an argument put in it, it cannot work the terminal it lands on.
 void print_line(const std::string& line) {
-    std::fputs(line.c_str(), stdout);
+    std::fputs(visible_text(line).c_str(), stdout);
     std::fputc('\n', stdout);
 }
 
 } // namespace
+
+void print_message(const std::string& message) {
+    std::fprintf(stderr, "tarvelle-cli: %s\n", visible_text(message).c_str());
+}
 
 void Report::scan(const ScanResult& result, const Failure* failure) {
     if (json_) {
@@ -96,7 +102,7 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
         }
     }
     if (failure != nullptr) {
-        std::fprintf(stderr, "tarvelle-cli: %s\n", failure->what());
+        print_message(failure->what());
     }
 }
 
@@ -154,7 +160,7 @@ void Report::failure(const Failure& failure) {
     if (json_) {
         print_line("{\"error\": " + failure_json(failure) + "}");
     }
-    std::fprintf(stderr, "tarvelle-cli: %s\n", failure.what());
+    print_message(failure.what());
 }
 
 void Report::interrupted(int signal_number) {

@@ -156,6 +156,19 @@ int CCfindSetCur(const char* text) {
     });
 }
 
+bool is_sendable(const char* text) {
+    if (text == nullptr || text[0] == '\0') {
+        return false;
+    }
+    for (; *text != '\0'; ++text) {
+        const char c = ascii_upper(*text);
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void advance_key_cursor() {
     if (key_cursor[0] == '\0') {
         return; // the list's end: there is nothing past it

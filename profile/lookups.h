@@ -60,6 +60,11 @@ const char* find_listed_key(const char* key);
 // on the list's final empty string, or on a key whose value is missing.
 int CCfindSetCur(const char* text);
 
+// Whether a key or code may go to the modem: letters and digits only, and
+// at least one. Anything else (a blank, ';', a carriage return) could end the
+// command early and start another one, such as a dial.
+bool is_sendable(const char* text);
+
 // Moves the cursor past the current key. Stays put on the final empty string.
 void advance_key_cursor();
 
