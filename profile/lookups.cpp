@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "profile/profile_file.h"
+#include "profile/profile_text.h"
 #include "profile/profile_values.h"
 #include "profile/program_path.h"
 
@@ -12,6 +13,8 @@ namespace profile {
 namespace {
 
 constexpr size_t ENTRY_VALUE_SIZE = 100; // entry values are read cut to 99 characters
+
+const std::string* held_text = nullptr; // the living HeldProfile's text, if any
 
 // Passes over keys too long to be sent or stored in the modem's note.
 void skip_unusable_keys() {
@@ -95,10 +98,20 @@ int load_profile_at(const char* profile_file) {
     return 1;
 }
 
+HeldProfile::HeldProfile() : text_(read_profile_file(profile_path)) {
+    held_text = &text_;
+}
+
+HeldProfile::~HeldProfile() {
+    held_text = nullptr;
+}
+
 int read_entry(const char* key, CountryRecord& record) {
     char value[ENTRY_VALUE_SIZE];
-    if (key == nullptr ||
-        get_profile_string(ENTRY_SECTION, key, value, sizeof value, profile_path) == 0) {
+    if (key == nullptr || key[0] == '\0' ||
+        (held_text != nullptr
+             ? read_profile_text(*held_text, ENTRY_SECTION, key, value, sizeof value)
+             : get_profile_string(ENTRY_SECTION, key, value, sizeof value, profile_path)) == 0) {
         return 0;
     }
     split_entry(value, record);

@@ -6,6 +6,7 @@
 #include "profile/country_record.h"
 
 #include <cstddef>
+#include <string>
 
 namespace profile {
 
@@ -59,6 +60,23 @@ const char* find_listed_key(const char* key);
 // cursor stays on it. Without a match the cursor stays where the walk ended:
 // on the list's final empty string, or on a key whose value is missing.
 int CCfindSetCur(const char* text);
+
+// While one lives, entries are read from the profile's text as it was when
+// it was made, not from the file at each read: the look-ups of a modem's
+// list of two hundred codes cost one read of the file, not one per entry
+// and code. Writes still go to the file. One at a time, on the
+// user-interface thread.
+class HeldProfile {
+  public:
+    HeldProfile();
+    ~HeldProfile();
+    HeldProfile(const HeldProfile&) = delete;
+    HeldProfile& operator=(const HeldProfile&) = delete;
+    const std::string& text() const { return text_; }
+
+  private:
+    std::string text_;
+};
 
 // Whether a key or code may go to the modem: letters and digits only, and
 // at least one. Anything else (a blank, ';', a carriage return) could end the

@@ -76,6 +76,12 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
     return read_profile_text(readable ? text : std::string_view(), section, key, buffer, size);
 }
 
+std::string read_profile_file(const char* path) {
+    std::string text;
+    load_file(path, text);
+    return text;
+}
+
 namespace {
 
 const char* write_as_given(const char* path) {
@@ -116,6 +122,34 @@ int write_profile_string(const char* section, const char* key, const char* value
             return 0; // UTF-16: a line of single-byte text would make it neither encoding
         }
         return replace_file(path, profile_text_with(text, section, key, value)) ? 1 : 0;
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+}
+
+int update_profile(const char* path, const std::function<void(std::string& text)>& edit) {
+    if (path != nullptr) {
+        path = write_target.load()(path);
+    }
+    if (path == nullptr || path[0] == '\0') {
+        return 0;
+    }
+    try {
+        WriterLock lock(path);
+        if (!lock.held()) {
+            return 0;
+        }
+        std::string text;
+        Load load = load_file(path, text);
+        if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
+            return 0;
+        }
+        if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
+            return 0;
+        }
+        std::string edited = text;
+        edit(edited);
+        return edited == text || replace_file(path, edited) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }
