@@ -66,69 +66,83 @@ struct UnknownCode {
     bool added;       // recording it adds an entry to the profile
 };
 
-// Finds, in `text`, the key of each unknown code: the first "Bogus" key that
+// Finds, in `text`, the key of an unknown code: the first "Bogus" key that
 // is still free, so that the entries of earlier runs survive, or the one
 // that holds this very code already (written by an earlier run, or earlier
 // in this list, or by a run whose entry did not make it into the key list).
-// A free key is taken in `text` at once, so the next code looks past it.
-// Gives whether anything was added.
-bool take_bogus_keys(std::string& text, std::vector<UnknownCode>& codes,
-                     std::vector<std::string>& keys) {
-    bool added = false;
-    for (size_t i = 0; i < codes.size(); ++i) {
-        UnknownCode& unknown = codes[i];
-        keys[i].clear();
-        unknown.added = false;
-        // A code longer than an entry's code field could never be found by
-        // it, and would be recorded again at every run: it is not recorded.
-        if (std::strlen(unknown.code) >= sizeof(CountryRecord{}.code)) {
-            continue;
-        }
-        const std::string value = unknown_entry(unknown.code);
-        for (int number = 0; number < BOGUS_PROBES && number <= LAST_BOGUS_NUMBER; ++number) {
-            char key[MAX_KEY_LENGTH + 1];
-            format_text(key, sizeof key, "Bogus%d", number);
-            char existing[SUPPORTED_TEXT_SIZE];
-            if (read_profile_text(text, ENTRY_SECTION, key, existing, sizeof existing) == 0) {
-                text = profile_text_with(text, ENTRY_SECTION, key, value.c_str());
-                keys[i] = key;
-                unknown.added = added = true;
-                break;
-            }
-            if (as_read_back(key, value) == existing) {
-                keys[i] = key;
-                break;
-            }
-        }
-    }
-    return added;
-}
-
-// Records the unknown codes of one list for an AT*nc modem (an AT+GCI
-// modem's codes are keys: nothing to record), in at most one write. The
-// file ends up as recording them one at a time would leave it.
-void record_unknown_codes(const std::string& held, std::vector<UnknownCode>& codes) {
-    if (modem::use_gci || codes.empty()) {
+// A free key is taken in `text` and `values` at once, so that what is looked
+// up next sees the entry, as it would see it in the file. `key` gets the
+// key that holds the code, or "" when it is not recorded.
+void take_bogus_key(std::string& text, SectionValues& values, UnknownCode& unknown,
+                    std::string& key) {
+    key.clear();
+    unknown.added = false;
+    // A code longer than an entry's code field could never be found by it,
+    // and would be recorded again at every run: it is not recorded at all.
+    if (std::strlen(unknown.code) >= sizeof(CountryRecord{}.code)) {
         return;
     }
-    std::vector<std::string> keys(codes.size());
-    std::string planned = held;
-    if (take_bogus_keys(planned, codes, keys)) {
-        // Taken again under the writers' lock, on the file as it is then.
-        const int written = update_profile(
-            profile_path, [&](std::string& text) { take_bogus_keys(text, codes, keys); });
-        for (size_t i = 0; i < codes.size() && written != 1; ++i) {
-            if (codes[i].added) {
-                keys[i].clear(); // not in the file, so under no key
-            }
+    const std::string value = unknown_entry(unknown.code);
+    for (int number = 0; number < BOGUS_PROBES && number <= LAST_BOGUS_NUMBER; ++number) {
+        char bogus[MAX_KEY_LENGTH + 1];
+        format_text(bogus, sizeof bogus, "Bogus%d", number);
+        const std::string* existing = values.find(bogus);
+        if (existing == nullptr) {
+            text = profile_text_with(text, ENTRY_SECTION, bogus, value.c_str());
+            values.set(bogus, as_read_back(bogus, value));
+            key = bogus;
+            unknown.added = true;
+            return;
         }
-    }
-    for (size_t i = 0; i < codes.size(); ++i) {
-        if (codes[i].item >= 0) {
-            copy_text(supported_items[codes[i].item].key, keys[i].c_str());
+        // Compared as a read into the list item's 199 characters cuts it.
+        if (as_read_back(bogus, value) == existing->substr(0, SUPPORTED_TEXT_SIZE - 1)) {
+            key = bogus;
+            return;
         }
     }
 }
+
+// The unknown codes of one list, recorded in the held profile as they are
+// met, and written to the file together once the list is done.
+class UnknownCodes {
+  public:
+    explicit UnknownCodes(HeldProfile& held) : held_(held) {}
+
+    void add(int item, const char* code) {
+        codes_.push_back({item, code, false});
+        keys_.emplace_back();
+        if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
+            take_bogus_key(held_.text(), held_.entries(), codes_.back(), keys_.back());
+            added_ = added_ || codes_.back().added;
+        }
+    }
+
+    // One write at most; the file ends up as recording the codes one at a
+    // time would leave it. The keys are taken again under the writers'
+    // lock, on the file as it is then.
+    void record() {
+        const int written = !added_ ? 1 : update_profile(profile_path, [this](std::string& text) {
+            SectionValues now(text, ENTRY_SECTION);
+            for (size_t i = 0; i < codes_.size(); ++i) {
+                take_bogus_key(text, now, codes_[i], keys_[i]);
+            }
+        });
+        for (size_t i = 0; i < codes_.size(); ++i) {
+            if (written != 1 && codes_[i].added) {
+                keys_[i].clear(); // not in the file, so under no key
+            }
+            if (codes_[i].item >= 0) {
+                copy_text(supported_items[codes_[i].item].key, keys_[i].c_str());
+            }
+        }
+    }
+
+  private:
+    HeldProfile& held_;
+    std::vector<UnknownCode> codes_;
+    std::vector<std::string> keys_;
+    bool added_ = false;
+};
 
 // Adds the list item for an unknown code, with no key yet. Gives its index,
 // or -1 when the list is full.
@@ -168,8 +182,8 @@ ListAnswer judge_list_answer(const char* answer) {
 int CCTestMembers(char* text) {
     supported_count = 0;
     trace("\nCC CCTestMembers\n");
-    const HeldProfile held; // every look-up of this list reads the file once
-    std::vector<UnknownCode> unknown;
+    HeldProfile held; // every look-up of this list reads the file once
+    UnknownCodes unknown(held);
     char* item = text;
     while (item != nullptr && supported_count < SUPPORTED_CAPACITY) {
         // A comma ends an item; only the last one ends at ")".
@@ -189,17 +203,19 @@ int CCTestMembers(char* text) {
         if (known) {
             append_entry(current_record.name, known_key(item, matched), current_record.code);
         } else {
-            unknown.push_back({list_unknown_country(item), item, false});
+            unknown.add(list_unknown_country(item), item);
         }
         item = separator + 1;
     }
-    record_unknown_codes(held.text(), unknown);
+    unknown.record();
     return supported_count;
 }
 
 int add_unknown_country(const char* code) {
-    std::vector<UnknownCode> unknown{{list_unknown_country(code), code, false}};
-    record_unknown_codes(read_profile_file(profile_path), unknown);
+    HeldProfile held;
+    UnknownCodes unknown(held);
+    unknown.add(list_unknown_country(code), code);
+    unknown.record();
     return 1;
 }
 

@@ -14,7 +14,7 @@ namespace {
 
 constexpr size_t ENTRY_VALUE_SIZE = 100; // entry values are read cut to 99 characters
 
-const std::string* held_text = nullptr; // the living HeldProfile's text, if any
+const SectionValues* held_entries = nullptr; // the living HeldProfile's, if any
 
 // Passes over keys too long to be sent or stored in the modem's note.
 void skip_unusable_keys() {
@@ -98,19 +98,30 @@ int load_profile_at(const char* profile_file) {
     return 1;
 }
 
-HeldProfile::HeldProfile() : text_(read_profile_file(profile_path)) {
-    held_text = &text_;
+HeldProfile::HeldProfile()
+    : text_(read_profile_file(profile_path)), entries_(text_, ENTRY_SECTION) {
+    held_entries = &entries_;
 }
 
 HeldProfile::~HeldProfile() {
-    held_text = nullptr;
+    held_entries = nullptr;
 }
+
+namespace {
+
+// An entry's value from the held profile, cut as a read of the file cuts it.
+int read_held(const char* key, char* value, size_t size) {
+    const std::string* held = held_entries->find(key);
+    return held != nullptr ? static_cast<int>(copy_text(value, size, held->c_str())) : 0;
+}
+
+} // namespace
 
 int read_entry(const char* key, CountryRecord& record) {
     char value[ENTRY_VALUE_SIZE];
     if (key == nullptr || key[0] == '\0' ||
-        (held_text != nullptr
-             ? read_profile_text(*held_text, ENTRY_SECTION, key, value, sizeof value)
+        (held_entries != nullptr
+             ? read_held(key, value, sizeof value)
              : get_profile_string(ENTRY_SECTION, key, value, sizeof value, profile_path)) == 0) {
         return 0;
     }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "profile/country_record.h"
+#include "profile/profile_text.h"
 
 #include <cstddef>
 #include <string>
@@ -72,10 +73,14 @@ class HeldProfile {
     ~HeldProfile();
     HeldProfile(const HeldProfile&) = delete;
     HeldProfile& operator=(const HeldProfile&) = delete;
-    const std::string& text() const { return text_; }
+    // The held text and its entries; a change to both is what the next
+    // reads see, in place of a write to the file.
+    std::string& text() { return text_; }
+    SectionValues& entries() { return entries_; }
 
   private:
     std::string text_;
+    SectionValues entries_; // of "tolvx"
 };
 
 // Whether a key or code may go to the modem: letters and digits only, and
