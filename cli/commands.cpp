@@ -30,7 +30,7 @@ class Progress {
     ~Progress() { clear(); }
     void port(const std::string& port) {
         if (shown_) {
-            std::fprintf(stderr, "\r\033[Kscanning %s ...", port.c_str());
+            std::fprintf(stderr, "\r\033[Kscanning %s ...", visible_text(port).c_str());
             std::fflush(stderr);
         }
     }
