@@ -94,7 +94,7 @@ void take_bogus_key(std::string& text, SectionValues& values, UnknownCode& unkno
             unknown.added = true;
             return;
         }
-        // Compared as a read into the list item's 199 characters cuts it.
+        // Both as a read of 199 characters gives them.
         if (as_read_back(bogus, value) == existing->substr(0, SUPPORTED_TEXT_SIZE - 1)) {
             key = bogus;
             return;
