@@ -32,7 +32,7 @@ class Progress {
     ~Progress() { clear(); }
     void port(const std::string& port) {
         if (shown_) {
-            std::fprintf(stderr, "\r\033[Kscanning %s ...", port.c_str());
+            std::fprintf(stderr, "\r\033[Kscanning %s ...", visible_text(port).c_str());
             std::fflush(stderr);
         }
     }
@@ -179,7 +179,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
                 try {
                     ModemSession(loop).read(found.modem);
                 } catch (const Failure& failure) {
-                    write_err("tarvelle-cli: " + port + ": " + failure.what() + "\n");
+                    print_message(port + ": " + failure.what());
                     found.modem.has_country = false;
                 }
                 result.modems.push_back(found);
@@ -219,6 +219,18 @@ std::string names_of(const std::vector<ProfileEntry>& entries) {
     return names;
 }
 
+// The entry's key goes into the modem's note, its code (or, for an AT+GCI
+// modem, its key) into the set-country command: both must be sendable.
+Choice sendable(const Choice& choice) {
+    if (!profile::is_sendable(choice.key.c_str()) || !profile::is_sendable(choice.code.c_str())) {
+        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
+                                      utf8_from_1252(choice.key) + "] has the code " +
+                                      utf8_from_1252(choice.code) +
+                                      "; only letters and digits are sent to a modem");
+    }
+    return choice;
+}
+
 Choice chosen_entry(const Options& options) {
     const std::vector<ProfileEntry> entries = profile_entries();
     const bool by_key = !options.key.empty();
@@ -233,7 +245,7 @@ Choice chosen_entry(const Options& options) {
         throw Failure(EXIT_USAGE, "\"" + wanted + "\" is ambiguous: " + names_of(match.found));
     }
     const ProfileEntry& entry = match.found.front();
-    return {entry.key, entry.name, entry.code};
+    return sendable({entry.key, entry.name, entry.code});
 }
 
 // The modem must list the entry: a country it does not support cannot be set.
@@ -270,7 +282,7 @@ Choice saved_entry() {
         throw Failure(EXIT_USAGE, std::string("the saved key ") + saved + " is not in the profile");
     }
     const char* listed = profile::find_listed_key(saved);
-    return {listed != nullptr ? listed : saved, record.name, record.code};
+    return sendable({listed != nullptr ? listed : saved, record.name, record.code});
 }
 
 // At boot the modem may still be enumerating, or ModemManager may still be

@@ -24,6 +24,51 @@ void append_utf8(std::string& out, unsigned code) {
     }
 }
 
+bool is_control(unsigned char byte) {
+    return byte < 0x20 || byte == 0x7F;
+}
+
+// A control byte as the four characters "\x1b": a terminal shows it and acts
+// on none of them.
+void append_visible(std::string& out, unsigned char byte) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
+    out += escaped;
+}
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0 for a byte that
+// starts none (a stray continuation, an overlong form, a surrogate, past
+// U+10FFFF, or cut short by the end).
+size_t utf8_sequence(const unsigned char* at, size_t left) {
+    const unsigned char lead = at[0];
+    size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF; // the second byte's range
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (left < length || at[1] < low || at[1] > high) {
+        return 0;
+    }
+    for (size_t i = 2; i < length; ++i) {
+        if (at[i] < 0x80 || at[i] > 0xBF) {
+            return 0;
+        }
+    }
+    return length;
+}
+
 unsigned code_point(unsigned char byte) {
     if (byte >= 0x80 && byte < 0xA0) {
         unsigned mapped = high_1252[byte - 0x80];
@@ -38,14 +83,33 @@ std::string utf8_from_1252(const std::string& text) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char byte : text) {
-        append_utf8(out, code_point(byte));
+        if (is_control(byte)) {
+            append_visible(out, byte);
+        } else {
+            append_utf8(out, code_point(byte));
+        }
+    }
+    return out;
+}
+
+std::string visible_text(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char byte : text) {
+        if (is_control(byte)) {
+            append_visible(out, byte);
+        } else {
+            out += static_cast<char>(byte);
+        }
     }
     return out;
 }
 
 std::string json_string(const std::string& text, bool from_1252) {
     std::string out = "\"";
-    for (unsigned char byte : text) {
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t at = 0; at < text.size(); ++at) {
+        const unsigned char byte = bytes[at];
         switch (byte) {
         case '"':
             out += "\\\"";
@@ -63,14 +127,17 @@ std::string json_string(const std::string& text, bool from_1252) {
             out += "\\t";
             break;
         default:
-            if (byte < 0x20 || byte == 0x7F) {
+            if (is_control(byte)) {
                 char escaped[8];
                 std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
                 out += escaped;
             } else if (from_1252) {
                 append_utf8(out, code_point(byte));
+            } else if (const size_t length = utf8_sequence(bytes + at, text.size() - at)) {
+                out.append(text, at, length);
+                at += length - 1;
             } else {
-                out += static_cast<char>(byte);
+                append_utf8(out, 0xFFFD); // a byte of some other encoding
             }
         }
     }

@@ -6,13 +6,19 @@
 
 namespace cli {
 
-// Windows-1252 to UTF-8. The five codes the code page leaves unassigned
-// become U+FFFD.
+// Windows-1252 to UTF-8, for a person to read. The five codes the code page
+// leaves unassigned become U+FFFD; control bytes (ESC, CR, DEL, ...) are
+// shown as "\x1b", so that a device's answer cannot work the terminal.
 std::string utf8_from_1252(const std::string& text);
+
+// `text` with its control bytes shown as "\x1b", the rest as it stands: a
+// last pass over every line and message meant for a terminal.
+std::string visible_text(const std::string& text);
 
 // A JSON string literal, quotes included, of a Windows-1252 text (from the
 // modem or the profile), or of a text that is UTF-8 already (a path, a
-// message of our own).
+// message of our own). In a UTF-8 text, a byte that is no part of a
+// well-formed sequence (an argument typed in Latin-1) becomes U+FFFD.
 std::string json_string(const std::string& text, bool from_1252 = true);
 
 } // namespace cli

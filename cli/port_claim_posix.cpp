@@ -11,6 +11,7 @@
 #include "common/text.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
+#include "serial/tty_family.h"
 
 #include <cctype>
 #include <cerrno>
@@ -212,6 +213,11 @@ PortClaim::PortClaim(const std::string& port) {
     struct stat info {};
     if (stat(port.c_str(), &info) != 0) {
         throw Failure(EXIT_PORT, open_failure(port, errno));
+    }
+    dev_t device = 0;
+    std::string what;
+    if (!is_tty_family(port.c_str(), device, what)) { // before any lock or open
+        throw Failure(EXIT_PORT, port + ": not a serial port (" + what + ")");
     }
     refuse_port_in_use(port);
     if (port.size() >= PORT_PATH_SIZE) {

@@ -1,5 +1,7 @@
 #include "cli/port_users.h"
 
+#include "cli/output.h"
+
 #include "cli/failure.h"
 
 #include <cerrno>
@@ -149,9 +151,8 @@ void note_incomplete(const Users& users) {
                        : "the open files of " + std::to_string(users.unreadable) +
                              " processes cannot be read" +
                              (geteuid() != 0 ? " (a user other than root sees only its own)" : "");
-    std::fprintf(stderr,
-                 "tarvelle-cli: the check for other programs using a port was incomplete: %s\n",
-                 why.c_str());
+    write_err("tarvelle-cli: the check for other programs using a port was incomplete: " + why +
+              "\n");
 }
 
 } // namespace

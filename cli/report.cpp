@@ -58,11 +58,17 @@ std::string json_list(const std::vector<Item>& items, Write write) {
     return out + "]";
 }
 
+// Every line passes through visible_text: whatever a device, the profile or
+// an argument put in it, it cannot work the terminal it lands on.
 void print_line(const std::string& line) {
-    write_out(line + "\n");
+    write_out(visible_text(line) + "\n");
 }
 
 } // namespace
+
+void print_message(const std::string& message) {
+    write_err("tarvelle-cli: " + visible_text(message) + "\n");
+}
 
 void Report::scan(const ScanResult& result, const Failure* failure) {
     if (json_) {
@@ -102,7 +108,7 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
         }
     }
     if (failure != nullptr) {
-        write_err(std::string("tarvelle-cli: ") + failure->what() + "\n");
+        print_message(failure->what());
     }
 }
 
@@ -160,7 +166,7 @@ void Report::failure(const Failure& failure) {
     if (json_) {
         print_line("{\"error\": " + failure_json(failure) + "}");
     }
-    write_err(std::string("tarvelle-cli: ") + failure.what() + "\n");
+    print_message(failure.what());
 }
 
 void Report::interrupted(int signal_number) {

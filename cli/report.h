@@ -43,4 +43,7 @@ class Report {
     bool json_;
 };
 
+// "tarvelle-cli: <message>" on stderr, its control bytes shown as "\x1b".
+void print_message(const std::string& message);
+
 } // namespace cli

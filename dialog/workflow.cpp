@@ -78,6 +78,14 @@ void apply_country(bool from_ok) {
         show_status("Select a new country!");
         return;
     }
+    // The entry's key goes into the modem's note, its code (or, for an
+    // AT+GCI modem, its key) into the set command. Anything but letters and
+    // digits could end that command and start another, such as a dial.
+    if (!profile::is_sendable(profile::key_cursor) ||
+        !profile::is_sendable(profile::code_to_send)) {
+        seam().message_box("Failure to set the Country Code!", "Modem Status", WARNING, true);
+        return;
+    }
     busy = 1;
     seam().enable(IDC_COUNTRY, false);
     show_status_string(IDS_SENDING);

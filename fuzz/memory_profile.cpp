@@ -37,4 +37,13 @@ int write_profile_string(const char* section, const char* key, const char* value
     return 1;
 }
 
+std::string read_profile_file(const char*) {
+    return profile_in_memory;
+}
+
+int update_profile(const char*, const std::function<void(std::string& text)>& edit) {
+    edit(profile_in_memory);
+    return 1;
+}
+
 } // namespace profile

@@ -5,9 +5,12 @@
 #include "modem/conversation_values.h"
 #include "profile/lookups.h"
 #include "profile/profile_file.h"
+#include "profile/profile_text.h"
 #include "profile/profile_values.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace profile {
 
@@ -40,36 +43,119 @@ const char* known_key(const char* item, const char* matched) {
     return listed != nullptr ? listed : item;
 }
 
-// Records an unknown code under the first "Bogus" key that is still free, so
-// that the entries of earlier runs survive. A "Bogus" entry that holds this
-// very code already (written earlier in this run, or by a run whose entry
-// did not make it into the key list) is kept, and nothing is added.
-// `recorded` gets the key that holds the code, or "" when it is not recorded.
-void record_unknown_code(const char* code, char (&recorded)[MAX_KEY_LENGTH + 1]) {
-    recorded[0] = '\0';
-    // A code longer than an entry's code field could never be found by it,
-    // and would be recorded again at every run: it is not recorded at all.
-    if (std::strlen(code) >= sizeof(CountryRecord{}.code)) {
-        return;
-    }
+// An unknown code's entry, as it is written.
+std::string unknown_entry(const char* code) {
     char value[SUPPORTED_TEXT_SIZE];
     format_text(value, sizeof value, "Unknown Country - %s,unkn,%s", code, code);
+    return value;
+}
+
+// The value as it reads back: a reader trims it, so a code with blanks at
+// its end must be compared without them, or it is recorded anew every run.
+std::string as_read_back(const char* key, const std::string& value) {
+    char read[SUPPORTED_TEXT_SIZE];
+    read_profile_text(profile_text_with("", ENTRY_SECTION, key, value.c_str()), ENTRY_SECTION, key,
+                      read, sizeof read);
+    return read;
+}
+
+// One code of a list, to be recorded.
+struct UnknownCode {
+    int item;         // its list item, or -1 past the list's capacity
+    const char* code; // the modem's code
+    bool added;       // recording it adds an entry to the profile
+};
+
+// Finds, in `text`, the key of an unknown code: the first "Bogus" key that
+// is still free, so that the entries of earlier runs survive, or the one
+// that holds this very code already (written by an earlier run, or earlier
+// in this list, or by a run whose entry did not make it into the key list).
+// A free key is taken in `text` and `values` at once, so that what is looked
+// up next sees the entry, as it would see it in the file. `key` gets the
+// key that holds the code, or "" when it is not recorded.
+void take_bogus_key(std::string& text, SectionValues& values, UnknownCode& unknown,
+                    std::string& key) {
+    key.clear();
+    unknown.added = false;
+    // A code longer than an entry's code field could never be found by it,
+    // and would be recorded again at every run: it is not recorded at all.
+    if (std::strlen(unknown.code) >= sizeof(CountryRecord{}.code)) {
+        return;
+    }
+    const std::string value = unknown_entry(unknown.code);
     for (int number = 0; number < BOGUS_PROBES && number <= LAST_BOGUS_NUMBER; ++number) {
-        char key[MAX_KEY_LENGTH + 1];
-        format_text(key, sizeof key, "Bogus%d", number);
-        char existing[SUPPORTED_TEXT_SIZE];
-        if (get_profile_string(ENTRY_SECTION, key, existing, sizeof existing, profile_path) == 0) {
-            if (write_profile_string(ENTRY_SECTION, key, value, profile_path) == 1) {
-                copy_text(recorded, key);
-            }
-            write_profile_string(nullptr, nullptr, nullptr, profile_path);
+        char bogus[MAX_KEY_LENGTH + 1];
+        format_text(bogus, sizeof bogus, "Bogus%d", number);
+        const std::string* existing = values.find(bogus);
+        if (existing == nullptr) {
+            text = profile_text_with(text, ENTRY_SECTION, bogus, value.c_str());
+            values.set(bogus, as_read_back(bogus, value));
+            key = bogus;
+            unknown.added = true;
             return;
         }
-        if (std::strcmp(existing, value) == 0) {
-            copy_text(recorded, key);
+        // Both as a read of 199 characters gives them.
+        if (as_read_back(bogus, value) == existing->substr(0, SUPPORTED_TEXT_SIZE - 1)) {
+            key = bogus;
             return;
         }
     }
+}
+
+// The unknown codes of one list, recorded in the held profile as they are
+// met, and written to the file together once the list is done.
+class UnknownCodes {
+  public:
+    explicit UnknownCodes(HeldProfile& held) : held_(held) {}
+
+    void add(int item, const char* code) {
+        codes_.push_back({item, code, false});
+        keys_.emplace_back();
+        if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
+            take_bogus_key(held_.text(), held_.entries(), codes_.back(), keys_.back());
+            added_ = added_ || codes_.back().added;
+        }
+    }
+
+    // One write at most; the file ends up as recording the codes one at a
+    // time would leave it. The keys are taken again under the writers'
+    // lock, on the file as it is then.
+    void record() {
+        const int written = !added_ ? 1 : update_profile(profile_path, [this](std::string& text) {
+            SectionValues now(text, ENTRY_SECTION);
+            for (size_t i = 0; i < codes_.size(); ++i) {
+                take_bogus_key(text, now, codes_[i], keys_[i]);
+            }
+        });
+        for (size_t i = 0; i < codes_.size(); ++i) {
+            if (written != 1 && codes_[i].added) {
+                keys_[i].clear(); // not in the file, so under no key
+            }
+            if (codes_[i].item >= 0) {
+                copy_text(supported_items[codes_[i].item].key, keys_[i].c_str());
+            }
+        }
+    }
+
+  private:
+    HeldProfile& held_;
+    std::vector<UnknownCode> codes_;
+    std::vector<std::string> keys_;
+    bool added_ = false;
+};
+
+// Adds the list item for an unknown code, with no key yet. Gives its index,
+// or -1 when the list is full.
+int list_unknown_country(const char* code) {
+    ++bogus_count;
+    if (supported_count >= SUPPORTED_CAPACITY) {
+        return -1;
+    }
+    // A very long code is cut to the list item's 199 characters.
+    char text[SUPPORTED_TEXT_SIZE];
+    format_text(text, sizeof text, "Unknown Country - %s", code);
+    append_entry(text, "", code);
+    return supported_count - 1;
 }
 
 } // namespace
@@ -96,6 +182,8 @@ ListAnswer judge_list_answer(const char* answer) {
 int CCTestMembers(char* text) {
     supported_count = 0;
     trace("\nCC CCTestMembers\n");
+    HeldProfile held; // every look-up of this list reads the file once
+    UnknownCodes unknown(held);
     char* item = text;
     while (item != nullptr && supported_count < SUPPORTED_CAPACITY) {
         // A comma ends an item; only the last one ends at ")".
@@ -115,25 +203,19 @@ int CCTestMembers(char* text) {
         if (known) {
             append_entry(current_record.name, known_key(item, matched), current_record.code);
         } else {
-            add_unknown_country(item);
+            unknown.add(list_unknown_country(item), item);
         }
         item = separator + 1;
     }
+    unknown.record();
     return supported_count;
 }
 
 int add_unknown_country(const char* code) {
-    ++bogus_count;
-    char key[MAX_KEY_LENGTH + 1] = "";
-    if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
-        record_unknown_code(code, key);
-    }
-    if (supported_count < SUPPORTED_CAPACITY) {
-        // A very long code is cut to the list item's 199 characters.
-        char text[SUPPORTED_TEXT_SIZE];
-        format_text(text, sizeof text, "Unknown Country - %s", code);
-        append_entry(text, key, code);
-    }
+    HeldProfile held;
+    UnknownCodes unknown(held);
+    unknown.add(list_unknown_country(code), code);
+    unknown.record();
     return 1;
 }
 

@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "profile/profile_file.h"
+#include "profile/profile_text.h"
 #include "profile/profile_values.h"
 #include "profile/program_path.h"
 
@@ -12,6 +13,8 @@ namespace profile {
 namespace {
 
 constexpr size_t ENTRY_VALUE_SIZE = 100; // entry values are read cut to 99 characters
+
+const SectionValues* held_entries = nullptr; // the living HeldProfile's, if any
 
 // Passes over keys too long to be sent or stored in the modem's note.
 void skip_unusable_keys() {
@@ -95,10 +98,31 @@ int load_profile_at(const char* profile_file) {
     return 1;
 }
 
+HeldProfile::HeldProfile()
+    : text_(read_profile_file(profile_path)), entries_(text_, ENTRY_SECTION) {
+    held_entries = &entries_;
+}
+
+HeldProfile::~HeldProfile() {
+    held_entries = nullptr;
+}
+
+namespace {
+
+// An entry's value from the held profile, cut as a read of the file cuts it.
+int read_held(const char* key, char* value, size_t size) {
+    const std::string* held = held_entries->find(key);
+    return held != nullptr ? static_cast<int>(copy_text(value, size, held->c_str())) : 0;
+}
+
+} // namespace
+
 int read_entry(const char* key, CountryRecord& record) {
     char value[ENTRY_VALUE_SIZE];
-    if (key == nullptr ||
-        get_profile_string(ENTRY_SECTION, key, value, sizeof value, profile_path) == 0) {
+    if (key == nullptr || key[0] == '\0' ||
+        (held_entries != nullptr
+             ? read_held(key, value, sizeof value)
+             : get_profile_string(ENTRY_SECTION, key, value, sizeof value, profile_path)) == 0) {
         return 0;
     }
     split_entry(value, record);
@@ -154,6 +178,19 @@ int CCfindSetCur(const char* text) {
     return walk([wanted](const CountryRecord& record) {
         return std::strstr(record.name, wanted) != nullptr;
     });
+}
+
+bool is_sendable(const char* text) {
+    if (text == nullptr || text[0] == '\0') {
+        return false;
+    }
+    for (; *text != '\0'; ++text) {
+        const char c = ascii_upper(*text);
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void advance_key_cursor() {

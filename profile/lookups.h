@@ -4,8 +4,10 @@
 #pragma once
 
 #include "profile/country_record.h"
+#include "profile/profile_text.h"
 
 #include <cstddef>
+#include <string>
 
 namespace profile {
 
@@ -59,6 +61,32 @@ const char* find_listed_key(const char* key);
 // cursor stays on it. Without a match the cursor stays where the walk ended:
 // on the list's final empty string, or on a key whose value is missing.
 int CCfindSetCur(const char* text);
+
+// While one lives, entries are read from the profile's text as it was when
+// it was made, not from the file at each read: the look-ups of a modem's
+// list of two hundred codes cost one read of the file, not one per entry
+// and code. Writes still go to the file. One at a time, on the
+// user-interface thread.
+class HeldProfile {
+  public:
+    HeldProfile();
+    ~HeldProfile();
+    HeldProfile(const HeldProfile&) = delete;
+    HeldProfile& operator=(const HeldProfile&) = delete;
+    // The held text and its entries; a change to both is what the next
+    // reads see, in place of a write to the file.
+    std::string& text() { return text_; }
+    SectionValues& entries() { return entries_; }
+
+  private:
+    std::string text_;
+    SectionValues entries_; // of "tolvx"
+};
+
+// Whether a key or code may go to the modem: letters and digits only, and
+// at least one. Anything else (a blank, ';', a carriage return) could end the
+// command early and start another one, such as a dial.
+bool is_sendable(const char* text);
 
 // Moves the cursor past the current key. Stays put on the final empty string.
 void advance_key_cursor();

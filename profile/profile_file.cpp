@@ -79,6 +79,12 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
     return read_profile_text(readable ? text : std::string_view(), section, key, buffer, size);
 }
 
+std::string read_profile_file(const char* path) {
+    std::string text;
+    load_file(path, text);
+    return text;
+}
+
 namespace {
 
 const char* write_as_given(const char* path, const char**) {
@@ -126,18 +132,13 @@ ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target) {
     return write_target.exchange(target != nullptr ? target : write_as_given);
 }
 
-int write_profile_string(const char* section, const char* key, const char* value,
-                         const char* path) {
-    if (section == nullptr && key == nullptr && value == nullptr) {
-        return 1; // flush: every write is on disk before it returns
-    }
+int update_profile(const char* path, const std::function<void(std::string& text)>& edit) {
     last_failure.clear();
     const char* seed = nullptr;
     if (path != nullptr) {
         path = write_target.load()(path, &seed);
     }
-    if (value == nullptr || path == nullptr || path[0] == '\0' ||
-        !entry_can_be_written(section, key)) {
+    if (path == nullptr || path[0] == '\0') {
         return 0;
     }
     try {
@@ -150,10 +151,24 @@ int write_profile_string(const char* section, const char* key, const char* value
             return 0;
         }
         test_stop("profile_write"); // holding the lock, the old text read
-        return replace_file(path, profile_text_with(text, section, key, value)) ? 1 : 0;
+        std::string edited = text;
+        edit(edited);
+        return edited == text || replace_file(path, edited) ? 1 : 0;
     } catch (const std::bad_alloc&) {
         return 0;
     }
+}
+
+int write_profile_string(const char* section, const char* key, const char* value,
+                         const char* path) {
+    if (section == nullptr && key == nullptr && value == nullptr) {
+        return 1; // flush: every write is on disk before it returns
+    }
+    if (value == nullptr || !entry_can_be_written(section, key)) {
+        return 0;
+    }
+    return update_profile(
+        path, [&](std::string& text) { text = profile_text_with(text, section, key, value); });
 }
 
 } // namespace profile

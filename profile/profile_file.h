@@ -32,6 +32,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <string>
 
 namespace profile {
 
@@ -49,6 +51,17 @@ int write_profile_string(const char* section, const char* key, const char* value
 // Why this thread's last write gave 0, in words for the user ("" when
 // nothing said why).
 const char* write_failure();
+
+// The whole profile's text as it stands; "" when it cannot be read. For a
+// front end that looks many entries up at once (read_profile_text on it).
+std::string read_profile_file(const char* path);
+
+// Several changes in one write: `edit` gets the text as it stands under the
+// writers' lock and changes it (with profile_text_with, so that each change
+// is what write_profile_string would make). One temporary file, one rename.
+// Gives 1 on success, and when `edit` changed nothing (nothing is written);
+// 0 when nothing was written.
+int update_profile(const char* path, const std::function<void(std::string& text)>& edit);
 
 // Where a write really goes. A front end whose profile starts out as an
 // installed default, read until the user's own copy exists, names its own

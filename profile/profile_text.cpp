@@ -259,4 +259,42 @@ std::string profile_text_with(std::string_view text, const char* section, const 
     return with_entry(text, section, key, value, std::strcspn(value, "\r\n"));
 }
 
+namespace {
+
+std::string upper_key(const char* key) {
+    std::string upper(key);
+    for (char& c : upper) {
+        c = ascii_upper(c);
+    }
+    return upper;
+}
+
+} // namespace
+
+SectionValues::SectionValues(std::string_view text, const char* section) {
+    // A key list or a value is never longer than the text it comes from.
+    std::string keys(text.size() + 2, '\0');
+    std::string value(text.size() + 1, '\0');
+    read_profile_text(text, section, nullptr, keys.data(), keys.size());
+    for (const char* key = keys.data(); *key != '\0'; key += std::strlen(key) + 1) {
+        if (values_.count(upper_key(key)) == 0 &&
+            read_profile_text(text, section, key, value.data(), value.size()) > 0) {
+            values_[upper_key(key)] = value.c_str();
+        }
+    }
+}
+
+const std::string* SectionValues::find(const char* key) const {
+    const auto found = values_.find(upper_key(key));
+    return found != values_.end() ? &found->second : nullptr;
+}
+
+void SectionValues::set(const char* key, const std::string& value) {
+    if (value.empty()) {
+        values_.erase(upper_key(key));
+    } else {
+        values_[upper_key(key)] = value;
+    }
+}
+
 } // namespace profile

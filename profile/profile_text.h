@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,21 @@ bool entry_can_be_written(const char* section, const char* key);
 // break), as write_profile_string writes it. The names must be writable.
 std::string profile_text_with(std::string_view text, const char* section, const char* key,
                               const char* value);
+
+// One section's values, read out of `text` once, for a front end that looks
+// up many keys at a time: each lookup gives what read_profile_text would,
+// without parsing the whole text again.
+class SectionValues {
+  public:
+    SectionValues(std::string_view text, const char* section);
+    // The value of `key` (any letter case), whole; nullptr when the key is
+    // missing or its value is empty.
+    const std::string* find(const char* key) const;
+    // Records that `key` now reads back as `value`.
+    void set(const char* key, const std::string& value);
+
+  private:
+    std::map<std::string, std::string> values_; // by key in upper case
+};
 
 } // namespace profile

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that building and testing need, if missing,
 # and any further packages named on the command line (scripts/fuzz.sh adds clang).
+# systemd is there for systemd-analyze and systemd-escape, which the boot
+# unit's test runs; nothing starts it. strace watches what the command line
+# opens.
 set -euo pipefail
 
 packages=(
@@ -10,6 +13,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils
     imagemagick librsvg2-bin nsis zip unzip
     iaxmodem
+    systemd strace
     "$@"
 )
 

@@ -5,6 +5,7 @@
 #include "serial/device.h"
 #include "serial/message_box.h"
 #include "serial/posix_device.h"
+#include "serial/tty_family.h"
 
 #include "common/text.h"
 #include "common/trace.h"
@@ -215,13 +216,19 @@ std::atomic<int> open_error{0};
 // Opens the device, takes it for this program alone and remembers its line
 // settings; -1 with open_error set when it cannot be had.
 int open_exclusive(const char* path) {
+    dev_t device = 0;
+    std::string what;
+    if (!is_tty_family(path, device, what)) {
+        open_error = errno;
+        return -1;
+    }
     const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         open_error = errno;
         return -1;
     }
     // A COM port is opened for exclusive use; another holder makes it "in use".
-    if (!isatty(fd)) {
+    if (!is_same_tty(fd, device)) {
         open_error = ENOTTY;
     } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         open_error = errno == EWOULDBLOCK ? EWOULDBLOCK : errno;

@@ -303,6 +303,35 @@ TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {
     EXPECT_EQ(seam.ended() + workflow::busy, 0);
 }
 
+// An entry whose code or key is not letters and digits could carry a second
+// command (a dial) to the modem: nothing is sent, and the apply fails.
+TEST_F(DialogTest, AnEntryThatWouldSmuggleACommandIsNeverSent) {
+    const struct {
+        const char* entry;
+        bool gci;
+        const char* list;
+    } cases[] = {{"Q7=Evil,xx,Q7\rATD1", false, "00,Q7)"}, {"K4;D=Evil,xx,B5", true, "00,K4;D)"}};
+    for (const auto& c : cases) {
+        std::ofstream(folder + "/TOLVEX.INI", std::ios::binary) << "[tolvx]\r\n00=Japan,jp,00\r\n"
+                                                                << c.entry << "\r\n";
+        fake::start_fresh_dialog(seam);
+        ScriptedModem modem;
+        modem.gci = c.gci;
+        modem.list = c.list;
+        plug(5, modem);
+        start_dialog();
+        pick_country("Evil");
+        take_writes(5);
+        const size_t boxes = seam.boxes().size();
+        command(IDC_APPLY);
+        EXPECT_TRUE(take_writes(5).empty()) << c.entry;
+        ASSERT_EQ(seam.boxes().size(), boxes + 1) << c.entry;
+        EXPECT_EQ(seam.boxes().back().text, "Failure to set the Country Code!");
+        EXPECT_EQ(workflow::busy, 0);
+        unplug(5);
+    }
+}
+
 // Nine modems fill the table; an identification longer than its row is cut
 // but its item still names its port.
 TEST_F(DialogTest, NineModemsFillNineRowsAndALongIdentificationStillNamesItsPort) {

@@ -102,6 +102,19 @@ TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRu
     EXPECT_EQ(value("tolvx", "Bogus2"), "");
 }
 
+// The codes of one list are written together, yet each is looked up as if
+// those before it were in the file already: an entry with no value stops
+// the walk over the entries until the first unknown code fills it.
+TEST_F(CountryLists, AListSeesItsOwnRecordsAndACodeIsComparedAsItReadsBack) {
+    start_run("[tolvx]\r\nBogus0=\r\n00=Japan,jp,00\r\n");
+    EXPECT_EQ(parse("09,00,Y1 )"),
+              (Items{"Unknown Country - 09", "Japan", "Unknown Country - Y1 "}));
+    start_run();
+    parse("Y1 )"); // Bogus1 reads back as "...,Y1": the same code, not recorded again
+    EXPECT_EQ(value("tolvx", "Bogus1"), "Unknown Country - Y1 ,unkn,Y1");
+    EXPECT_EQ(value("tolvx", "Bogus2"), "");
+}
+
 TEST_F(CountryLists, ListsBeyondTheirCapacityAreCutNotOverflowed) {
     std::string many;
     for (int i = 0; i < 250; ++i) {

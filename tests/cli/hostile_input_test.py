@@ -1,0 +1,113 @@
+#!/usr/bin/env python3
+"""tarvelle-cli given what a hostile device, profile or user would give it:
+terminal escapes in a modem's answers, bytes that are not UTF-8, entries that
+would smuggle a command to the modem, and paths that are no serial port.
+Run as cli_test.py is: hostile_input_test.py CASE --cli PATH --sim PATH --work DIR."""
+
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+
+from cli_test import PROFILE, Bench, expect, main, sets
+
+# An OSC 52 clipboard write, a screen clear and hidden text.
+ESCAPES = "\\x1b]52;c;ZXZpbA==\\x07\\x1b[2J\\x1b[8m\\x7f"
+
+
+def run_bytes(bench, *args):
+    proc = subprocess.run([bench.cli] + list(args), stdin=subprocess.DEVNULL,
+                          capture_output=True, env=bench.env(), timeout=60)
+    return proc.returncode, proc.stdout, proc.stderr
+
+
+def control_bytes_never_reach_the_terminal(bench):
+    modem = bench.modem("nc", ident="ACF3_V1 " + ESCAPES, supported="00,Z\\x1b[2J,B5)")
+    foreign = bench.modem("foreign", ident="Fax " + ESCAPES)
+    for args in (["show", "--port", modem], ["scan", "--port", modem, "--port", foreign],
+                 ["show", "--port", foreign], ["countries"]):
+        code, out, err = run_bytes(bench, *args)
+        raw = re.findall(rb"[\x00-\x08\x0a-\x1f\x7f]", out.replace(b"\n", b"") + err.replace(
+            b"\n", b""))
+        expect(not raw, "raw control bytes from %s" % args[0], out, err)
+        expect(b"\\x1b" in out + err, "shown visibly", args, out, err)
+
+
+def json_text_is_utf8(bench):
+    port = bench.modem("nc", ident="ACF3_V1 caf\\xe9 " + ESCAPES)
+    for args, code in ((["set", b"caf\xe9"], 2), (["show", "--port", port], 0),
+                       (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4)):
+        got, out, _ = run_bytes(bench, "--json", *args)
+        expect(got == code, "exit code", args, got, out)
+        json.loads(out.decode("utf-8"))  # strict: raises on a byte that is not UTF-8
+
+
+# (what the profile says, the dialect, what the modem lists): the modem
+# lists the entry, so only the check of what is sent can refuse it.
+SMUGGLED = [
+    ("X1=Evil,xx,Q7\rATD1", "nc", "00,Q7)"),
+    ("X1=Evil,xx,Q 7", "nc", "00,Q)"),
+    ("X1=Evil,xx,Q7;D1", "nc", "00,Q7)"),
+    ("K4;D=Evil,xx,B5", "gci", "+GCI: (00,K4;D)"),
+]
+
+
+def only_letters_and_digits_are_sent(bench):
+    for line, dialect, listed in SMUGGLED:
+        bench.write_profile(PROFILE + line + "\n")
+        name = "m%d" % len(bench.sims)
+        port = bench.modem(name, dialect, supported=listed)
+        proc = bench.start("--json", "set", "xx", "--port", port)
+        out, err = proc.communicate(timeout=60)
+        message = json.loads(out)["error"]["message"]
+        expect(proc.returncode == 2 and "Evil" in message and "does not list" not in message,
+               "refused, naming the entry", line, out, err)
+        expect(sets(bench.commands(name)) == [], "nothing sent", line, bench.commands(name))
+    # The saved choice is checked as well before the boot re-applies it.
+    bench.write_profile(PROFILE + SMUGGLED[0][0] + "\n[cccfg]\ncc=X1\n")
+    bench.run("reapply", "--port", bench.modem("boot", supported="00,Q7)"), code=2)
+    expect(sets(bench.commands("boot")) == [], "nothing sent at boot", bench.commands("boot"))
+
+
+def unknown_codes_cost_one_write(bench):
+    codes = ["Z%02d" % i for i in range(60)] + ["Y1 "]
+    port = bench.modem("nc", supported=",".join(codes) + ")")
+    bench.run("show", "--port", port)
+    with open(bench.profile, "rb") as f:
+        first = f.read()
+    bogus = re.findall(rb"^Bogus\d+=", first, re.M)
+    expect(len(bogus) == len(codes), "every unknown code recorded once", len(bogus))
+    bench.run("show", "--port", port)
+    with open(bench.profile, "rb") as f:
+        expect(f.read() == first, "a second read records nothing again")
+
+
+def only_a_serial_port_is_opened(bench):
+    if not shutil.which("strace"):
+        expect(os.environ.get("CI") != "true", "strace is missing")
+        print("skipped: no strace")
+        return
+    fifo = os.path.join(bench.work, "fifo")
+    os.mkfifo(fifo)
+    plain = os.path.join(bench.work, "plain")
+    open(plain, "w").close()
+    for path in ("/dev/null", "/dev/zero", fifo, plain):
+        trace = os.path.join(bench.work, "trace")
+        proc = subprocess.run(["strace", "-f", "-e", "trace=open,openat", "-o", trace, bench.cli,
+                               "--json", "show", "--port", path], capture_output=True,
+                              env=bench.env(), timeout=60)
+        expect(proc.returncode == 4, "exit 4 for", path, proc.stdout)
+        with open(trace) as f:
+            opened = [line for line in f if '"%s"' % path in line]
+        expect(not opened, "no open of", path, opened)
+        expect(os.listdir(bench.locks) == [], "no lock taken for", path)
+
+
+CASES = {f.__name__: f for f in [
+    control_bytes_never_reach_the_terminal, json_text_is_utf8, only_letters_and_digits_are_sent,
+    unknown_codes_cost_one_write, only_a_serial_port_is_opened]}
+
+if __name__ == "__main__":
+    sys.exit(main(CASES))
