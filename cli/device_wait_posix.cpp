@@ -125,6 +125,10 @@ bool DeviceWatch::awaited_change() {
         for (ssize_t at = 0; at < got;) {
             const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
             at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            if ((event->mask & IN_Q_OVERFLOW) != 0) { // events were lost: look again
+                awaited = true;
+                continue;
+            }
             const auto folder = folders_.find(event->wd);
             if (folder == folders_.end()) {
                 continue;
