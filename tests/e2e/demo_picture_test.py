@@ -25,10 +25,10 @@ def colours(image, box):
 
 def case_demo_picture(args, session):
     session.add_modem(3, args.sim, config=args.config)
-    for round in range(ROUNDS):
+    for n in range(ROUNDS):
         with started(args, session) as (program, d):
-            picture, read = harness.demo_picture(session, args.driver, "demo-%d" % round)
-            expect(read, "the modem read before the picture", round)
+            picture, read = harness.demo_picture(session, args.driver, "demo-%d" % n)
+            expect(read, "the modem read before the picture", n)
             rect = lambda id: tuple(int(v) for v in d.do("rect item %d" % id)[0].split()[1:])
             # The modem list's text, inside its border and left of its button.
             modem = rect(IDC_MODEM)
@@ -37,8 +37,10 @@ def case_demo_picture(args, session):
             country = rect(IDC_COUNTRY)
             flag = colours(picture, (country[0] + 4, country[1] + 4,
                                      country[0] + FLAG_SIZE[0] - 2, country[1] + FLAG_SIZE[1] - 2))
-            expect(len(text) >= 2 and len(flag) >= 3, "a whole picture", round, picture,
-                   sorted(text), sorted(flag))
+            # Black letters on white; the flag scaled into its box takes many
+            # colours, where an undrawn box has one or two.
+            dark = [c for c in text if max(int(c[i:i + 2], 16) for i in (1, 3, 5)) < 0x60]
+            expect(dark and len(flag) >= 8, "a whole picture", n, picture, sorted(text), len(flag))
             program.end(IDCANCEL)
 
 
