@@ -10,3 +10,13 @@ add_script_bench(bench_cli cli_bench.py "Start, scan and slow-modem figures of t
         --profile ${CMAKE_SOURCE_DIR}/profile/TOLVEX.INI
         --work ${CMAKE_BINARY_DIR}/bench_cli
     DEPENDS tarvelle-cli)
+
+# `--target bench_reapply_wake`: how soon reapply --wait talks to a modem
+# that appears, or is released, while it waits.
+add_script_bench(bench_reapply_wake reapply_wake.py "Wake-up figures of tarvelle-cli reapply --wait"
+    ENV PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/wine
+    ARGS --cli $<TARGET_FILE:tarvelle-cli>
+        --profile ${CMAKE_SOURCE_DIR}/profile/TOLVEX.INI
+        --config ${CMAKE_SOURCE_DIR}/tools/modem-sim/scenarios/demo.cfg
+        --work ${CMAKE_BINARY_DIR}/bench_reapply_wake
+    DEPENDS tarvelle-cli)

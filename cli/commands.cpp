@@ -3,6 +3,7 @@
 #include "cli/console.h"
 #include "cli/conversation_loop.h"
 #include "cli/country_choice.h"
+#include "cli/device_wait.h"
 #include "cli/json_text.h"
 #include "cli/modem_session.h"
 #include "cli/output.h"
@@ -287,12 +288,17 @@ Choice saved_entry() {
 
 // At boot the modem may still be enumerating, or ModemManager may still be
 // probing it: while the time allows, a port that is missing or busy and a
-// modem that does not answer yet are tried again after a short pause. The
-// pause is the main thread's wait, so Ctrl-C ends it at once.
+// modem that does not answer yet are tried again. A device that appears
+// ends the wait at once; one that is there but held is tried again after a
+// pause that starts short and doubles. The pauses are the main thread's
+// wait, so Ctrl-C ends them at once.
 Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
-    constexpr auto RETRY_PAUSE = std::chrono::milliseconds(250);
+    constexpr int FIRST_PAUSE_MS = 10;
+    constexpr int LONGEST_PAUSE_MS = 250;
     using Clock = std::chrono::steady_clock;
     const Clock::time_point until = Clock::now() + std::chrono::seconds(options.wait_seconds);
+    DeviceWatch watch(options.ports);
+    int pause = FIRST_PAUSE_MS;
     for (;;) {
         try {
             return find_modem(loop, options);
@@ -308,7 +314,9 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                                   std::to_string(options.wait_seconds) + " s)",
                               failure.step);
             }
-            loop.pause(static_cast<int>(std::min(left, RETRY_PAUSE).count()));
+            const bool appeared =
+                watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));
+            pause = appeared ? FIRST_PAUSE_MS : std::min(pause * 2, LONGEST_PAUSE_MS);
         }
     }
 }

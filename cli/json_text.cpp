@@ -79,6 +79,44 @@ unsigned code_point(unsigned char byte) {
 
 } // namespace
 
+std::u16string utf16_from_utf8(const std::string& text) {
+    static const char32_t SHORTEST[] = {0, 0, 0x80, 0x800, 0x10000}; // by sequence length
+    std::u16string wide;
+    wide.reserve(text.size());
+    size_t at = 0;
+    while (at < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[at]);
+        const size_t length = lead < 0x80             ? 1
+                              : (lead & 0xE0) == 0xC0 ? 2
+                              : (lead & 0xF0) == 0xE0 ? 3
+                              : (lead & 0xF8) == 0xF0 ? 4
+                                                      : 0;
+        char32_t code = length == 1 ? lead : lead & (0x7F >> length);
+        bool valid = length > 0 && at + length <= text.size();
+        for (size_t i = 1; valid && i < length; ++i) {
+            const auto next = static_cast<unsigned char>(text[at + i]);
+            valid = (next & 0xC0) == 0x80;
+            code = (code << 6) | (next & 0x3F);
+        }
+        valid = valid && code >= SHORTEST[length] && code <= 0x10FFFF &&
+                (code < 0xD800 || code > 0xDFFF);
+        if (!valid) {
+            wide += u'\uFFFD';
+            ++at;
+            continue;
+        }
+        if (code >= 0x10000) {
+            code -= 0x10000;
+            wide += static_cast<char16_t>(0xD800 + (code >> 10));
+            wide += static_cast<char16_t>(0xDC00 + (code & 0x3FF));
+        } else {
+            wide += static_cast<char16_t>(code);
+        }
+        at += length;
+    }
+    return wide;
+}
+
 std::string utf8_from_1252(const std::string& text) {
     std::string out;
     out.reserve(text.size());

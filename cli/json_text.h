@@ -15,6 +15,11 @@ std::string utf8_from_1252(const std::string& text);
 // last pass over every line and message meant for a terminal.
 std::string visible_text(const std::string& text);
 
+// UTF-8 to UTF-16, as a Windows console takes text whatever its code page.
+// A byte that is not part of a valid sequence (an overlong form, a
+// surrogate, past U+10FFFF, cut short) becomes U+FFFD.
+std::u16string utf16_from_utf8(const std::string& text);
+
 // A JSON string literal, quotes included, of a Windows-1252 text (from the
 // modem or the profile), or of a text that is UTF-8 already (a path, a
 // message of our own). In a UTF-8 text, a byte that is no part of a

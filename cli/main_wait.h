@@ -10,11 +10,16 @@ namespace cli {
 // Before any other thread starts, so that they leave the signals to it.
 bool prepare_main_wait();
 
-enum class Woken { events, timeout, signal };
+enum class Woken { events, timeout, signal, file };
 
 // Waits at most `milliseconds` (-1: no limit). On Woken::signal,
 // `signal_number` tells which.
 Woken wait_main_thread(int milliseconds, int* signal_number);
+
+#ifndef _WIN32
+// The same wait, woken also when the descriptor `fd` has data (Woken::file).
+Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number);
+#endif
 
 // Callable from any thread; a wake-up that comes before the wait is kept.
 void wake_main_thread();

@@ -47,10 +47,15 @@ void wake_main_thread() {
 }
 
 Woken wait_main_thread(int milliseconds, int* signal_number) {
-    pollfd entries[2] = {{wake_fd, POLLIN, 0}, {signal_fd, POLLIN, 0}};
+    return wait_main_thread_or(-1, milliseconds, signal_number);
+}
+
+Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number) {
+    // poll() passes over an entry whose descriptor is negative.
+    pollfd entries[3] = {{wake_fd, POLLIN, 0}, {signal_fd, POLLIN, 0}, {fd, POLLIN, 0}};
     int ready;
     do {
-        ready = poll(entries, 2, milliseconds);
+        ready = poll(entries, 3, milliseconds);
     } while (ready < 0 && errno == EINTR);
     if (ready <= 0) {
         return Woken::timeout;
@@ -61,6 +66,9 @@ Woken wait_main_thread(int milliseconds, int* signal_number) {
             *signal_number = static_cast<int>(info.ssi_signo);
             return Woken::signal;
         }
+    }
+    if (entries[0].revents == 0) {
+        return Woken::file;
     }
     uint64_t count = 0;
     [[maybe_unused]] const ssize_t got = read(wake_fd, &count, sizeof count);

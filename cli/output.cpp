@@ -1,5 +1,6 @@
 #include "cli/output.h"
 
+#include "cli/console.h"
 #include "cli/main_wait.h"
 
 #include <atomic>
@@ -16,14 +17,23 @@ void check(bool written) {
     }
 }
 
+// A console is given the text as characters, whatever its code page; a pipe
+// or a file is given the UTF-8 bytes.
+void write_to(FILE* stream, const std::string& text) {
+    const ConsoleWrite console = write_console(stream == stderr, text);
+    check(console == ConsoleWrite::not_console
+              ? std::fwrite(text.data(), 1, text.size(), stream) == text.size()
+              : console == ConsoleWrite::written);
+}
+
 } // namespace
 
 void write_out(const std::string& text) {
-    check(std::fwrite(text.data(), 1, text.size(), stdout) == text.size());
+    write_to(stdout, text);
 }
 
 void write_err(const std::string& text) {
-    check(std::fwrite(text.data(), 1, text.size(), stderr) == text.size());
+    write_to(stderr, text);
 }
 
 void flush_output() {

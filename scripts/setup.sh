@@ -11,7 +11,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix
     wine wine64 xvfb xauth x11-utils
-    imagemagick librsvg2-bin nsis zip unzip
+    imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
     systemd strace
     "$@"

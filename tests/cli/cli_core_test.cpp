@@ -70,6 +70,27 @@ TEST(JsonText, Windows1252BecomesUtf8AndControlBytesAreEscaped) {
     EXPECT_EQ(json_string("/dev/caf\xC3\xA9", false), "\"/dev/caf\xC3\xA9\"") << "UTF-8 kept";
 }
 
+// What a Windows console is handed: every valid sequence as its code point,
+// every byte that is not part of one as U+FFFD, never a lone surrogate.
+TEST(JsonText, Utf8BecomesUtf16ForTheConsole) {
+    struct Case {
+        std::string text;
+        std::u16string wide;
+    } cases[] = {
+        {"Caf\xC3\xA9 \xE2\x82\xAC", u"Caf\u00E9 \u20AC"},
+        {"\xF0\x9F\x93\xA0", u"\U0001F4E0"}, // a pair of surrogates
+        {"a\xE9"
+         "b",
+         u"a\uFFFDb"},                                                 // Windows-1252, not UTF-8
+        {"\xE2\x82", u"\uFFFD\uFFFD"},                                 // cut short
+        {"\xC0\xAF \xED\xA0\x80", u"\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD"}, // overlong, surrogate
+        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},             // past U+10FFFF
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(utf16_from_utf8(c.text), c.wide) << c.text;
+    }
+}
+
 TEST(Options, CommandsTheirArgumentsAndOptionsAnywhere) {
     struct Case {
         std::vector<std::string> words;

@@ -50,11 +50,13 @@ def a_bare_ok_to_the_vendor_list_is_no_list(bench):
 
 def reapply_waits_for_the_modem(bench):
     bench.write_profile(open(bench.profile).read() + "[cccfg]\ncc=K4\n")
-    late = os.path.join(bench.work, "late")
-    # The modem appears a moment after the command started.
+    late = os.path.join(bench.work, "serial", "by-id", "late")
+    # The modem appears a moment after the command started, in a folder
+    # made with it, as udev makes /dev/serial/by-id.
     proc = bench.start("--json", "reapply", "--wait", "30", "--port", late)
     time.sleep(0.6)
-    bench.modem("late")
+    os.makedirs(os.path.dirname(late))
+    os.symlink(bench.modem("late"), late)
     out, err = proc.communicate(timeout=60)
     expect(proc.returncode == 0 and '"changed": true' in out, "set once it appeared", out, err)
     # Another program holds the port for a moment.

@@ -4,6 +4,9 @@ the profile beside the program, as on Linux."""
 
 import json
 import os
+import pty
+import re
+import select
 import signal
 import sys
 import time
@@ -71,7 +74,47 @@ def case_interrupt(args, session):
            proc.returncode, out, err)
 
 
-CASES = {"scan-and-set": case_scan_and_set, "interrupt": case_interrupt}
+def on_terminal(session, exe, args):
+    """What the program shows on a terminal, which Wine makes its console:
+    the bytes written there, as Wine converts them to the terminal's UTF-8,
+    without the cursor escapes."""
+    main, side = pty.openpty()
+    proc = session.start(exe, args, stdin=side, stdout=side, stderr=side)
+    os.close(side)
+    shown = b""
+    deadline = time.monotonic() + 60
+    while time.monotonic() < deadline:
+        if select.select([main], [], [], 1)[0]:
+            try:
+                data = os.read(main, 4096)
+            except OSError:  # the program and its console have closed the terminal
+                data = b""
+            if not data:
+                break
+            shown += data
+        elif proc.poll() is not None:
+            break
+    os.close(main)
+    proc.wait(timeout=20)
+    return re.sub(rb"\x1b\[[0-9;?]*[A-Za-z]", b"", shown).decode("utf-8", "replace")
+
+
+def case_console_text(args, session):
+    """A profile's non-ASCII name shows right in a console, whose code page
+    is not UTF-8, and reaches a pipe as UTF-8."""
+    os.environ["LC_ALL"] = "C.UTF-8"  # the terminal's, which Wine writes in
+    folder = session.prefix.install([args.cli])
+    with open(os.path.join(folder, "TOLVEX.INI"), "wb") as f:
+        f.write(b"[tolvx]\r\nB5=C\xf4te d'Ivoire,ci,B5\r\n")
+    exe = os.path.join(folder, os.path.basename(args.cli))
+    shown = on_terminal(session, exe, ["countries"])
+    expect("C\u00f4te d'Ivoire" in shown, "the name on the console", shown)
+    piped = session.run(exe, ["countries"], timeout=60)
+    expect("C\u00f4te d'Ivoire" in piped.stdout, "the name in UTF-8 on a pipe", piped)
+
+
+CASES = {"scan-and-set": case_scan_and_set, "interrupt": case_interrupt,
+         "console-text": case_console_text}
 
 if __name__ == "__main__":
     sys.exit(run(CASES, ("cli", "probe", "sim", "profile"), (), "cli-"))

@@ -2,7 +2,7 @@
 # The .deb that CPack makes: exactly the command line and its files, and a
 # program that works from wherever the package is unpacked, finding its
 # default profile beside itself. Skipped (77) before the build has a command
-# line.
+# line, and when lintian is missing outside CI.
 #   deb_package_test.sh <build folder> <source tree> <command-line target, empty if none>
 set -euo pipefail
 build=$1 source=$2 cli_target=${3:-}
@@ -16,9 +16,12 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/out" > "$work/cpack.l
 deb=$(echo "$work"/out/*.deb)
 files=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort | tr '\n' ' ')
 [ "$files" = "./usr/bin/tarvelle-cli ./usr/lib/systemd/system/tarvelle-reapply@.service \
-./usr/share/bash-completion/completions/tarvelle-cli \
-./usr/share/doc/tarvelle/examples/99-tarvelle-modem.rules ./usr/share/man/man1/tarvelle-cli.1 \
-./usr/share/tarvelle/TOLVEX.INI " ] || fail "the package holds $files"
+./usr/share/bash-completion/completions/tarvelle-cli ./usr/share/doc/tarvelle-cli/changelog.gz \
+./usr/share/doc/tarvelle-cli/copyright ./usr/share/doc/tarvelle-cli/examples/99-tarvelle-modem.rules \
+./usr/share/man/man1/tarvelle-cli.1.gz ./usr/share/tarvelle/TOLVEX.INI " ] || fail "the package holds $files"
+# The debug information the program was stripped of, under its build id.
+dpkg-deb -c "$work"/out/tarvelle-cli-dbgsym_*.ddeb 2> /dev/null |
+    grep -Eq '\./usr/lib/debug/\.build-id/../.*\.debug$' || fail "no debug package with the program's build id"
 
 dpkg -x "$deb" "$work/x"
 cmp -s "$work/x/usr/share/tarvelle/TOLVEX.INI" "$source/profile/TOLVEX.INI" ||
@@ -37,5 +40,13 @@ grep -q reapply "$work/help" || fail "--help says $(cat "$work/help")"
 listed=$(cli --json countries | grep -o '"key"' | wc -l) || fail "countries: exit $?"
 shipped=$(sed -n '/^\[tolvx\]/,/^\[/p' "$source/profile/TOLVEX.INI" | grep -c '^[^;[]*=')
 [ "$listed" -eq "$shipped" ] || fail "countries lists $listed entries, the default profile has $shipped"
+if command -v lintian > /dev/null; then
+    # --fail-on: also a warning fails; info and pedantic tags do not.
+    lintian --fail-on error,warning "$deb" > "$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"
+elif [ "${CI:-}" = true ]; then
+    fail "lintian is missing (scripts/setup.sh installs it)"
+else
+    echo "lintian is missing: its checks are skipped" && exit $((failures > 0 ? 1 : 77))
+fi
 [ "$failures" -eq 0 ] && echo "package ok"
 exit "$failures"

@@ -26,8 +26,10 @@
 //   syscommand <value>         a system-menu command to the main dialog
 //   wait-iconic <ms> 0|1       until the main dialog is (not) minimised
 //   dropdown <id> 0|1          open or close a combo box's list
-//   rect main|about|list <id>  "rect <left> <top> <right> <bottom>" on the screen;
-//                              list: the drop-down list of a combo box
+//   rect main|about|list|item <id>  "rect <left> <top> <right> <bottom>" on the screen;
+//                              list: the drop-down list of a combo box; item: a control
+//   settle <ms>                until the program waits for input, every window of the
+//                              dialog painted again
 //   quit                       end the driver
 //
 // Texts cross the process boundary as UTF-16 (an ANSI combo-box text sent
@@ -216,6 +218,8 @@ bool about_or_rect(const std::string& command, const char* rest) {
         RECT r = {};
         if (std::strcmp(what, "main") == 0 && need_dialog()) {
             GetWindowRect(main_dialog, &r);
+        } else if (std::strcmp(what, "item") == 0 && need_dialog() && control(id) != nullptr) {
+            GetWindowRect(control(id), &r);
         } else if (std::strcmp(what, "about") == 0 && about != nullptr) {
             GetWindowRect(about, &r);
         } else if (std::strcmp(what, "list") == 0 && need_dialog()) {
@@ -280,6 +284,31 @@ bool window_command(const std::string& command, const char* rest) {
                                (second != 0);
                     }) ||
            fail("the list did not open or close");
+}
+
+// A picture of the dialog is whole only once the program has handled what
+// its queue held and painted every window: a control filled in just before
+// may not be drawn yet. WaitForInputIdle returns when the program next waits
+// for input; the redraw then paints every window at once, and the message
+// sent after it comes back only when the program has handled all before it.
+bool settle(DWORD ms) {
+    DWORD process_id = 0;
+    GetWindowThreadProcessId(main_dialog, &process_id);
+    HANDLE process = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, process_id);
+    if (process == nullptr) {
+        return fail("cannot open the program's process");
+    }
+    const bool idle = WaitForInputIdle(process, ms) == 0;
+    DWORD_PTR result = 0;
+    const bool painted =
+        idle &&
+        RedrawWindow(main_dialog, nullptr, nullptr,
+                     RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_ALLCHILDREN | RDW_UPDATENOW) !=
+            0 &&
+        SendMessageTimeoutW(main_dialog, WM_NULL, 0, 0, SMTO_BLOCK, ms, &result) != 0 &&
+        WaitForInputIdle(process, ms) == 0;
+    CloseHandle(process);
+    return painted || fail("the program did not settle");
 }
 
 // One command line; prints its answer lines and gives success.
@@ -350,6 +379,9 @@ bool run(const std::string& line) {
         }
         PostMessageW(main_dialog, WM_SYSCOMMAND, IDM_ABOUT_COMMAND, 0);
         return wait_for(5000, [] { return about_box() != nullptr; }) || fail("no About box");
+    }
+    if (command == "settle") {
+        return need_dialog() && settle(static_cast<DWORD>(std::atoi(rest)));
     }
     if (command.rfind("about-", 0) == 0 || command == "rect") {
         return about_or_rect(command, rest);

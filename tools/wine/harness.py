@@ -574,6 +574,20 @@ class Session:
         self.display.screenshot(path)
         return path
 
+    def settled_screenshot(self, name, tries=10):
+        """A screenshot once two in a row agree, pixel for pixel: what Wine
+        has painted reaches the X server a little later, and the server
+        draws it after requests it already holds."""
+        last = None
+        for _ in range(tries):
+            path = self.screenshot(name)
+            pixels = subprocess.run(["identify", "-format", "%#", path], check=True,
+                                    timeout=30, capture_output=True, text=True).stdout
+            if pixels == last:
+                break
+            last = pixels
+        return path
+
     def close(self, keep=False):
         for sim in self.modems.values():
             sim.stop()
@@ -593,14 +607,17 @@ class Session:
             self.display = None
 
 
-def _demo_screenshot(session, driver_exe):
-    # Without a display nobody sees the window, so the demo shows itself as a
-    # picture once the modem has been read: the country list (1000) is then
-    # enabled. The driver gives up after 30 s, when no modem answers.
+def demo_picture(session, driver_exe, name="tarvelle"):
+    """The demo's picture of the program once the modem has been read (the
+    country list, 1000, is then enabled) and the window has been painted.
+    The driver gives up after 30 s, when no modem answers. Gives the
+    picture's path and whether the modem was read."""
     driver = session.start(driver_exe, [], stdin=subprocess.PIPE)
     answers = []
     try:
-        for line in ("find 30000", "wait-enabled 1000 30000 1"):
+        # Enabled is not yet drawn: "settle" returns once the program waits
+        # for input again with every window painted anew.
+        for line in ("find 30000", "wait-enabled 1000 30000 1", "settle 10000"):
             driver.stdin.write((line + "\n").encode())
             driver.stdin.flush()
             deadline = time.monotonic() + 40
@@ -608,12 +625,19 @@ def _demo_screenshot(session, driver_exe):
             while answer != "ok" and not answer.startswith("error"):
                 answer = read_line(driver.stdout, deadline, "driver")
             answers.append(answer)
+            if answer != "ok":
+                break
     except HarnessError as error:
         answers.append(str(error))
     finally:
         _stop_process(driver)
-    path = session.screenshot("tarvelle")
-    read = answers[-1] == "ok"
+    return session.settled_screenshot(name), answers[-1] == "ok"
+
+
+def _demo_screenshot(session, driver_exe):
+    # Without a display nobody sees the window, so the demo shows itself as a
+    # picture.
+    path, read = demo_picture(session, driver_exe)
     print("screenshot of the program%s saved in %s" % ("" if read else " (no modem read)", path),
           flush=True)
 
