@@ -30,7 +30,7 @@ expands_to() {
     instance=$(systemd-escape -u -- "$1")
     [ "${port//%I/$instance}" = "$2" ] || fail "instance '$1' gives ${port//%I/$instance}, not $2"
 }
-rule=$root/usr/share/doc/tarvelle/examples/99-tarvelle-modem.rules
+rule=$root/usr/share/doc/tarvelle-cli/examples/99-tarvelle-modem.rules
 grep -qF 'SYSTEMD_WANTS}+="tarvelle-reapply@%k.service"' "$rule" || fail "the rule's instance"
 for kernel_name in ttyACM0 ttyUSB1; do expands_to "$kernel_name" "/dev/$kernel_name"; done
 # The README and the man page (its "\-" read as "-"), every name they show.
