@@ -21,9 +21,14 @@ void check(bool written) {
 // or a file is given the UTF-8 bytes.
 void write_to(FILE* stream, const std::string& text) {
     const ConsoleWrite console = write_console(stream == stderr, text);
-    check(console == ConsoleWrite::not_console
-              ? std::fwrite(text.data(), 1, text.size(), stream) == text.size()
-              : console == ConsoleWrite::written);
+    if (console != ConsoleWrite::not_console) {
+        check(console == ConsoleWrite::written);
+        return;
+    }
+    // Messages go out at once, whole: Windows' C library buffers stderr
+    // when it is a pipe, and a reader waits for each line as it comes.
+    check(std::fwrite(text.data(), 1, text.size(), stream) == text.size() &&
+          (stream != stderr || std::fflush(stream) == 0));
 }
 
 } // namespace
