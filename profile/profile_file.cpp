@@ -31,6 +31,17 @@ Load load_file(const char* path, std::string& text) {
     if (file == nullptr) {
         return errno == ENOENT ? Load::Missing : Load::Failed;
     }
+    // A file that is too big by its size is refused before a byte is read:
+    // every look-up reads the profile, so reading such a file up to the limit
+    // each time would make each one slow.
+    if (std::fseek(file, 0, SEEK_END) == 0) {
+        const long size = std::ftell(file);
+        if (size > 0 && static_cast<unsigned long>(size) > MAX_PROFILE_BYTES) {
+            std::fclose(file);
+            return Load::Failed;
+        }
+        std::rewind(file);
+    }
     Load result = Load::Ok;
     char chunk[16384];
     try {
