@@ -85,7 +85,8 @@ void print_spread(const char* what, std::vector<double> values) {
 
 bool open_port() {
     port_number = 1;
-    return port_create(0, on_modem_data) == 1 && port_open() == 1;
+    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) == 1 &&
+           port_open() == 1;
 }
 
 // Reads what the session wrote (the command) off the pseudo-terminal's far side.

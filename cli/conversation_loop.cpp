@@ -78,11 +78,11 @@ void set_verbose(bool on) {
     verbose = on;
 }
 
-void logged_modem_data(const char* block, uint32_t length) {
+void logged_modem_data(void* context, const char* block, uint32_t length) {
     if (verbose && block != nullptr) {
         log_bytes("<-", block, length);
     }
-    on_modem_data(block, length);
+    modem::Conversation::receive(context, block, length);
 }
 
 ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {

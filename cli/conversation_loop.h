@@ -80,7 +80,8 @@ void pause_for_lock(unsigned milliseconds);
 
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);
-// The port's data callback: logs the block when verbose, then judges it.
-void logged_modem_data(const char* block, uint32_t length);
+// The port's data callback: logs the block when verbose, then the
+// conversation (`context`) judges it.
+void logged_modem_data(void* context, const char* block, uint32_t length);
 
 } // namespace cli

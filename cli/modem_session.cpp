@@ -46,7 +46,7 @@ std::string last_step() {
 }
 
 unsigned deadline_of(uint32_t word) {
-    const modem::CommandRow* row = modem::find_command(word);
+    const modem::CommandRow* row = modem::dialog_conversation().find_command(word);
     return row != nullptr ? row->deadline_ms : 0;
 }
 
@@ -103,7 +103,8 @@ void read_supported(bool listed, ModemRead& modem) {
 
 ModemSession::ModemSession(ConversationLoop& loop, bool any_modem)
     : loop_(loop), any_modem_(any_modem) {
-    modem::set_front_end_commands(standard_rows, std::size(standard_rows));
+    modem::dialog_conversation().own_rows = standard_rows;
+    modem::dialog_conversation().own_row_count = std::size(standard_rows);
 }
 
 Ending ModemSession::converse(uint32_t word) {
@@ -204,7 +205,7 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
     const std::string code = code_for(choice, modem);
     const bool changed = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
     if (changed) {
-        copy_text(profile::code_to_send, code.c_str());
+        copy_text(modem::code_to_send, code.c_str());
         modem::retry_count = 0;
         take_present_code(converse(wake_then(CMD_SET_COUNTRY)), modem);
         modem.i5 = modem::i5_code;

@@ -9,6 +9,7 @@
 #include "common/new_file_posix.h"
 #include "common/test_stop.h"
 #include "common/text.h"
+#include "modem/conversation.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
 #include "serial/tty_family.h"
@@ -225,7 +226,7 @@ PortClaim::PortClaim(const std::string& port) {
     }
     lock_file_ = take_uucp_lock(port, lock_);
     copy_text(port_path, port.c_str());
-    if (port_create(0, logged_modem_data) != 1 || port_open() != 1) {
+    if (port_create(0, logged_modem_data, &modem::dialog_conversation()) != 1 || port_open() != 1) {
         const int error = last_open_error();
         port_release();
         release_uucp_lock(lock_file_, lock_);

@@ -6,6 +6,7 @@
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
 #include "serial/com_ports.h"
+#include "modem/conversation.h"
 #include "serial/port_session.h"
 
 #include <windows.h>
@@ -35,7 +36,7 @@ PortClaim::PortClaim(const std::string& port) {
                                      std::to_string(serial::LAST_COM_PORT) + ")");
     }
     port_number = number;
-    if (port_create(0, logged_modem_data) != 1) {
+    if (port_create(0, logged_modem_data, &modem::dialog_conversation()) != 1) {
         throw Failure(EXIT_PORT, port + ": cannot be opened (out of memory)");
     }
     if (port_open() != 1) {

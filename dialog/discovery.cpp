@@ -38,7 +38,8 @@ void record_modem(const char* ident) {
 
 bool open_probe_port() {
     port_number = probe_port;
-    return port_create(0, on_modem_data) == 1 && port_open() == 1;
+    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) == 1 &&
+           port_open() == 1;
 }
 } // namespace
 
@@ -89,8 +90,7 @@ void on_probe_ended(uint32_t outstanding, intptr_t lparam) {
 }
 
 bool on_identify_deadline(unsigned sequence) {
-    unsigned expected = sequence;
-    if (!modem::deadline_sequence.compare_exchange_strong(expected, 0)) {
+    if (!modem::dialog_conversation().claim_expired(sequence)) {
         return false; // the verdict came first; its notification goes on with the scan
     }
     modem::retry_count = 0;

@@ -51,7 +51,11 @@ bool find_selected_country() {
     if (index < 0 || seam().combo_text(IDC_COUNTRY, index, text, sizeof text) < 0) {
         return false;
     }
-    return profile::CCfindSetCur(text) == 1;
+    if (profile::CCfindSetCur(text) != 1) {
+        return false;
+    }
+    copy_text(modem::code_to_send, profile::current_record.code);
+    return true;
 }
 
 void apply_country(bool from_ok) {
@@ -81,8 +85,7 @@ void apply_country(bool from_ok) {
     // The entry's key goes into the modem's note, its code (or, for an
     // AT+GCI modem, its key) into the set command. Anything but letters and
     // digits could end that command and start another, such as a dial.
-    if (!profile::is_sendable(profile::key_cursor) ||
-        !profile::is_sendable(profile::code_to_send)) {
+    if (!profile::is_sendable(profile::key_cursor) || !profile::is_sendable(modem::code_to_send)) {
         seam().message_box("Failure to set the Country Code!", "Modem Status", WARNING, true);
         return;
     }
@@ -95,7 +98,7 @@ void apply_country(bool from_ok) {
     }
     if (modem::use_gci == 1) {
         // The profile's walks never stop on a key longer than this field.
-        copy_text(profile::code_to_send, profile::key_cursor);
+        copy_text(modem::code_to_send, profile::key_cursor);
     }
     apply_running = 1;
     send_modem_command(wake_then(CMD_SET_COUNTRY));
@@ -253,7 +256,7 @@ int connect_modem() {
         return 0;
     }
     modem::conversation_state = CMD_IDLE;
-    if (port_create(0, on_modem_data) == -1) {
+    if (port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) == -1) {
         seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
                            "Info Status", WARNING, true);
         return 0;

@@ -133,8 +133,7 @@ int read_current_entry() {
     if (!read_entry(key_cursor, current_record)) {
         return 0;
     }
-    copy_text(code_to_send, current_record.code);
-    tracef("New Country code %s\n", code_to_send);
+    tracef("New Country code %s\n", current_record.code);
     return 1;
 }
 

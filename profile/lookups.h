@@ -41,8 +41,8 @@ int load_profile_at(const char* profile_file);
 // `record` is left as it was. Moves nothing.
 int read_entry(const char* key, CountryRecord& record);
 
-// read_entry of the key at the cursor into current_record; on success also
-// sets code_to_send and traces "New Country code %s\n".
+// read_entry of the key at the cursor into current_record; on success
+// traces "New Country code %s\n".
 int read_current_entry();
 
 // The first entry whose code contains `text` (letter case respected). The

@@ -63,7 +63,7 @@ PortTimeouts session_timeouts(const PortSession& session) {
 
 } // namespace
 
-int port_create(int low_speed, DataCallback data_callback) {
+int port_create(int low_speed, DataCallback data_callback, void* context) {
     drop_current_session();
     PortSession* session = new (std::nothrow) PortSession;
     port_session = session;
@@ -71,6 +71,7 @@ int port_create(int low_speed, DataCallback data_callback) {
         return -1;
     }
     session->data_callback = data_callback;
+    session->callback_context = context;
     session->port = static_cast<uint8_t>(port_number & 0xFF);
     session->speed = low_speed != 0 ? 19200 : 115200;
     session->read_block = block_create();
@@ -138,7 +139,10 @@ int port_open() {
 }
 
 int port_close() {
-    PortSession* session = port_session;
+    return port_close(port_session);
+}
+
+int port_close(PortSession* session) {
     if (session == nullptr) {
         return 1;
     }
@@ -166,7 +170,7 @@ int port_close() {
     if (!device_close(session->handle, &error)) {
         char text[160];
         format_text(text, sizeof text, "Failed to Close Modem Com port %d handle %x, error %d",
-                    port_number, static_cast<unsigned>(device_raw_handle(session->handle)),
+                    session->port, static_cast<unsigned>(device_raw_handle(session->handle)),
                     static_cast<int>(error));
         serial_message_box(text, "Modem Operation", SERIAL_MB_OK);
     }

@@ -20,7 +20,7 @@ struct Gathering {
 
 void hand_over(PortSession* session, Gathering& g) {
     if (g.gathered > 0 && session->data_callback != nullptr) {
-        session->data_callback(g.block, g.gathered);
+        session->data_callback(session->callback_context, g.block, g.gathered);
     }
     g.gathered = 0;
     g.block[0] = '\0';
@@ -44,7 +44,7 @@ void gather(PortSession* session, Gathering& g) {
     for (;;) {
         const uint32_t room = BLOCK_DATA_MAX - g.gathered;
         const uint32_t want = room < RX_CHUNK ? room : RX_CHUNK;
-        const uint32_t n = port_read(g.chunk, want);
+        const uint32_t n = port_read(session, g.chunk, want);
         if (n == 0) {
             break;
         }
