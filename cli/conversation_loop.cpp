@@ -5,11 +5,7 @@
 #include "cli/main_wait.h"
 #include "cli/output.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "modem/notifications.h"
-#include "modem/reply_deadline.h"
-#include "modem/reply_interpreter.h"
-#include "modem/sender.h"
 #include "serial/port_session.h"
 
 #include <atomic>
@@ -62,14 +58,15 @@ void log_bytes(const char* direction, const char* bytes, size_t length) {
 
 // The sender asks for the deadline just before it writes the command it has
 // built into command_text, on the thread that sends it: the moment to log it.
-void log_command() {
+void log_command(const modem::Conversation& talk) {
     if (verbose) {
-        log_bytes("->", modem::command_text, std::char_traits<char>::length(modem::command_text));
+        log_bytes("->", talk.command_text, std::char_traits<char>::length(talk.command_text));
     }
 }
 
-bool port_is_open() {
-    return port_session != nullptr && port_session->connected.load() != 0;
+bool port_is_open(modem::Conversation& talk) {
+    PortSession* session = talk.session();
+    return session != nullptr && session->connected.load() != 0;
 }
 
 } // namespace
@@ -86,12 +83,10 @@ void logged_modem_data(void* context, const char* block, uint32_t length) {
 }
 
 ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {
-    install_front_end(this);
+    talk_.front_end = this;
 }
 
-ConversationLoop::~ConversationLoop() {
-    install_front_end(nullptr);
-}
+ConversationLoop::~ConversationLoop() = default;
 
 void ConversationLoop::push(const Event& event) {
     {
@@ -116,7 +111,7 @@ void ConversationLoop::post(unsigned message, uintptr_t wparam, intptr_t lparam)
 }
 
 void ConversationLoop::arm_deadline(unsigned milliseconds, unsigned sequence) {
-    log_command();
+    log_command(talk_);
     push({Event::arm, milliseconds, 0, static_cast<intptr_t>(sequence)});
 }
 
@@ -126,7 +121,7 @@ void ConversationLoop::cancel_deadline(unsigned sequence) {
 
 void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) {
     if (!starting_queued_arm_) {
-        log_command(); // sent on this thread: arm_deadline was not asked
+        log_command(talk_); // sent on this thread: arm_deadline was not asked
     }
     armed_ = sequence;
     due_ = Clock::now() + std::chrono::milliseconds(milliseconds);
@@ -159,11 +154,11 @@ bool ConversationLoop::handle(const Event& event, Ending& ending) {
         ending.notified = true;
         ending.id = static_cast<unsigned>(event.wparam & 0xFFFF);
         ending.value = event.lparam;
-        ending.word = modem::conversation_state.load();
+        ending.word = talk_.conversation_state.load();
         return true;
     case Event::arm:
         starting_queued_arm_ = true;
-        on_arm_request(event.number, sequence);
+        talk_.on_arm_request(event.number, sequence);
         starting_queued_arm_ = false;
         return false;
     case Event::cancel:
@@ -188,9 +183,9 @@ int ConversationLoop::milliseconds_left() const {
 bool ConversationLoop::deadline_expired(Ending& ending) {
     const unsigned sequence = armed_;
     armed_ = 0;
-    const uint32_t word = modem::conversation_state.load();
-    const int next_port = on_reply_timer(sequence);
-    if (port_is_open()) {
+    const uint32_t word = talk_.conversation_state.load();
+    const int next_port = talk_.on_reply_timer(sequence);
+    if (port_is_open(talk_)) {
         return false;
     }
     ending.notified = false;
@@ -233,7 +228,7 @@ void ConversationLoop::pause(int milliseconds) {
 
 Ending ConversationLoop::converse(uint32_t word) {
     take_failure();
-    send_modem_command(word);
+    talk_.send(word);
     return wait();
 }
 

@@ -6,6 +6,7 @@
 // (main_wait.h): nothing here spins or sleeps.
 #pragma once
 
+#include "modem/conversation.h"
 #include "modem/front_end.h"
 
 #include <chrono>
@@ -50,6 +51,9 @@ class ConversationLoop : public FrontEnd {
     // a box), then forgets it.
     std::string take_failure();
 
+    // The conversation with the modem on the claimed port; it reports here.
+    modem::Conversation& talk() { return talk_; }
+
   private:
     struct Event {
         enum Kind { post, arm, cancel } kind;
@@ -65,6 +69,7 @@ class ConversationLoop : public FrontEnd {
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
+    modem::Conversation talk_;
     std::deque<Event> events_; // and failure_: under lock_events()
     std::string failure_;
     uintptr_t main_thread_;

@@ -42,8 +42,7 @@ class CountryLists : public ::testing::Test {
         dir.start(text);
     }
     Items parse(std::string answer, int gci = 0) {
-        modem::use_gci = gci;
-        CCTestMembers(answer.data());
+        CCTestMembers(answer.data(), gci != 0);
         return Items(supported_entries, supported_entries + supported_count);
     }
     std::string value(const char* section, const char* key) const {
