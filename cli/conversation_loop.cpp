@@ -106,8 +106,28 @@ bool ConversationLoop::next_event(Event& event) {
     return true;
 }
 
-void ConversationLoop::post(unsigned message, uintptr_t wparam, intptr_t lparam) {
-    push({Event::post, message, wparam, lparam});
+void ConversationLoop::notify(unsigned id, intptr_t value) {
+    push({Event::post, MSG_COMMAND, id, value});
+}
+
+void ConversationLoop::identified(const char* ident) {
+    notify(NOTIFY_DISCONNECT, reinterpret_cast<intptr_t>(ident));
+}
+
+void ConversationLoop::list_read(unsigned command, bool ok) {
+    notify(command, ok ? 1 : 0);
+}
+
+void ConversationLoop::code_read() {
+    notify(NOTIFY_I5_READ, 1);
+}
+
+void ConversationLoop::ended(unsigned, bool ok) {
+    notify(NOTIFY_DISCONNECT, ok ? 1 : 0);
+}
+
+void ConversationLoop::answered(unsigned command, bool ok) {
+    notify(command, ok ? 1 : 0);
 }
 
 void ConversationLoop::arm_deadline(unsigned milliseconds, unsigned sequence) {
@@ -127,11 +147,11 @@ void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) 
     due_ = Clock::now() + std::chrono::milliseconds(milliseconds);
 }
 
-bool ConversationLoop::on_dialog_thread() {
+bool ConversationLoop::on_front_end_thread() {
     return current_thread() == main_thread_;
 }
 
-void ConversationLoop::message_box(const char* text, const char*, unsigned, bool) {
+void ConversationLoop::report(Step, const char* text) {
     EventsLocked lock;
     failure_ = text != nullptr ? text : "";
 }

@@ -30,12 +30,18 @@ class ConversationLoop : public FrontEnd {
     ConversationLoop();
     ~ConversationLoop() override;
 
-    void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
+    // The conversation's events end a wait as the notifications the dialog
+    // gets would (Ending::id); its failures are kept for the error message.
+    void identified(const char* ident) override;
+    void list_read(unsigned command, bool ok) override;
+    void code_read() override;
+    void ended(unsigned step, bool ok) override;
+    void answered(unsigned command, bool ok) override;
+    void report(Step step, const char* text) override;
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
-    bool on_dialog_thread() override;
-    void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
+    bool on_front_end_thread() override;
 
     // Sends `word` and runs the loop until the conversation hands control
     // back. Throws Interrupted on Ctrl-C.
@@ -64,6 +70,7 @@ class ConversationLoop : public FrontEnd {
     using Clock = std::chrono::steady_clock;
 
     void push(const Event& event);
+    void notify(unsigned id, intptr_t value);
     bool next_event(Event& event);
     int milliseconds_left() const;
     bool handle(const Event& event, Ending& ending);

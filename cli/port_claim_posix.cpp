@@ -226,7 +226,8 @@ PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_
     }
     lock_file_ = take_uucp_lock(port, lock_);
     copy_text(port_path, port.c_str());
-    if (port_create(0, logged_modem_data, &talk) != 1 || port_open() != 1) {
+    if (port_create(0, logged_modem_data, &talk, modem::Conversation::port_failed) != 1 ||
+        port_open() != 1) {
         const int error = last_open_error();
         port_release();
         release_uucp_lock(lock_file_, lock_);

@@ -36,7 +36,7 @@ PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_
                                      std::to_string(serial::LAST_COM_PORT) + ")");
     }
     port_number = number;
-    if (port_create(0, logged_modem_data, &talk) != 1) {
+    if (port_create(0, logged_modem_data, &talk, modem::Conversation::port_failed) != 1) {
         throw Failure(EXIT_PORT, port + ": cannot be opened (out of memory)");
     }
     if (port_open() != 1) {

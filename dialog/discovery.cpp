@@ -37,7 +37,8 @@ void record_modem(const char* ident) {
 
 bool open_probe_port() {
     port_number = probe_port;
-    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) == 1 &&
+    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+                       modem::Conversation::port_failed) == 1 &&
            port_open() == 1;
 }
 } // namespace

@@ -239,7 +239,8 @@ int connect_modem() {
         return 0;
     }
     modem::conversation_state = CMD_IDLE;
-    if (port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) == -1) {
+    if (port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+                    modem::Conversation::port_failed) == -1) {
         seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
                            "Info Status", WARNING, true);
         return 0;

@@ -23,12 +23,16 @@ namespace {
 // receive thread's work must be safe too.
 class QuietFrontEnd : public FrontEnd {
   public:
-    void post(unsigned, uintptr_t, intptr_t) override {}
+    void identified(const char*) override {}
+    void list_read(unsigned, bool) override {}
+    void code_read() override {}
+    void ended(unsigned, bool) override {}
+    void answered(unsigned, bool) override {}
+    void report(Step, const char*) override {}
     void arm_deadline(unsigned, unsigned) override {}
     void cancel_deadline(unsigned) override {}
     void start_deadline(unsigned, unsigned) override {}
-    bool on_dialog_thread() override { return true; }
-    void message_box(const char*, const char*, unsigned, bool) override {}
+    bool on_front_end_thread() override { return true; }
 };
 
 // What the modem echoes next: the last command written, when echo is on.

@@ -26,6 +26,7 @@
 // reads it only after claiming that sequence.
 #pragma once
 
+#include "common/report_step.h"
 #include "modem/command_table.h"
 
 #include <atomic>
@@ -109,8 +110,10 @@ class Conversation {
     // The reply interpreter: one received block, block[length] being NUL.
     // Runs on the receive thread, one block at a time.
     void on_data(const char* block, uint32_t length);
-    // The port session's data callback; `context` is the conversation.
+    // The port session's callbacks; `context` is the conversation. A
+    // failure of the port reaches the front end as the conversation's do.
     static void receive(void* context, const char* block, uint32_t length);
+    static void port_failed(void* context, Step step, const char* text);
 
     // The reply deadline. arm takes a new sequence number, makes it the
     // pending deadline and arms it: at once on the front end's thread, by a

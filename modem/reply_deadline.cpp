@@ -17,7 +17,7 @@ unsigned Conversation::arm_reply_deadline(unsigned milliseconds) {
     deadline_sequence.store(sequence, std::memory_order_release);
     // On the front end's own thread the timer starts at once: a request would
     // be handled only after the command's write, which may stall, has returned.
-    if (front().on_dialog_thread()) {
+    if (front().on_front_end_thread()) {
         on_arm_request(milliseconds, sequence);
     } else {
         front().arm_deadline(milliseconds, sequence);
@@ -69,7 +69,7 @@ int Conversation::on_reply_timer(unsigned sequence) {
         return 1;
     }
     conversation_state = CMD_IDLE;
-    front().message_box("Modem dialog timeout occurred!", "Modem Status", BOX_ICONWARNING, true);
+    front().report(Step::reply_deadline, "Modem dialog timeout occurred!");
     return 0;
 }
 

@@ -5,7 +5,6 @@
 #include "modem/command_table.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
-#include "modem/notifications.h"
 
 #include <cstring>
 #include <string_view>
@@ -20,15 +19,11 @@ enum class Verdict { none, error, ok };
 
 // --- telling the dialog ----------------------------------------------------
 
-void notify(Conversation& c, unsigned id, intptr_t value) {
-    c.front().post(MSG_COMMAND, id, value);
-}
-
-// The box is modal on the receive thread: the dialog hears of the failure
-// only once the user has closed it.
+// The report comes first: the dialog's box is modal on the receive thread,
+// so the dialog hears of the end only once the user has closed it.
 void fail(Conversation& c, const char* text) {
-    c.front().message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
-    notify(c, NOTIFY_DISCONNECT, 0);
+    c.front().report(Step::modem_reply, text);
+    c.front().ended(command_code(c.conversation_state.load()), false);
 }
 
 // --- gathering -------------------------------------------------------------
@@ -186,7 +181,7 @@ void act_on_error(Conversation& c, uint32_t word) {
         break;
     case CMD_READ_I9:
         c.i9_text[0] = '\0';
-        notify(c, NOTIFY_DISCONNECT, 0);
+        c.front().ended(CMD_READ_I9, false);
         break;
     case CMD_WRITE_I9:
     case CMD_CLEAR_I9:
@@ -207,12 +202,12 @@ void act_on_error(Conversation& c, uint32_t word) {
         c.send(CMD_LIST_GCI);
         break;
     case CMD_LIST_GCI:
-        notify(c, CMD_LIST_GCI, 0);
+        c.front().list_read(CMD_LIST_GCI, false);
         break;
     default: {
         if (c.is_front_end_command(code)) {
             c.front_end_answer[0] = '\0';
-            notify(c, code, 0);
+            c.front().answered(code, false);
             break;
         }
         char text[40];
@@ -231,17 +226,17 @@ void act_on_ok(Conversation& c, uint32_t word) {
         break;
     case CMD_READ_I5:
         copy_answer(c.i5_code, take_answer(c, "ATi5\r"));
-        notify(c, NOTIFY_I5_READ, 1);
+        c.front().code_read();
         break;
     case CMD_RESET:
         c.send(CMD_READ_I5);
         break;
     case CMD_READ_I9:
         read_i9_note(c);
-        notify(c, NOTIFY_DISCONNECT, 1);
+        c.front().ended(CMD_READ_I9, true);
         break;
     case CMD_WRITE_I9:
-        notify(c, NOTIFY_DISCONNECT, 1);
+        c.front().ended(CMD_WRITE_I9, true);
         break;
     case CMD_CLEAR_I9:
         c.send(CMD_WRITE_I9);
@@ -250,18 +245,17 @@ void act_on_ok(Conversation& c, uint32_t word) {
         c.send(follow_up_code(word));
         break;
     case CMD_IDENTIFY:
-        notify(c, NOTIFY_DISCONNECT,
-               identify_modem(c) ? reinterpret_cast<intptr_t>(c.modem_ident) : 0);
+        c.front().identified(identify_modem(c) ? c.modem_ident : nullptr);
         break;
     case CMD_LIST_NC:
     case CMD_LIST_GCI:
         read_country_list(c, code);
-        notify(c, code, 1);
+        c.front().list_read(code, true);
         break;
     default:
         if (c.is_front_end_command(code)) {
             copy_answer(c.front_end_answer, take_answer(c, c.command_text));
-            notify(c, code, 1);
+            c.front().answered(code, true);
         }
         break; // an OK for no command is nobody's business
     }
@@ -314,6 +308,10 @@ void Conversation::on_data(const char* block, uint32_t length) {
 
 void Conversation::receive(void* context, const char* block, uint32_t length) {
     static_cast<Conversation*>(context)->on_data(block, length);
+}
+
+void Conversation::port_failed(void* context, Step step, const char* text) {
+    static_cast<Conversation*>(context)->front().report(step, text);
 }
 
 } // namespace modem

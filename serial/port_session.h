@@ -4,6 +4,8 @@
 // serial/device.h, in win32_device.cpp and posix_device.cpp.
 #pragma once
 
+#include "common/report_step.h"
+
 #include <atomic>
 #include <cstdint>
 
@@ -11,6 +13,10 @@
 // NUL. `context` is the one given to port_create: the conversation that
 // listens on the port.
 using DataCallback = void (*)(void* context, const char* block, uint32_t length);
+// Called with the same context when the session itself fails in a way the
+// user must hear of: the port will not close, or the receive thread cannot
+// start properly. May run on either thread.
+using ReportCallback = void (*)(void* context, Step step, const char* text);
 
 constexpr uint8_t FLOW_DTR_DSR = 1;
 constexpr uint8_t FLOW_RTS_CTS = 2;
@@ -39,6 +45,7 @@ struct PortSession {
     PortBlock* read_block = nullptr;     // every read of this session (made by port_create)
     DataCallback data_callback = nullptr;
     void* callback_context = nullptr;
+    ReportCallback report_callback = nullptr; // null: the failure is only traced
 };
 
 // The COM port that the next port_create uses (the scan and the modem list set it).
@@ -53,8 +60,9 @@ extern char port_path[PORT_PATH_SIZE];
 extern PortSession* port_session;
 
 // The slot's session: made, opened and closed on the user-interface thread.
-int port_create(int low_speed, DataCallback data_callback, void* context); // 1, or -1
-int port_open();                                                           // 1, or 0
+int port_create(int low_speed, DataCallback data_callback, void* context,
+                ReportCallback report = nullptr); // 1, or -1
+int port_open();                                  // 1, or 0
 int port_set_queues();
 int port_configure();
 // Closes the session if it is open; always 1, and returns only after its

@@ -2,7 +2,7 @@
 
 #include "common/trace.h"
 #include "serial/device.h"
-#include "serial/message_box.h"
+#include "serial/port_failure.h"
 #include "serial/port_session.h"
 
 #include <cstring>
@@ -74,7 +74,7 @@ unsigned receive_thread(void* argument) {
     PortSession* session = static_cast<PortSession*>(argument);
     PortWaiter* waiter = waiter_create(session->handle);
     if (waiter == nullptr) {
-        serial_message_box("Failed to create event for thread!", " Error!", SERIAL_MB_ICONWARNING);
+        report_port_failure(session, Step::receive_thread, "Failed to create event for thread!");
         return end_thread(session, nullptr, 0);
     }
     if (!device_watch_rx(session->handle)) {

@@ -135,7 +135,7 @@ FakePort& fake_port() {
 using fake::locked;
 using fake::state;
 
-int port_create(int, DataCallback data_callback, void* context) {
+int port_create(int, DataCallback data_callback, void* context, ReportCallback report) {
     std::lock_guard<std::mutex> lock(state.mutex);
     state.last_port = port_number & 0xFF;
     if (port_session == nullptr) {
@@ -144,6 +144,7 @@ int port_create(int, DataCallback data_callback, void* context) {
     port_session->port = static_cast<uint8_t>(port_number & 0xFF);
     port_session->data_callback = data_callback;
     port_session->callback_context = context;
+    port_session->report_callback = report;
     return 1;
 }
 
