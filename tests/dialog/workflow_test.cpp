@@ -229,7 +229,7 @@ TEST_F(DialogTest, AModemWithoutAListKeepsTheCountriesAndAStalePickIsNotApplied)
 }
 
 // A one-country modem answers without a comma, on either dialect; a modem
-// may also list nothing at all. A range is one item like any other.
+// may also list nothing at all.
 struct ListCase {
     const char* name;
     bool gci;
@@ -266,12 +266,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(ListCase{"OneCountryNc", false, "B5)", {"United States"}, US_STATUS.c_str()},
                       ListCase{"OneCountryGci", true, "B5)", {"United States"}, US_STATUS.c_str()},
                       ListCase{"NoCountryNc", false, "()", {}, "The modem lists no country."},
-                      ListCase{"NoCountryGci", true, ")", {}, "The modem lists no country."},
-                      ListCase{"RangeGci",
-                               true,
-                               "00-FF)",
-                               {"Unknown Country - 00-FF"},
-                               "Setting up Countries supported..."}),
+                      ListCase{"NoCountryGci", true, ")", {}, "The modem lists no country."}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, AModemChoiceRefusedAsBusyKeepsTheChosenPortForTheNextApply) {
@@ -367,4 +362,18 @@ TEST(ModemListItem, NamesThePortAfterItsFirstCom) {
         EXPECT_EQ(discovery::parse_com_port(item, &port), has_com) << item;
         EXPECT_EQ(port, expected) << item;
     }
+}
+
+// A modem whose present code no entry has shows its raw codes; the read of
+// a modem whose country is known hides them again.
+TEST_F(DialogTest, AnUnknownPresentCodeShowsTheRawCodesUntilAKnownOneIsRead) {
+    plug(5, modem_with([](ScriptedModem& m) { m.i5 = "77"; }));
+    plug(3);
+    start_dialog();
+    EXPECT_EQ(seam.text(IDC_CURRENT_CODES), "Current i5 - 77, i9 - ");
+    EXPECT_TRUE(seam.visible(IDC_CURRENT_CODES));
+    EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, -1);
+    pick(IDC_MODEM, 1);
+    EXPECT_FALSE(seam.visible(IDC_CURRENT_CODES));
+    EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
 }

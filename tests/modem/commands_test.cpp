@@ -62,8 +62,6 @@ TEST_F(ModemTest, ACodeThatIsNotACommandWritesNothingAndArmsNothing) {
         EXPECT_EQ(modem::deadline_sequence.load(), 0u);
         EXPECT_EQ(seam.armed_sequence(), 0u);
         EXPECT_EQ(modem::conversation_state.load(), word);
-        EXPECT_EQ(traces.count("Modem cmd NOT sent, not supported\n"), 1);
-        traces.clear();
     }
 }
 
