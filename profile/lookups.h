@@ -7,6 +7,7 @@
 #include "profile/profile_text.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace profile {
@@ -90,5 +91,10 @@ bool is_sendable(const char* text);
 
 // Moves the cursor past the current key. Stays put on the final empty string.
 void advance_key_cursor();
+
+// Every entry a walk reaches, in file order, with its key: it stops at the
+// first key without a value and passes over keys too long to use. Neither
+// the cursor nor current_record moves.
+void visit_entries(const std::function<void(const char* key, const CountryRecord&)>& visit);
 
 } // namespace profile

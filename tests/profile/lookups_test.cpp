@@ -72,6 +72,13 @@ TEST(Lookups, WalksEndAtAKeyWithoutValueAndPassOverKeysTooLongForTheModem) {
     EXPECT_EQ(CCfindSetCur("Three"), 0);
     EXPECT_STREQ(key_cursor, "K2");
     EXPECT_STREQ(current_record.name, "One");
+    std::string visited;
+    visit_entries([&](const char* key, const CountryRecord& entry) {
+        visited += std::string(key) + "=" + entry.name + " ";
+    });
+    EXPECT_EQ(visited, "ELEVENCHARS=Eleven K1=One ");
+    EXPECT_STREQ(key_cursor, "K2"); // the visit moves neither the cursor nor the record
+    EXPECT_STREQ(current_record.name, "One");
 }
 
 TEST(ShippedProfile, EveryEntryIsWholeAndFoundByItsOwnName) {
