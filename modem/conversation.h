@@ -8,7 +8,7 @@
 // - the state word, the retry count, the deadline sequence, the reply
 //   buffer, command_text and code_to_send: here, written by the sender and
 //   the interpreter; code_to_send is set by the procedures before an apply
-//   (modem/procedures.h), not by a profile look-up;
+//   (procedures/procedures.h), not by a profile look-up;
 // - the answers (use_gci, i5_code, i9_text, country_list_reply, modem_ident,
 //   answered_ident, front_end_answer): here, written by the interpreter;
 // - the settings (vendor_name, the front end's own commands): here, set by

@@ -2,7 +2,6 @@
 
 #include "modem/conversation.h"
 #include "modem/front_end.h"
-#include "modem/notifications.h"
 #include "serial/port_session.h"
 
 namespace modem {
