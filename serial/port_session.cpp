@@ -178,7 +178,7 @@ int port_close(PortSession* session) {
     if (!device_close(session->handle, &error)) {
         char text[160];
         format_text(text, sizeof text, "Failed to Close Modem Com port %d handle %x, error %d",
-                    session->port, static_cast<unsigned>(device_raw_handle(session->handle)),
+                    port_number, static_cast<unsigned>(device_raw_handle(session->handle)),
                     static_cast<int>(error));
         report_port_failure(session, Step::port_close, text);
     }
