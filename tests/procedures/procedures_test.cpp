@@ -64,7 +64,10 @@ std::string repeated(const std::string& text, int times) {
 // The dialog cuts a list at 499 characters and takes a range as one code;
 // the command line reads all of it and a range as the profile's keys in it.
 TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
-    const std::string long_list = repeated("00,", 170) + "B5)"; // 513 characters
+    // Commas at the 499th and at the 500th character: one more or one fewer
+    // character kept changes the count.
+    const std::string long_list = "0" + repeated("00,", 170) + "B5)";
+    const std::string longer_list = "00" + repeated("00,", 170) + "B5)";
     const ListAnswer ITEMS = ListAnswer::items, NONE = ListAnswer::no_country,
                      NO_LIST = ListAnswer::not_a_list;
     const struct {
@@ -81,6 +84,7 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
         {true, DIALOG, "00-FF)", true, ITEMS, "Unknown Country - 00-FF", 1},
         {true, COMMAND_LINE, "00-FF)", true, ITEMS, "Japan|United States|France|New Zealand", 4},
         {false, DIALOG, long_list, true, ITEMS, "Japan", 166},
+        {false, DIALOG, longer_list, true, ITEMS, "Japan", 165},
         {false, COMMAND_LINE, long_list, true, ITEMS, "United States", 171},
         {false, DIALOG, "()", true, NONE, "", 0},
         {true, COMMAND_LINE, ")", true, NONE, "", 0},
