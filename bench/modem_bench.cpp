@@ -36,7 +36,13 @@ using Clock = std::chrono::steady_clock;
 // Takes the time of every post; everything else a front end would do is idle.
 class TimingSeam : public FrontEnd {
   public:
-    void post(unsigned, uintptr_t, intptr_t) override {
+    void identified(const char*) override { post(); }
+    void list_read(unsigned, bool) override { post(); }
+    void code_read() override { post(); }
+    void ended(unsigned, bool) override { post(); }
+    void answered(unsigned, bool) override { post(); }
+    void report(Step, const char*) override {}
+    void post() {
         std::lock_guard<std::mutex> lock(mutex_);
         posted_at_ = Clock::now();
         ++posts_;
@@ -55,8 +61,7 @@ class TimingSeam : public FrontEnd {
     void arm_deadline(unsigned, unsigned) override {}
     void cancel_deadline(unsigned) override {}
     void start_deadline(unsigned, unsigned) override {}
-    bool on_dialog_thread() override { return false; }
-    void message_box(const char*, const char*, unsigned, bool) override {}
+    bool on_front_end_thread() override { return false; }
 
   private:
     std::mutex mutex_;
@@ -85,7 +90,8 @@ void print_spread(const char* what, std::vector<double> values) {
 
 bool open_port() {
     port_number = 1;
-    return port_create(0, on_modem_data) == 1 && port_open() == 1;
+    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) == 1 &&
+           port_open() == 1;
 }
 
 // Reads what the session wrote (the command) off the pseudo-terminal's far side.

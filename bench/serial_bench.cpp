@@ -22,7 +22,7 @@ std::mutex mutex;
 std::condition_variable arrived;
 size_t received = 0;
 
-void on_data(const char*, uint32_t length) {
+void on_data(void*, const char*, uint32_t length) {
     std::lock_guard<std::mutex> lock(mutex);
     received += length;
     arrived.notify_all();
@@ -34,7 +34,7 @@ bool wait_received(size_t count) {
 }
 
 bool open_port() {
-    return port_create(0, on_data) == 1 && port_open() == 1;
+    return port_create(0, on_data, nullptr) == 1 && port_open() == 1;
 }
 
 double micros(Clock::duration d) {

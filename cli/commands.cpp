@@ -12,7 +12,6 @@
 #include "cli/profile_location.h"
 #include "cli/report.h"
 #include "common/text.h"
-#include "modem/conversation_values.h"
 #include "profile/file_replace.h"
 #include "profile/lookups.h"
 #include "profile/saved_choice.h"
@@ -73,7 +72,7 @@ bool taken(Probe probe) {
 // Claims `port` and probes it; the claim is kept only for a modem.
 std::unique_ptr<PortClaim> claim_modem(ConversationLoop& loop, const Options& options,
                                        const std::string& port, Tried& tried) {
-    auto claim = std::make_unique<PortClaim>(port);
+    auto claim = std::make_unique<PortClaim>(port, loop.talk());
     ModemSession session(loop, options.any_modem);
     tried.probe = session.probe(tried.ident);
     if (!taken(tried.probe)) {
@@ -153,7 +152,7 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
                               listed("skipped", passed.skipped) + (rejected ? ANY_MODEM_HINT : ""));
         }
     }
-    target.modem.ident = modem::modem_ident;
+    target.modem.ident = loop.talk().modem_ident;
     target.modem.standard_only = tried.probe == Probe::standard;
     ModemSession(loop).read(target.modem);
     return target;
@@ -354,12 +353,12 @@ int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
 int run_command(const Options& options) {
     Report report(options.json);
     set_verbose(options.verbose);
-    copy_text(modem::vendor_name, TEXT_VENDOR);
     profile::set_lock_pause(pause_for_lock);
     int exit;
     try {
         use_profile(options.profile);
         ConversationLoop loop;
+        copy_text(loop.talk().vendor_name, TEXT_VENDOR);
         exit = dispatch(loop, options, report);
     } catch (const Failure& failure) {
         report.failure(failure);

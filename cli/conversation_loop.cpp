@@ -5,11 +5,7 @@
 #include "cli/main_wait.h"
 #include "cli/output.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "modem/notifications.h"
-#include "modem/reply_deadline.h"
-#include "modem/reply_interpreter.h"
-#include "modem/sender.h"
 #include "serial/port_session.h"
 
 #include <atomic>
@@ -62,14 +58,15 @@ void log_bytes(const char* direction, const char* bytes, size_t length) {
 
 // The sender asks for the deadline just before it writes the command it has
 // built into command_text, on the thread that sends it: the moment to log it.
-void log_command() {
+void log_command(const modem::Conversation& talk) {
     if (verbose) {
-        log_bytes("->", modem::command_text, std::char_traits<char>::length(modem::command_text));
+        log_bytes("->", talk.command_text, std::char_traits<char>::length(talk.command_text));
     }
 }
 
-bool port_is_open() {
-    return port_session != nullptr && port_session->connected.load() != 0;
+bool port_is_open(modem::Conversation& talk) {
+    PortSession* session = talk.session();
+    return session != nullptr && session->connected.load() != 0;
 }
 
 } // namespace
@@ -78,20 +75,18 @@ void set_verbose(bool on) {
     verbose = on;
 }
 
-void logged_modem_data(const char* block, uint32_t length) {
+void logged_modem_data(void* context, const char* block, uint32_t length) {
     if (verbose && block != nullptr) {
         log_bytes("<-", block, length);
     }
-    on_modem_data(block, length);
+    modem::Conversation::receive(context, block, length);
 }
 
 ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {
-    install_front_end(this);
+    talk_.front_end = this;
 }
 
-ConversationLoop::~ConversationLoop() {
-    install_front_end(nullptr);
-}
+ConversationLoop::~ConversationLoop() = default;
 
 void ConversationLoop::push(const Event& event) {
     {
@@ -111,12 +106,32 @@ bool ConversationLoop::next_event(Event& event) {
     return true;
 }
 
-void ConversationLoop::post(unsigned message, uintptr_t wparam, intptr_t lparam) {
-    push({Event::post, message, wparam, lparam});
+void ConversationLoop::notify(unsigned id, intptr_t value) {
+    push({Event::post, MSG_COMMAND, id, value});
+}
+
+void ConversationLoop::identified(const char* ident) {
+    notify(NOTIFY_DISCONNECT, reinterpret_cast<intptr_t>(ident));
+}
+
+void ConversationLoop::list_read(unsigned command, bool ok) {
+    notify(command, ok ? 1 : 0);
+}
+
+void ConversationLoop::code_read() {
+    notify(NOTIFY_I5_READ, 1);
+}
+
+void ConversationLoop::ended(unsigned, bool ok) {
+    notify(NOTIFY_DISCONNECT, ok ? 1 : 0);
+}
+
+void ConversationLoop::answered(unsigned command, bool ok) {
+    notify(command, ok ? 1 : 0);
 }
 
 void ConversationLoop::arm_deadline(unsigned milliseconds, unsigned sequence) {
-    log_command();
+    log_command(talk_);
     push({Event::arm, milliseconds, 0, static_cast<intptr_t>(sequence)});
 }
 
@@ -126,17 +141,17 @@ void ConversationLoop::cancel_deadline(unsigned sequence) {
 
 void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) {
     if (!starting_queued_arm_) {
-        log_command(); // sent on this thread: arm_deadline was not asked
+        log_command(talk_); // sent on this thread: arm_deadline was not asked
     }
     armed_ = sequence;
     due_ = Clock::now() + std::chrono::milliseconds(milliseconds);
 }
 
-bool ConversationLoop::on_dialog_thread() {
+bool ConversationLoop::on_front_end_thread() {
     return current_thread() == main_thread_;
 }
 
-void ConversationLoop::message_box(const char* text, const char*, unsigned, bool) {
+void ConversationLoop::report(Step, const char* text) {
     EventsLocked lock;
     failure_ = text != nullptr ? text : "";
 }
@@ -159,11 +174,11 @@ bool ConversationLoop::handle(const Event& event, Ending& ending) {
         ending.notified = true;
         ending.id = static_cast<unsigned>(event.wparam & 0xFFFF);
         ending.value = event.lparam;
-        ending.word = modem::conversation_state.load();
+        ending.word = talk_.conversation_state.load();
         return true;
     case Event::arm:
         starting_queued_arm_ = true;
-        on_arm_request(event.number, sequence);
+        talk_.on_arm_request(event.number, sequence);
         starting_queued_arm_ = false;
         return false;
     case Event::cancel:
@@ -188,9 +203,9 @@ int ConversationLoop::milliseconds_left() const {
 bool ConversationLoop::deadline_expired(Ending& ending) {
     const unsigned sequence = armed_;
     armed_ = 0;
-    const uint32_t word = modem::conversation_state.load();
-    const int next_port = on_reply_timer(sequence);
-    if (port_is_open()) {
+    const uint32_t word = talk_.conversation_state.load();
+    const int next_port = talk_.on_reply_timer(sequence);
+    if (port_is_open(talk_)) {
         return false;
     }
     ending.notified = false;
@@ -233,7 +248,7 @@ void ConversationLoop::pause(int milliseconds) {
 
 Ending ConversationLoop::converse(uint32_t word) {
     take_failure();
-    send_modem_command(word);
+    talk_.send(word);
     return wait();
 }
 

@@ -6,6 +6,7 @@
 // (main_wait.h): nothing here spins or sleeps.
 #pragma once
 
+#include "modem/conversation.h"
 #include "modem/front_end.h"
 
 #include <chrono>
@@ -29,12 +30,18 @@ class ConversationLoop : public FrontEnd {
     ConversationLoop();
     ~ConversationLoop() override;
 
-    void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
+    // The conversation's events end a wait as the notifications the dialog
+    // gets would (Ending::id); its failures are kept for the error message.
+    void identified(const char* ident) override;
+    void list_read(unsigned command, bool ok) override;
+    void code_read() override;
+    void ended(unsigned step, bool ok) override;
+    void answered(unsigned command, bool ok) override;
+    void report(Step step, const char* text) override;
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
-    bool on_dialog_thread() override;
-    void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
+    bool on_front_end_thread() override;
 
     // Sends `word` and runs the loop until the conversation hands control
     // back. Throws Interrupted on Ctrl-C.
@@ -50,6 +57,9 @@ class ConversationLoop : public FrontEnd {
     // a box), then forgets it.
     std::string take_failure();
 
+    // The conversation with the modem on the claimed port; it reports here.
+    modem::Conversation& talk() { return talk_; }
+
   private:
     struct Event {
         enum Kind { post, arm, cancel } kind;
@@ -60,11 +70,13 @@ class ConversationLoop : public FrontEnd {
     using Clock = std::chrono::steady_clock;
 
     void push(const Event& event);
+    void notify(unsigned id, intptr_t value);
     bool next_event(Event& event);
     int milliseconds_left() const;
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
+    modem::Conversation talk_;
     std::deque<Event> events_; // and failure_: under lock_events()
     std::string failure_;
     uintptr_t main_thread_;
@@ -80,7 +92,8 @@ void pause_for_lock(unsigned milliseconds);
 
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);
-// The port's data callback: logs the block when verbose, then judges it.
-void logged_modem_data(const char* block, uint32_t length);
+// The port's data callback: logs the block when verbose, then the
+// conversation (`context`) judges it.
+void logged_modem_data(void* context, const char* block, uint32_t length);
 
 } // namespace cli

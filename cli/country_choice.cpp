@@ -2,9 +2,6 @@
 
 #include "common/text.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
-
-#include <cstring>
 
 namespace cli {
 namespace {
@@ -29,18 +26,9 @@ std::vector<ProfileEntry> all_that(const std::vector<ProfileEntry>& entries, Tes
 
 std::vector<ProfileEntry> profile_entries() {
     std::vector<ProfileEntry> entries;
-    for (profile::key_cursor = profile::profile_keys;; profile::advance_key_cursor()) {
-        while (profile::key_cursor[0] != '\0' &&
-               std::strlen(profile::key_cursor) > profile::MAX_KEY_LENGTH) {
-            profile::advance_key_cursor();
-        }
-        profile::CountryRecord record{};
-        if (!profile::read_entry(profile::key_cursor, record)) {
-            break;
-        }
-        entries.push_back({profile::key_cursor, record.name, record.picture, record.code});
-    }
-    profile::key_cursor = profile::profile_keys;
+    profile::visit_entries([&](const char* key, const profile::CountryRecord& record) {
+        entries.push_back({key, record.name, record.picture, record.code});
+    });
     return entries;
 }
 

@@ -4,16 +4,13 @@
 #include "cli/json_text.h"
 #include "common/text.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "modem/notifications.h"
+#include "procedures/procedures.h"
 #include "profile/country_lists.h"
-#include "profile/profile_file.h"
 #include "profile/gci_answers.h"
-#include "profile/present_country.h"
+#include "profile/profile_file.h"
 #include "profile/profile_values.h"
-#include "profile/saved_choice.h"
 
-#include <cstdio>
 #include <iterator>
 
 namespace cli {
@@ -34,8 +31,8 @@ bool refused_i5(const Ending& ending) {
 }
 
 // The command last written, as a user would type it: "ATz", "AT*ncB4".
-std::string last_step() {
-    std::string step = modem::command_text;
+std::string last_step(const modem::Conversation& talk) {
+    std::string step = talk.command_text;
     while (!step.empty() && (step.front() == '\r' || step.front() == '\n')) {
         step.erase(0, 1);
     }
@@ -45,8 +42,8 @@ std::string last_step() {
     return step;
 }
 
-unsigned deadline_of(uint32_t word) {
-    const modem::CommandRow* row = modem::find_command(word);
+unsigned deadline_of(const modem::Conversation& talk, uint32_t word) {
+    const modem::CommandRow* row = talk.find_command(word);
     return row != nullptr ? row->deadline_ms : 0;
 }
 
@@ -61,38 +58,26 @@ std::string save_failure() {
            (why.empty() ? "the profile could not be written" : why);
 }
 
-Country unknown_country(const std::string& code) {
-    return {"", "Unknown Country - " + code, code};
-}
-
-void read_present_country(ModemRead& modem) {
-    modem.i5 = modem::i5_code;
+void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
+    modem.i5 = talk.i5_code;
     profile::PresentEntry found;
-    if (profile::find_present_entry(found)) {
+    if (procedures::present_entry(talk, found)) {
         modem.has_country = true;
         modem.country = {found.key, found.entry.name, found.entry.code};
     } else {
         modem.has_country = !modem.i5.empty();
-        modem.country = unknown_country(modem.i5);
+        modem.country = {"", profile::unknown_country_name(modem.i5.c_str()), modem.i5};
     }
 }
 
 // Read as the dialog reads it: one country ("B5)") is a list too, and "()"
 // is a list of none.
-void read_supported(bool listed, ModemRead& modem) {
+void read_supported(const modem::Conversation& talk, bool listed, ModemRead& modem) {
     modem.supported.clear();
-    const profile::ListAnswer answer = listed
-                                           ? profile::judge_list_answer(modem::country_list_reply)
-                                           : profile::ListAnswer::not_a_list;
-    if (answer != profile::ListAnswer::items) {
+    if (procedures::take_list(talk, listed, procedures::COMMAND_LINE) !=
+        profile::ListAnswer::items) {
         return;
     }
-    std::string list = modem::country_list_reply;
-    if (modem.gci && list.find('-') != std::string::npos) {
-        // "00-FF)": every profile country whose key falls in a range.
-        list = profile::expand_gci_ranges(list, profile::profile_keys);
-    }
-    profile::CCTestMembers(list.data());
     for (int i = 0; i < profile::supported_count; ++i) {
         const profile::SupportedItem& item = profile::supported_items[i];
         modem.supported.push_back({item.key, profile::supported_entries[i], item.code});
@@ -102,8 +87,9 @@ void read_supported(bool listed, ModemRead& modem) {
 } // namespace
 
 ModemSession::ModemSession(ConversationLoop& loop, bool any_modem)
-    : loop_(loop), any_modem_(any_modem) {
-    modem::set_front_end_commands(standard_rows, std::size(standard_rows));
+    : loop_(loop), talk_(loop.talk()), any_modem_(any_modem) {
+    talk_.own_rows = standard_rows;
+    talk_.own_row_count = std::size(standard_rows);
 }
 
 Ending ModemSession::converse(uint32_t word) {
@@ -111,12 +97,12 @@ Ending ModemSession::converse(uint32_t word) {
 }
 
 void ModemSession::fail(const Ending& ending) {
-    const std::string step = last_step();
+    const std::string step = last_step(talk_);
     const std::string why = loop_.take_failure();
     std::string message;
     if (!ending.notified) {
-        message =
-            "no answer to " + step + " within " + std::to_string(deadline_of(ending.word)) + " ms";
+        message = "no answer to " + step + " within " +
+                  std::to_string(deadline_of(talk_, ending.word)) + " ms";
     } else {
         message = step + " failed" + (why.empty() ? "" : ": " + why);
     }
@@ -124,41 +110,45 @@ void ModemSession::fail(const Ending& ending) {
 }
 
 Probe ModemSession::probe(std::string& ident) {
-    modem::answered_ident[0] = '\0';
-    modem::retry_count = 0;
-    const Ending ending = converse(wake_then(CMD_IDENTIFY));
+    loop_.take_failure();
+    procedures::start_probe(talk_);
+    const Ending ending = loop_.wait();
     ident.clear();
-    if (!ending.notified) {
-        // Silence at the wake-up: nothing there. Silence at ATV1i3: something
-        // answered, but gave no identification.
-        return ending.silent_port ? Probe::silent : Probe::rejected;
-    }
-    if (command_code(ending.word) != CMD_IDENTIFY) {
-        return Probe::rejected; // it refused the wake-up
-    }
-    if (ending.value != 0) {
-        ident = modem::modem_ident;
+    switch (
+        procedures::probe_result(ending.notified, ending.word, ending.value, ending.silent_port)) {
+    case procedures::Probe::silent:
+        return Probe::silent;
+    case procedures::Probe::modem:
+        ident = talk_.modem_ident;
         return Probe::modem;
+    case procedures::Probe::rejected:
+        break;
     }
-    ident = modem::answered_ident;
+    // A device that refused the wake-up or stayed silent at ATV1i3 gave no
+    // identification to take.
+    if (!ending.notified || command_code(ending.word) != CMD_IDENTIFY) {
+        return Probe::rejected;
+    }
+    ident = talk_.answered_ident;
     if (any_modem_) {
-        copy_text(modem::modem_ident, modem::answered_ident);
+        copy_text(talk_.modem_ident, talk_.answered_ident);
         return Probe::standard;
     }
     return Probe::rejected;
 }
 
 void ModemSession::read(ModemRead& modem) {
-    modem::retry_count = 0;
-    Ending ending = converse(wake_then(CMD_LIST_NC));
+    loop_.take_failure();
+    procedures::start_read(talk_);
+    Ending ending = loop_.wait();
     if (!ending.notified || (ending.id != CMD_LIST_NC && ending.id != CMD_LIST_GCI)) {
         fail(ending);
     }
-    // An AT*nc? refused with ERROR has gone on to AT+GCI=? already.
-    if (ending.id == CMD_LIST_NC &&
-        (modem.standard_only || profile::judge_list_answer(modem::country_list_reply) ==
-                                    profile::ListAnswer::not_a_list)) {
-        ending = converse(wake_then(CMD_LIST_GCI));
+    if (procedures::wants_standard_list(talk_, ending.id, procedures::COMMAND_LINE,
+                                        modem.standard_only)) {
+        loop_.take_failure();
+        procedures::start_standard_list(talk_);
+        ending = loop_.wait();
         if (!ending.notified || ending.id != CMD_LIST_GCI) {
             fail(ending);
         }
@@ -169,15 +159,19 @@ void ModemSession::read(ModemRead& modem) {
                       "standard AT+GCI kind",
                       "AT+GCI=?");
     }
-    modem.gci = modem::use_gci != 0;
-    read_supported(ending.value != 0, modem);
-    take_present_code(converse(wake_then(CMD_READ_I5)), modem);
+    modem.gci = talk_.use_gci != 0;
+    read_supported(talk_, ending.value != 0, modem);
+    loop_.take_failure();
+    procedures::read_present_code(talk_);
+    take_present_code(loop_.wait(), modem);
     // A refused ATi9 only means there is no note.
-    ending = converse(CMD_READ_I9);
+    loop_.take_failure();
+    procedures::read_note(talk_);
+    ending = loop_.wait();
     if (!ending.notified || ending.id != NOTIFY_DISCONNECT) {
         fail(ending);
     }
-    read_present_country(modem);
+    read_present_country(talk_, modem);
 }
 
 void ModemSession::take_present_code(const Ending& ending, const ModemRead& modem) {
@@ -192,43 +186,47 @@ void ModemSession::take_present_code(const Ending& ending, const ModemRead& mode
         fail(asked);
     }
     // An answer that names no code leaves the present country unknown.
-    const std::string_view code = profile::gci_present_code(modem::front_end_answer);
-    copy_text_n(modem::i5_code, sizeof modem::i5_code, code.data(), code.size());
-}
-
-std::string ModemSession::code_for(const Choice& choice, const ModemRead& modem) {
-    return modem.gci ? choice.key : choice.code;
+    const std::string_view code = profile::gci_present_code(talk_.front_end_answer);
+    copy_text_n(talk_.i5_code, sizeof talk_.i5_code, code.data(), code.size());
 }
 
 bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
-    const std::string code = code_for(choice, modem);
+    if (!procedures::choose_code(talk_, choice.key.c_str(), choice.code.c_str())) {
+        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
+                                      utf8_from_1252(choice.key) +
+                                      "] has a key too long to send to a modem");
+    }
+    const std::string code = talk_.code_to_send;
     const bool changed = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
     if (changed) {
-        copy_text(profile::code_to_send, code.c_str());
-        modem::retry_count = 0;
-        take_present_code(converse(wake_then(CMD_SET_COUNTRY)), modem);
-        modem.i5 = modem::i5_code;
+        loop_.take_failure();
+        procedures::start_apply(talk_);
+        take_present_code(loop_.wait(), modem);
+        modem.i5 = talk_.i5_code;
         if (!equal_ignoring_case(modem.i5.c_str(), code.c_str())) {
             throw Failure(EXIT_MODEM,
                           "the modem reads back " +
                               (modem.i5.empty() ? "nothing" : utf8_from_1252(modem.i5)) +
                               " after " + code + " was sent",
-                          last_step());
+                          last_step(talk_));
         }
     }
     // The note is still written when the choice cannot be saved: the modem
     // is set by now, and the failure is reported once the modem is done.
-    const std::string unsaved = profile::save_choice(choice.key.c_str()) == 1 ? "" : save_failure();
-    if (changed && !modem.gci && !profile::note_names_key(choice.key.c_str())) {
-        loop_.take_failure();
-        profile::start_note_write(choice.key.c_str());
+    loop_.take_failure();
+    const procedures::Finish finish =
+        procedures::finish_apply(talk_, choice.key.c_str(), procedures::COMMAND_LINE, changed);
+    if (finish.end == procedures::ApplyEnd::abandoned) {
+        throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
+    }
+    if (finish.end == procedures::ApplyEnd::writing_note) {
         const Ending ending = loop_.wait();
         if (!ending.notified || ending.id != NOTIFY_DISCONNECT || ending.value == 0) {
             fail(ending);
         }
     }
-    if (!unsaved.empty()) {
-        throw Failure(EXIT_PROFILE, unsaved);
+    if (!finish.saved) {
+        throw Failure(EXIT_PROFILE, save_failure());
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};

@@ -58,10 +58,6 @@ class ModemSession {
     // device that refuses AT+GCI=?.
     void read(ModemRead& modem);
 
-    // What the set-country command sends for `choice`: its code to an AT*nc
-    // modem, its key to an AT+GCI modem.
-    static std::string code_for(const Choice& choice, const ModemRead& modem);
-
     // Applies `choice` unless the modem's ATi5 code is already its code
     // (`force` applies regardless), and records it as the saved choice.
     // Gives whether the set command was sent. Throws Failure(EXIT_MODEM).
@@ -76,6 +72,7 @@ class ModemSession {
     void take_present_code(const Ending& ending, const ModemRead& modem);
 
     ConversationLoop& loop_;
+    modem::Conversation& talk_;
     bool any_modem_;
 };
 

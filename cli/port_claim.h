@@ -4,6 +4,10 @@
 
 #include <string>
 
+namespace modem {
+class Conversation;
+}
+
 namespace cli {
 
 // A UUCP lock file as it was seen: which file it was, what it held, the
@@ -20,16 +24,17 @@ struct LockFileSeen {
 
 class PortClaim {
   public:
-    // Opens `port` for the conversation; throws Failure(EXIT_PORT) naming
-    // the port and the likely cause when it is missing, busy or not
+    // Opens `port` for the conversation `talk`; throws Failure(EXIT_PORT)
+    // naming the port and the likely cause when it is missing, busy or not
     // accessible.
-    explicit PortClaim(const std::string& port);
+    PortClaim(const std::string& port, modem::Conversation& talk);
     // Closes the port (its line settings put back) and releases the locks.
     ~PortClaim();
     PortClaim(const PortClaim&) = delete;
     PortClaim& operator=(const PortClaim&) = delete;
 
   private:
+    modem::Conversation& talk_;
     std::string lock_file_; // the UUCP lock this claim holds, "" for none
     LockFileSeen lock_;     // that lock as we made it: removed only while it is still ours
 };

@@ -9,6 +9,7 @@
 #include "common/new_file_posix.h"
 #include "common/test_stop.h"
 #include "common/text.h"
+#include "modem/conversation.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
 #include "serial/tty_family.h"
@@ -209,7 +210,7 @@ std::string open_failure(const std::string& port, int error) {
 
 } // namespace
 
-PortClaim::PortClaim(const std::string& port) {
+PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_(talk) {
     struct stat info {};
     if (stat(port.c_str(), &info) != 0) {
         throw Failure(EXIT_PORT, open_failure(port, errno));
@@ -225,17 +226,20 @@ PortClaim::PortClaim(const std::string& port) {
     }
     lock_file_ = take_uucp_lock(port, lock_);
     copy_text(port_path, port.c_str());
-    if (port_create(0, logged_modem_data) != 1 || port_open() != 1) {
+    if (port_create(0, logged_modem_data, &talk, modem::Conversation::port_failed) != 1 ||
+        port_open() != 1) {
         const int error = last_open_error();
         port_release();
         release_uucp_lock(lock_file_, lock_);
         throw Failure(EXIT_PORT, open_failure(port, error != 0 ? error : EIO));
     }
+    talk.port = port_session;
 }
 
 PortClaim::~PortClaim() {
     port_close();
     port_release();
+    talk_.port = nullptr;
     port_path[0] = '\0';
     release_uucp_lock(lock_file_, lock_);
 }

@@ -6,6 +6,7 @@
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
 #include "serial/com_ports.h"
+#include "modem/conversation.h"
 #include "serial/port_session.h"
 
 #include <windows.h>
@@ -28,14 +29,14 @@ std::string open_failure(const std::string& port, DWORD error) {
 
 } // namespace
 
-PortClaim::PortClaim(const std::string& port) {
+PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_(talk) {
     const int number = serial::com_port_number(port);
     if (number == 0) {
         throw Failure(EXIT_PORT, port + ": not a COM port (COM1 to COM" +
                                      std::to_string(serial::LAST_COM_PORT) + ")");
     }
     port_number = number;
-    if (port_create(0, logged_modem_data) != 1) {
+    if (port_create(0, logged_modem_data, &talk, modem::Conversation::port_failed) != 1) {
         throw Failure(EXIT_PORT, port + ": cannot be opened (out of memory)");
     }
     if (port_open() != 1) {
@@ -44,11 +45,13 @@ PortClaim::PortClaim(const std::string& port) {
         port_release();
         throw Failure(EXIT_PORT, open_failure(port, error));
     }
+    talk.port = port_session;
 }
 
 PortClaim::~PortClaim() {
     port_close();
     port_release();
+    talk_.port = nullptr;
 }
 
 } // namespace cli

@@ -7,11 +7,11 @@
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
+#include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/present_country.h"
 #include "profile/profile_values.h"
-#include "profile/saved_choice.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -82,7 +82,7 @@ void show_current_status(const char* name) {
 void show_current_country() {
     DialogSeam& seam = dialog_seam();
     profile::PresentEntry found;
-    bool known = profile::find_present_entry(found);
+    bool known = procedures::present_entry(modem::dialog_conversation(), found);
     // A modem that lists no country leaves nothing to pick from.
     seam.enable(IDC_COUNTRY, profile::supported_count > 0);
     if (!known) {
@@ -100,23 +100,19 @@ void show_current_country() {
 }
 
 void finish_apply() {
-    const char* key = profile::key_cursor;
-    size_t key_length = std::strlen(key);
-    if (key_length == 0 || key_length > profile::MAX_KEY_LENGTH) {
+    switch (procedures::finish_apply(modem::dialog_conversation(), profile::key_cursor,
+                                     procedures::DIALOG)
+                .end) {
+    case procedures::ApplyEnd::abandoned:
         trace("\nCC finish_apply: no entry chosen\n");
         abandon_apply();
-        return;
-    }
-    if (modem::use_gci) {
+        break;
+    case procedures::ApplyEnd::done:
         finish_applied();
-        return;
+        break;
+    case procedures::ApplyEnd::writing_note:
+        break; // its notification ends the apply
     }
-    profile::save_choice(key);
-    if (profile::note_names_key(key)) {
-        finish_applied(); // the modem's note names this entry already
-        return;
-    }
-    profile::start_note_write(key);
 }
 
 } // namespace workflow

@@ -1,6 +1,7 @@
 #include "dialog/dialog_seam.h"
 
 #include "common/installed.h"
+#include "modem/notifications.h"
 
 namespace {
 Installed<DialogSeam> installed;
@@ -13,4 +14,43 @@ DialogSeam& dialog_seam() {
 void install_dialog_seam(DialogSeam* seam) {
     installed.install(seam);
     install_front_end(seam);
+}
+
+void DialogSeam::identified(const char* ident) {
+    // lParam carries the accepted text's address; the dialog reads the text
+    // from modem_ident itself, never through the number.
+    post(MSG_COMMAND, NOTIFY_DISCONNECT, reinterpret_cast<intptr_t>(ident));
+}
+
+void DialogSeam::list_read(unsigned command, bool ok) {
+    post(MSG_COMMAND, command, ok ? 1 : 0);
+}
+
+void DialogSeam::code_read() {
+    post(MSG_COMMAND, NOTIFY_I5_READ, 1);
+}
+
+void DialogSeam::ended(unsigned, bool ok) {
+    post(MSG_COMMAND, NOTIFY_DISCONNECT, ok ? 1 : 0);
+}
+
+void DialogSeam::answered(unsigned command, bool ok) {
+    post(MSG_COMMAND, command, ok ? 1 : 0);
+}
+
+void DialogSeam::report(Step step, const char* text) {
+    switch (step) {
+    case Step::modem_reply:
+        message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
+        break;
+    case Step::reply_deadline:
+        message_box(text, "Modem Status", BOX_ICONWARNING, true);
+        break;
+    case Step::port_close: // the port's own failures have no owner window
+        message_box(text, "Modem Operation", BOX_OK, false);
+        break;
+    case Step::receive_thread:
+        message_box(text, " Error!", BOX_ICONWARNING, false);
+        break;
+    }
 }

@@ -1,8 +1,10 @@
 // The one way the dialog's workflow reaches the main dialog and its
-// platform: the modem conversation's front end (posts, the reply deadline,
-// boxes) plus strings and controls. The Win32 shell implements it with
-// PostMessageA, SetTimer, MessageBoxA, SendDlgItemMessageA and LoadStringA;
-// tests implement it with a recording fake whose message queue the test pumps.
+// platform: the modem conversation's front end (its events, the reply
+// deadline, its failures) plus posts, boxes, strings and controls. The
+// conversation's events become the WM_COMMAND notifications the dialog has
+// always handled, and its failures the boxes it has always shown. The Win32 shell implements it
+// with PostMessageA, SetTimer, MessageBoxA, SendDlgItemMessageA and LoadStringA; tests implement it
+// with a recording fake whose message queue the test pumps.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +14,21 @@
 
 class DialogSeam : public FrontEnd {
   public:
+    // The conversation's events, as posted WM_COMMAND notifications
+    // (modem/notifications.h), and its failures as boxes.
+    void identified(const char* ident) override;
+    void list_read(unsigned command, bool ok) override;
+    void code_read() override;
+    void ended(unsigned step, bool ok) override;
+    void answered(unsigned command, bool ok) override;
+    void report(Step step, const char* text) override;
+
+    // Posts a message to the main dialog: never waits, callable from any thread.
+    virtual void post(unsigned message, uintptr_t wparam, intptr_t lparam) = 0;
+    // A modal box (`owned` makes the main dialog its owner); returns once it
+    // is closed. May be called on the receive thread.
+    virtual void message_box(const char* text, const char* caption, unsigned flags, bool owned) = 0;
+
     // LoadStringA into `buffer` of `size` bytes; gives the length (0 if missing).
     virtual int load_string(unsigned id, char* buffer, int size) = 0;
 

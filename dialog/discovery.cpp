@@ -10,8 +10,7 @@
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
-#include "modem/reply_interpreter.h"
-#include "modem/sender.h"
+#include "procedures/procedures.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -38,7 +37,9 @@ void record_modem(const char* ident) {
 
 bool open_probe_port() {
     port_number = probe_port;
-    return port_create(0, on_modem_data) == 1 && port_open() == 1;
+    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+                       modem::Conversation::port_failed) == 1 &&
+           port_open() == 1;
 }
 } // namespace
 
@@ -56,12 +57,12 @@ void on_start_search() {
     modem_count = 0; // the rows and the list keep their texts until the scan ends
     scanning = 1;
     workflow::apply_running = 0;
-    try_next_port(CMD_IDENTIFY);
+    try_next_port();
 }
 
 // Ports that cannot be opened are passed over within this call, so a machine
 // without COM ports finishes the scan at once.
-int try_next_port(uint32_t follow_up) {
+int try_next_port() {
     for (;;) {
         modem::conversation_state = CMD_IDLE;
         --probe_port;
@@ -71,8 +72,7 @@ int try_next_port(uint32_t follow_up) {
             return 0;
         }
         if (open_probe_port()) {
-            modem::retry_count = 0;
-            send_modem_command(wake_then(follow_up));
+            procedures::start_probe(modem::dialog_conversation());
             return 1;
         }
         trace("Failed!\n");
@@ -82,20 +82,17 @@ int try_next_port(uint32_t follow_up) {
 void on_probe_ended(uint32_t outstanding, intptr_t lparam) {
     // lParam is the address of modem_ident when the modem was accepted; the
     // text is taken from modem_ident itself, never through the number.
-    if (command_code(outstanding) == CMD_IDENTIFY && lparam != 0) {
+    if (procedures::probe_result(true, outstanding, lparam, false) == procedures::Probe::modem) {
         record_modem(modem::modem_ident);
     }
-    try_next_port(CMD_IDENTIFY);
+    try_next_port();
 }
 
 bool on_identify_deadline(unsigned sequence) {
-    unsigned expected = sequence;
-    if (!modem::deadline_sequence.compare_exchange_strong(expected, 0)) {
+    if (!procedures::identify_deadline(modem::dialog_conversation(), sequence)) {
         return false; // the verdict came first; its notification goes on with the scan
     }
-    modem::retry_count = 0;
-    port_close();
-    try_next_port(CMD_IDENTIFY);
+    try_next_port();
     return true;
 }
 
@@ -190,7 +187,7 @@ void on_connect_port(int port) {
     // list this read enables would otherwise draw none of its items.
     workflow::apply_running = 0;
     workflow::busy = 0;
-    send_modem_command(wake_then(CMD_LIST_NC));
+    procedures::start_read(modem::dialog_conversation());
 }
 
 } // namespace discovery

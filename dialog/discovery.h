@@ -34,7 +34,7 @@ void reset();
 void on_start_search();
 // Probes the next lower port. 1 when a wake-up went out, 0 when no port was
 // left and finish_scan ran.
-int try_next_port(uint32_t follow_up);
+int try_next_port();
 // The end of one probe (the conversation was closed): an accepted modem is
 // recorded, then the scan goes on.
 void on_probe_ended(uint32_t outstanding, intptr_t lparam);

@@ -38,7 +38,7 @@ void Win32Seam::start_deadline(unsigned milliseconds, unsigned sequence) {
     armed_sequence = sequence;
 }
 
-bool Win32Seam::on_dialog_thread() {
+bool Win32Seam::on_front_end_thread() {
     return GetWindowThreadProcessId(main_dialog, nullptr) == GetCurrentThreadId();
 }
 

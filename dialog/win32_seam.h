@@ -20,7 +20,7 @@ class Win32Seam : public DialogSeam {
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
-    bool on_dialog_thread() override;
+    bool on_front_end_thread() override;
     void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override;

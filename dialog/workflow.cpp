@@ -11,8 +11,7 @@
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
 #include "modem/reply_deadline.h"
-#include "modem/reply_interpreter.h"
-#include "modem/sender.h"
+#include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
@@ -25,7 +24,6 @@ int country_picked = 0;
 int close_when_done = 0;
 int busy = 0;
 int apply_running = 0;
-char country_list_copy[COUNTRY_LIST_COPY_SIZE] = "";
 
 namespace {
 constexpr int IDOK = 1;
@@ -36,6 +34,10 @@ constexpr unsigned WARNING = BOX_SETFOREGROUND | BOX_ICONWARNING;
 
 DialogSeam& seam() {
     return dialog_seam();
+}
+
+modem::Conversation& talk() {
+    return modem::dialog_conversation();
 }
 
 void show_status(const char* text) {
@@ -78,11 +80,7 @@ void apply_country(bool from_ok) {
         show_status("Select a new country!");
         return;
     }
-    // The entry's key goes into the modem's note, its code (or, for an
-    // AT+GCI modem, its key) into the set command. Anything but letters and
-    // digits could end that command and start another, such as a dial.
-    if (!profile::is_sendable(profile::key_cursor) ||
-        !profile::is_sendable(profile::code_to_send)) {
+    if (!procedures::choose_code(talk(), profile::key_cursor, profile::current_record.code)) {
         seam().message_box("Failure to set the Country Code!", "Modem Status", WARNING, true);
         return;
     }
@@ -93,25 +91,14 @@ void apply_country(bool from_ok) {
         busy = 0; // no apply runs, so the country list must draw again
         return;
     }
-    if (modem::use_gci == 1) {
-        // The profile's walks never stop on a key longer than this field.
-        copy_text(profile::code_to_send, profile::key_cursor);
-    }
     apply_running = 1;
-    send_modem_command(wake_then(CMD_SET_COUNTRY));
+    procedures::start_apply(talk());
 }
 
 void on_list_arrived(intptr_t lparam) {
-    using profile::ListAnswer;
     // With lparam 0 the modem lists its countries by neither query.
-    ListAnswer answer = lparam == 0 ? ListAnswer::not_a_list
-                                    : profile::judge_list_answer(modem::country_list_reply);
-    if (answer != ListAnswer::not_a_list) {
-        // A longer list is cut; the parser drops the item cut in the middle,
-        // since no comma or ")" follows it. "()" is parsed as no text at all:
-        // its "(" is no country.
-        copy_text(country_list_copy, answer == ListAnswer::items ? modem::country_list_reply : "");
-        profile::CCTestMembers(country_list_copy);
+    if (procedures::take_list(talk(), lparam != 0, procedures::DIALOG) !=
+        profile::ListAnswer::not_a_list) {
         seam().combo_reset(IDC_COUNTRY);
         for (int i = 0; i < profile::supported_count; ++i) {
             seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);
@@ -122,7 +109,7 @@ void on_list_arrived(intptr_t lparam) {
             show_status("The modem lists no country.");
         }
     }
-    send_modem_command(wake_then(CMD_READ_I5));
+    procedures::read_present_code(talk());
 }
 
 void on_i5_read() {
@@ -132,7 +119,7 @@ void on_i5_read() {
         finish_apply();
         return;
     }
-    send_modem_command(CMD_READ_I9);
+    procedures::read_note(talk());
 }
 
 void return_to_idle_after_apply() {
@@ -190,7 +177,6 @@ void reset() {
     close_when_done = 0;
     busy = 0;
     apply_running = 0;
-    country_list_copy[0] = '\0';
 }
 
 void on_init_dialog() {
@@ -242,7 +228,7 @@ void on_deadline_expired(unsigned sequence) {
         return;
     }
     if (on_reply_timer(sequence) == 1) {
-        discovery::try_next_port(CMD_IDENTIFY);
+        discovery::try_next_port();
     }
 }
 
@@ -253,7 +239,8 @@ int connect_modem() {
         return 0;
     }
     modem::conversation_state = CMD_IDLE;
-    if (port_create(0, on_modem_data) == -1) {
+    if (port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+                    modem::Conversation::port_failed) == -1) {
         seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
                            "Info Status", WARNING, true);
         return 0;
@@ -263,7 +250,6 @@ int connect_modem() {
                            "Info Status", WARNING, true);
         return 0;
     }
-    modem::retry_count = 0;
     return 1;
 }
 

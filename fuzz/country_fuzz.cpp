@@ -40,7 +40,7 @@ void parse_list(const std::string& answer) {
     profile::ListAnswer taken = profile::judge_list_answer(modem::country_list_reply);
     copy_text(copy, taken == profile::ListAnswer::items ? modem::country_list_reply : "");
     if (taken != profile::ListAnswer::not_a_list) {
-        profile::CCTestMembers(copy);
+        profile::CCTestMembers(copy, modem::use_gci != 0);
     }
     FUZZ_CHECK(profile::supported_count >= 0 &&
                profile::supported_count <= profile::SUPPORTED_CAPACITY);
@@ -54,10 +54,11 @@ void parse_list(const std::string& answer) {
 } // namespace
 
 // Nothing is sent to a modem here: the note is never rewritten.
-int port_write(const char*, uint32_t) {
+PortSession* port_session = nullptr;
+int port_write(PortSession*, const char*, uint32_t) {
     return 1;
 }
-int port_close() {
+int port_close(PortSession*) {
     return 1;
 }
 
@@ -88,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     copy_text(modem::i5_code, i5.c_str());
     copy_text(modem::i9_text, i9.c_str());
     profile::PresentEntry present;
-    if (profile::find_present_entry(present)) {
+    if (profile::find_present_entry(modem::i5_code, modem::i9_text, modem::use_gci != 0, present)) {
         FUZZ_CHECK(terminated(present.key) && whole(present.entry));
         if (!modem::use_gci && (flags & 2)) {
             profile::save_choice(present.key); // as the end of an apply does
@@ -99,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Drawing the list looks every item up by name.
     for (int i = 0; i < profile::supported_count; ++i) {
         profile::CCfindSetCur(profile::supported_entries[i]);
-        FUZZ_CHECK(cursor_on_key_list() && terminated(profile::code_to_send));
+        FUZZ_CHECK(cursor_on_key_list() && terminated(modem::code_to_send));
     }
     // A second run meets the entries the first one recorded.
     if (flags & 4) {

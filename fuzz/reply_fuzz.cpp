@@ -23,12 +23,16 @@ namespace {
 // receive thread's work must be safe too.
 class QuietFrontEnd : public FrontEnd {
   public:
-    void post(unsigned, uintptr_t, intptr_t) override {}
+    void identified(const char*) override {}
+    void list_read(unsigned, bool) override {}
+    void code_read() override {}
+    void ended(unsigned, bool) override {}
+    void answered(unsigned, bool) override {}
+    void report(Step, const char*) override {}
     void arm_deadline(unsigned, unsigned) override {}
     void cancel_deadline(unsigned) override {}
     void start_deadline(unsigned, unsigned) override {}
-    bool on_dialog_thread() override { return true; }
-    void message_box(const char*, const char*, unsigned, bool) override {}
+    bool on_front_end_thread() override { return true; }
 };
 
 // What the modem echoes next: the last command written, when echo is on.
@@ -66,7 +70,7 @@ template <size_t N> bool terminated(const char (&text)[N]) {
 
 void check_values() {
     FUZZ_CHECK(modem::reply_length <= modem::REPLY_LIMIT);
-    FUZZ_CHECK(modem::reply_buffer[modem::reply_length] == '\0');
+    FUZZ_CHECK(modem::dialog_conversation().reply_buffer[modem::reply_length] == '\0');
     FUZZ_CHECK(terminated(modem::i5_code) && terminated(modem::i9_text));
     FUZZ_CHECK(terminated(modem::country_list_reply) && terminated(modem::modem_ident));
     FUZZ_CHECK(terminated(modem::command_text));
@@ -75,13 +79,14 @@ void check_values() {
 } // namespace
 
 // The serial port of the program, here a line that takes every write.
-int port_write(const char* buffer, uint32_t count) {
+PortSession* port_session = nullptr;
+int port_write(PortSession*, const char* buffer, uint32_t count) {
     if (echo_on) {
         pending_echo.assign(buffer, count);
     }
     return 1;
 }
-int port_close() {
+int port_close(PortSession*) {
     return 1;
 }
 
@@ -102,13 +107,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     pending_echo.clear();
     modem::use_gci = (flags >> 1) & 1;
     copy_text(modem::vendor_name, (flags & 4) ? "" : "Quorvant");
-    copy_text(profile::code_to_send, (flags & 8) ? "B5" : "");
+    copy_text(modem::code_to_send, (flags & 8) ? "B5" : "");
     copy_text(modem::i9_text, (flags & 16) ? "B4" : "");
     // Any state word, a known one most of the time.
     uint32_t word = state < 0xF0 ? STATES[state % STATE_COUNT] : state;
     modem::conversation_state = word;
-    if (const modem::CommandRow* row = modem::find_command(word)) {
-        modem::build_command_text(*row);
+    if (const modem::CommandRow* row = modem::find_table_command(word)) {
+        modem::dialog_conversation().build_command_text(*row);
         port_write(modem::command_text, static_cast<uint32_t>(std::strlen(modem::command_text)));
     }
     // Without a pending deadline every verdict must be ignored.

@@ -1,8 +1,7 @@
 #include "modem/command_table.h"
 
 #include "common/text.h"
-#include "modem/conversation_values.h"
-#include "profile/profile_values.h"
+#include "modem/conversation.h"
 
 #include <iterator>
 
@@ -25,9 +24,6 @@ constexpr CommandRow command_rows[] = {
     {CMD_LIST_GCI, "AT+GCI=%s\r", nullptr, Fill::query, 2500},
 };
 
-const CommandRow* front_end_rows = nullptr;
-size_t front_end_row_count = 0;
-
 const CommandRow* find_in(const CommandRow* rows, size_t count, uint32_t code) {
     for (size_t i = 0; i < count; ++i) {
         if (rows[i].code == code) {
@@ -37,46 +33,41 @@ const CommandRow* find_in(const CommandRow* rows, size_t count, uint32_t code) {
     return nullptr;
 }
 
-const char* fill_text(Fill fill) {
-    switch (fill) {
-    case Fill::country_code:
-        return profile::code_to_send;
-    case Fill::i9_note:
-        return i9_text;
-    case Fill::query:
-        return "?";
-    case Fill::none:
-        break;
-    }
-    return "";
-}
-
 } // namespace
 
-const CommandRow* find_command(uint32_t word) {
-    const uint32_t code = command_code(word);
-    const CommandRow* row = find_in(command_rows, std::size(command_rows), code);
-    return row != nullptr ? row : find_in(front_end_rows, front_end_row_count, code);
+const CommandRow* find_table_command(uint32_t word) {
+    return find_in(command_rows, std::size(command_rows), command_code(word));
 }
 
-void set_front_end_commands(const CommandRow* rows, size_t count) {
-    front_end_rows = rows;
-    front_end_row_count = rows != nullptr ? count : 0;
+const CommandRow* Conversation::find_command(uint32_t word) const {
+    const CommandRow* row = find_table_command(word);
+    return row != nullptr ? row : find_in(own_rows, own_row_count, command_code(word));
 }
 
-bool is_front_end_command(uint32_t code) {
-    return find_in(front_end_rows, front_end_row_count, code) != nullptr;
+bool Conversation::is_front_end_command(uint32_t code) const {
+    return find_in(own_rows, own_row_count, code) != nullptr;
 }
 
-size_t build_command_text(const CommandRow& row) {
+size_t Conversation::build_command_text(const CommandRow& row) {
     // Only the country command follows the modem's dialect, at the moment of sending.
     const char* format = (row.gci_format != nullptr && use_gci != 0) ? row.gci_format : row.format;
-    if (row.fill == Fill::none) {
+    const char* fill = "";
+    switch (row.fill) {
+    case Fill::none:
         return copy_text(command_text, format);
+    case Fill::country_code:
+        fill = code_to_send;
+        break;
+    case Fill::i9_note:
+        fill = i9_text;
+        break;
+    case Fill::query:
+        fill = "?";
+        break;
     }
     // The filled fields are 11 characters at most, so the text stays far
     // inside command_text; the formatter cuts it regardless.
-    return format_text(command_text, sizeof command_text, format, fill_text(row.fill));
+    return format_text(command_text, sizeof command_text, format, fill);
 }
 
 } // namespace modem

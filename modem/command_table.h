@@ -44,21 +44,9 @@ struct CommandRow {
     unsigned deadline_ms;
 };
 
-// The row of the word's low byte, or nullptr when the code is not a command.
-const CommandRow* find_command(uint32_t word);
-
-// Commands of a front end's own, looked up after the table's rows, whose
-// codes must differ from those of the table. The dialog adds none. Such a
-// command ends its conversation: its answer line is kept in
-// front_end_answer and the front end is notified under the command's code,
-// with 1 for OK and 0 for ERROR. The rows must outlive their use; nullptr
-// and 0 remove them.
-void set_front_end_commands(const CommandRow* rows, size_t count);
-// Whether `code` is one of those commands.
-bool is_front_end_command(uint32_t code);
-
-// Builds the row's text into command_text from the values as they are now
-// (use_gci, code_to_send, i9_text); gives its length.
-size_t build_command_text(const CommandRow& row);
+// The table's row of the word's low byte, or nullptr when the code is none
+// of the table's commands. A conversation also looks up its front end's own
+// commands (Conversation::find_command).
+const CommandRow* find_table_command(uint32_t word);
 
 } // namespace modem

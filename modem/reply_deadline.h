@@ -1,19 +1,14 @@
-// The reply deadline WAIT_OK. It belongs to the main dialog's thread: the
-// modem code only asks the dialog seam to arm or cancel it, and every armed
-// deadline carries a sequence number so that a verdict and an expiry never
-// both act on one command.
+// The reply deadline of a conversation (Conversation::arm_reply_deadline and
+// the rest, in modem/conversation.h). It belongs to the front end's thread:
+// the conversation only asks its front end to arm or cancel it, and every
+// armed deadline carries a sequence number so that a verdict and an expiry
+// never both act on one command. These are the dialog's ways in, on its
+// default conversation.
 #pragma once
 
 namespace modem {
 
-// Takes a new sequence number, makes it the pending deadline and arms WAIT_OK
-// for `milliseconds`: at once on the dialog's thread, by a request from any
-// other. Replaces a deadline still pending.
 unsigned arm_reply_deadline(unsigned milliseconds);
-
-// For a verdict: takes the pending deadline, if any, and asks the dialog to
-// cancel it. Gives false when no deadline was pending (its expiry took it, or
-// no command was armed), in which case the verdict must not act.
 bool claim_reply_deadline();
 
 } // namespace modem

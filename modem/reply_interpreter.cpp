@@ -2,18 +2,14 @@
 
 #include "common/text.h"
 #include "common/trace.h"
-#include "modem/front_end.h"
-#include "modem/notifications.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
-#include "modem/reply_deadline.h"
-#include "modem/sender.h"
+#include "modem/conversation.h"
+#include "modem/front_end.h"
 
 #include <cstring>
 #include <string_view>
 
-using namespace modem;
-
+namespace modem {
 namespace {
 
 constexpr std::string_view OK_CODE = "\r\nOK\r\n";
@@ -23,22 +19,18 @@ enum class Verdict { none, error, ok };
 
 // --- telling the dialog ----------------------------------------------------
 
-void notify(unsigned id, intptr_t value) {
-    front_end().post(MSG_COMMAND, id, value);
-}
-
-// The box is modal on the receive thread: the dialog hears of the failure
-// only once the user has closed it.
-void fail(const char* text) {
-    front_end().message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
-    notify(NOTIFY_DISCONNECT, 0);
+// The report comes first: the dialog's box is modal on the receive thread,
+// so the dialog hears of the end only once the user has closed it.
+void fail(Conversation& c, const char* text) {
+    c.front().report(Step::modem_reply, text);
+    c.front().ended(command_code(c.conversation_state.load()), false);
 }
 
 // --- gathering -------------------------------------------------------------
 
-void empty_reply() {
-    reply_length = 0;
-    reply_buffer[0] = '\0';
+void empty_reply(Conversation& c) {
+    c.reply_length = 0;
+    c.reply_buffer[0] = '\0';
 }
 
 // The receive thread turns the first NUL of each chunk it reads into a space,
@@ -54,26 +46,26 @@ size_t block_text_length(const char* block, size_t length) {
 }
 
 // Appends the block's text, its first NUL made a space; false when it does not fit.
-bool append_block(const char* block, size_t length) {
+bool append_block(Conversation& c, const char* block, size_t length) {
     size_t text_length = block_text_length(block, length);
-    if (reply_length + text_length > REPLY_LIMIT) {
+    if (c.reply_length + text_length > REPLY_LIMIT) {
         return false;
     }
-    char* out = reply_buffer + reply_length;
+    char* out = c.reply_buffer + c.reply_length;
     std::memcpy(out, block, text_length);
     if (char* nul = static_cast<char*>(std::memchr(out, '\0', text_length))) {
         *nul = ' ';
     }
-    reply_length += text_length;
-    reply_buffer[reply_length] = '\0';
+    c.reply_length += text_length;
+    c.reply_buffer[c.reply_length] = '\0';
     return true;
 }
 
 // What was gathered before this block held no result code (a verdict empties
 // the buffer), so only a code that reaches into the new text can be found.
 // ERROR wins over an OK anywhere in the same reply.
-Verdict find_verdict(size_t judged_length) {
-    std::string_view text(reply_buffer, reply_length);
+Verdict find_verdict(const Conversation& c, size_t judged_length) {
+    std::string_view text(c.reply_buffer, c.reply_length);
     size_t error_from =
         judged_length >= ERROR_CODE.size() ? judged_length - ERROR_CODE.size() + 1 : 0;
     if (text.find(ERROR_CODE, error_from) != std::string_view::npos) {
@@ -90,8 +82,8 @@ Verdict find_verdict(size_t judged_length) {
 
 // The answer is one line of the reply. With its echo on, the modem first
 // repeats the command, so that line is skipped.
-std::string_view take_answer(std::string_view echo) {
-    std::string_view text(reply_buffer, reply_length);
+std::string_view take_answer(const Conversation& c, std::string_view echo) {
+    std::string_view text(c.reply_buffer, c.reply_length);
     size_t start = text.find_first_not_of("\r\n");
     if (start == std::string_view::npos) {
         return {};
@@ -124,146 +116,146 @@ bool contains_ignoring_case(std::string_view text, std::string_view word) {
 
 // A modem is ours when its identification names the vendor or the chip
 // family; an empty vendor name is in every identification.
-bool identify_modem() {
-    std::string_view answer = take_answer("ATV1i3\r");
-    copy_answer(answered_ident, answer);
-    if (!contains_ignoring_case(answer, vendor_name) &&
+bool identify_modem(Conversation& c) {
+    std::string_view answer = take_answer(c, "ATV1i3\r");
+    copy_answer(c.answered_ident, answer);
+    if (!contains_ignoring_case(answer, c.vendor_name) &&
         !contains_ignoring_case(answer, "ACF3_V1")) {
         return false;
     }
-    copy_answer(modem_ident, answer);
+    copy_answer(c.modem_ident, answer);
     return true;
 }
 
 // The note this program keeps in the modem starts with "CC"; any other note
 // is someone else's and reads as none.
-void read_i9_note() {
-    std::string_view answer = take_answer("ATi9\r");
+void read_i9_note(Conversation& c) {
+    std::string_view answer = take_answer(c, "ATi9\r");
     if (answer.substr(0, 2) == "CC") {
-        copy_answer(i9_text, answer.substr(2));
+        copy_answer(c.i9_text, answer.substr(2));
     } else {
-        i9_text[0] = '\0';
+        c.i9_text[0] = '\0';
     }
 }
 
 // A list too long for country_list_reply is cut after its last whole entry,
 // so no code is ever read half.
-void keep_list(std::string_view list) {
+void keep_list(Conversation& c, std::string_view list) {
     if (list.size() >= LIST_REPLY_SIZE) {
         size_t comma = list.substr(0, LIST_REPLY_SIZE).rfind(',');
         list = list.substr(0, comma == std::string_view::npos ? 0 : comma);
     }
-    std::memset(country_list_reply, 0, sizeof country_list_reply);
-    copy_answer(country_list_reply, list);
+    std::memset(c.country_list_reply, 0, sizeof c.country_list_reply);
+    copy_answer(c.country_list_reply, list);
 }
 
 // An AT+GCI modem answers "+GCI: (00,09,B5)"; the list starts after the "(".
-void read_country_list(uint32_t code) {
-    std::string_view list = take_answer(command_text);
+void read_country_list(Conversation& c, uint32_t code) {
+    std::string_view list = take_answer(c, c.command_text);
     if (code == CMD_LIST_GCI) {
-        use_gci = 1;
+        c.use_gci = 1;
         size_t parenthesis = list.find('(');
         if (parenthesis != std::string_view::npos) {
             list.remove_prefix(parenthesis + 1);
         }
     } else {
-        use_gci = 0;
+        c.use_gci = 0;
     }
-    keep_list(list);
+    keep_list(c, list);
 }
 
 // --- verdicts --------------------------------------------------------------
 
-void act_on_error(uint32_t word) {
+void act_on_error(Conversation& c, uint32_t word) {
     uint32_t code = command_code(word);
     switch (code) {
     case CMD_SET_COUNTRY:
-        fail("Failure to set the Country Code!");
+        fail(c, "Failure to set the Country Code!");
         break;
     case CMD_READ_I5:
-        i5_code[0] = '\0'; // no stale code survives a failed read
-        fail("Failure to get the Country Code!");
+        c.i5_code[0] = '\0'; // no stale code survives a failed read
+        fail(c, "Failure to get the Country Code!");
         break;
     case CMD_RESET:
-        fail("Failure to reset the modem!");
+        fail(c, "Failure to reset the modem!");
         break;
     case CMD_READ_I9:
-        i9_text[0] = '\0';
-        notify(NOTIFY_DISCONNECT, 0);
+        c.i9_text[0] = '\0';
+        c.front().ended(CMD_READ_I9, false);
         break;
     case CMD_WRITE_I9:
     case CMD_CLEAR_I9:
-        fail("Failure to clear/set the I9 string!");
+        fail(c, "Failure to clear/set the I9 string!");
         break;
     case CMD_WAKE:
-        empty_reply();
-        if (retry_count.fetch_add(1) + 1 < 2) {
-            send_modem_command(word); // the same wake-up, the same follow-up
+        empty_reply(c);
+        if (c.retry_count.fetch_add(1) + 1 < 2) {
+            c.send(word); // the same wake-up, the same follow-up
         } else {
-            fail("The modem refused the wake-up command!");
+            fail(c, "The modem refused the wake-up command!");
         }
         break;
     case CMD_LIST_NC:
         // A modem without AT*nc may still know AT+GCI; the dialog need not know.
         trace("Country Code *nc? fails, try +gci=?\n");
-        empty_reply();
-        send_modem_command(CMD_LIST_GCI);
+        empty_reply(c);
+        c.send(CMD_LIST_GCI);
         break;
     case CMD_LIST_GCI:
-        notify(CMD_LIST_GCI, 0);
+        c.front().list_read(CMD_LIST_GCI, false);
         break;
     default: {
-        if (is_front_end_command(code)) {
-            front_end_answer[0] = '\0';
-            notify(code, 0);
+        if (c.is_front_end_command(code)) {
+            c.front_end_answer[0] = '\0';
+            c.front().answered(code, false);
             break;
         }
         char text[40];
         format_text(text, sizeof text, "Bad internal state! - %d", static_cast<int>(code));
-        fail(text);
+        fail(c, text);
         break;
     }
     }
 }
 
-void act_on_ok(uint32_t word) {
+void act_on_ok(Conversation& c, uint32_t word) {
     uint32_t code = command_code(word);
     switch (code) {
     case CMD_SET_COUNTRY:
-        send_modem_command(CMD_RESET);
+        c.send(CMD_RESET);
         break;
     case CMD_READ_I5:
-        copy_answer(i5_code, take_answer("ATi5\r"));
-        notify(NOTIFY_I5_READ, 1);
+        copy_answer(c.i5_code, take_answer(c, "ATi5\r"));
+        c.front().code_read();
         break;
     case CMD_RESET:
-        send_modem_command(CMD_READ_I5);
+        c.send(CMD_READ_I5);
         break;
     case CMD_READ_I9:
-        read_i9_note();
-        notify(NOTIFY_DISCONNECT, 1);
+        read_i9_note(c);
+        c.front().ended(CMD_READ_I9, true);
         break;
     case CMD_WRITE_I9:
-        notify(NOTIFY_DISCONNECT, 1);
+        c.front().ended(CMD_WRITE_I9, true);
         break;
     case CMD_CLEAR_I9:
-        send_modem_command(CMD_WRITE_I9);
+        c.send(CMD_WRITE_I9);
         break;
     case CMD_WAKE:
-        send_modem_command(follow_up_code(word));
+        c.send(follow_up_code(word));
         break;
     case CMD_IDENTIFY:
-        notify(NOTIFY_DISCONNECT, identify_modem() ? reinterpret_cast<intptr_t>(modem_ident) : 0);
+        c.front().identified(identify_modem(c) ? c.modem_ident : nullptr);
         break;
     case CMD_LIST_NC:
     case CMD_LIST_GCI:
-        read_country_list(code);
-        notify(code, 1);
+        read_country_list(c, code);
+        c.front().list_read(code, true);
         break;
     default:
-        if (is_front_end_command(code)) {
-            copy_answer(front_end_answer, take_answer(command_text));
-            notify(code, 1);
+        if (c.is_front_end_command(code)) {
+            copy_answer(c.front_end_answer, take_answer(c, c.command_text));
+            c.front().answered(code, true);
         }
         break; // an OK for no command is nobody's business
     }
@@ -273,15 +265,15 @@ void act_on_ok(uint32_t word) {
 // the deadline's expiry already owns the command (it may be retrying or
 // closing the port right now), or no command was sent: the reply answers
 // nothing and acting on it would end the conversation a second time.
-void judge(Verdict verdict) {
-    bool claimed = claim_reply_deadline();
+void judge(Conversation& c, Verdict verdict) {
+    bool claimed = c.claim_reply_deadline();
     if (verdict == Verdict::error) {
         if (!claimed) {
             trace("ERROR rxd with no reply deadline pending, ignored\n");
             return;
         }
         trace("WAIT_OK timer killed, ERROR rxd\n");
-        act_on_error(conversation_state.load());
+        act_on_error(c, c.conversation_state.load());
         return;
     }
     if (!claimed) {
@@ -289,27 +281,41 @@ void judge(Verdict verdict) {
         return;
     }
     trace("WAIT_OK timer killed, OK rxd\n");
-    retry_count = 0;
-    act_on_ok(conversation_state.load());
+    c.retry_count = 0;
+    act_on_ok(c, c.conversation_state.load());
 }
 
 } // namespace
 
-void on_modem_data(const char* block, uint32_t length) {
+void Conversation::on_data(const char* block, uint32_t length) {
     if (block == nullptr || length > REPLY_LIMIT) {
         return; // too long to be a reply of ours: dropped without a word
     }
     size_t judged_length = reply_length;
-    if (!append_block(block, length)) {
-        fail("Internal Storage Depletion, disconnecting from port");
+    if (!append_block(*this, block, length)) {
+        fail(*this, "Internal Storage Depletion, disconnecting from port");
         // What was gathered can no longer make a reply; kept, it would make
         // every later block run out of room too.
-        empty_reply();
+        empty_reply(*this);
         return;
     }
-    Verdict verdict = find_verdict(judged_length);
+    Verdict verdict = find_verdict(*this, judged_length);
     if (verdict != Verdict::none) {
-        judge(verdict);
-        empty_reply(); // anything after the result code goes with it
+        judge(*this, verdict);
+        empty_reply(*this); // anything after the result code goes with it
     }
+}
+
+void Conversation::receive(void* context, const char* block, uint32_t length) {
+    static_cast<Conversation*>(context)->on_data(block, length);
+}
+
+void Conversation::port_failed(void* context, Step step, const char* text) {
+    static_cast<Conversation*>(context)->front().report(step, text);
+}
+
+} // namespace modem
+
+void on_modem_data(const char* block, uint32_t length) {
+    modem::dialog_conversation().on_data(block, length);
 }

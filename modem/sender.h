@@ -1,10 +1,8 @@
-// Every AT command leaves through send_modem_command.
+// Every AT command leaves through a conversation's send (modem/conversation.h).
+// This is the dialog's way in, on its default conversation.
 #pragma once
 
 #include <cstdint>
 
-// Stores `word` as the conversation state, then, when its low byte is a
-// command, builds the command's text, arms its reply deadline and writes the
-// text to the open port. May run on the dialog's thread or on the receive
-// thread, never on both at once: one command is outstanding at a time.
+// Sends `word` on the dialog's conversation.
 void send_modem_command(uint32_t word);

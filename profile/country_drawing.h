@@ -49,8 +49,8 @@ class CountryItemCanvas {
 };
 
 // Draws one item of IDC_COUNTRY. Finding the picture walks the profile with
-// CCfindSetCur, which leaves the key cursor, current_record and code_to_send
-// on the item's entry; that is why nothing is drawn while `busy` is set.
+// CCfindSetCur, which leaves the key cursor and current_record on the
+// item's entry; that is why nothing is drawn while `busy` is set.
 void draw_country_item(const CountryItemRequest& request, CountryItemCanvas& canvas);
 
 } // namespace profile

@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "common/trace.h"
-#include "modem/conversation_values.h"
 #include "profile/lookups.h"
 #include "profile/profile_file.h"
 #include "profile/profile_text.h"
@@ -46,7 +45,7 @@ const char* known_key(const char* item, const char* matched) {
 // An unknown code's entry, as it is written.
 std::string unknown_entry(const char* code) {
     char value[SUPPORTED_TEXT_SIZE];
-    format_text(value, sizeof value, "Unknown Country - %s,unkn,%s", code, code);
+    format_text(value, sizeof value, "%s,unkn,%s", unknown_country_name(code).c_str(), code);
     return value;
 }
 
@@ -106,12 +105,12 @@ void take_bogus_key(std::string& text, SectionValues& values, UnknownCode& unkno
 // met, and written to the file together once the list is done.
 class UnknownCodes {
   public:
-    explicit UnknownCodes(HeldProfile& held) : held_(held) {}
+    UnknownCodes(HeldProfile& held, bool gci) : held_(held), gci_(gci) {}
 
     void add(int item, const char* code) {
         codes_.push_back({item, code, false});
         keys_.emplace_back();
-        if (!modem::use_gci) { // an AT+GCI modem's codes are keys: nothing to record
+        if (!gci_) { // an AT+GCI modem's codes are keys: nothing to record
             take_bogus_key(held_.text(), held_.entries(), codes_.back(), keys_.back());
             added_ = added_ || codes_.back().added;
         }
@@ -139,6 +138,7 @@ class UnknownCodes {
 
   private:
     HeldProfile& held_;
+    bool gci_;
     std::vector<UnknownCode> codes_;
     std::vector<std::string> keys_;
     bool added_ = false;
@@ -153,7 +153,7 @@ int list_unknown_country(const char* code) {
     }
     // A very long code is cut to the list item's 199 characters.
     char text[SUPPORTED_TEXT_SIZE];
-    format_text(text, sizeof text, "Unknown Country - %s", code);
+    copy_text(text, unknown_country_name(code).c_str());
     append_entry(text, "", code);
     return supported_count - 1;
 }
@@ -179,11 +179,15 @@ ListAnswer judge_list_answer(const char* answer) {
     return at == end - 1 ? ListAnswer::no_country : ListAnswer::items;
 }
 
-int CCTestMembers(char* text) {
+std::string unknown_country_name(const char* code) {
+    return std::string("Unknown Country - ") + code;
+}
+
+int CCTestMembers(char* text, bool gci) {
     supported_count = 0;
     trace("\nCC CCTestMembers\n");
     HeldProfile held; // every look-up of this list reads the file once
-    UnknownCodes unknown(held);
+    UnknownCodes unknown(held, gci);
     char* item = text;
     while (item != nullptr && supported_count < SUPPORTED_CAPACITY) {
         // A comma ends an item; only the last one ends at ")".
@@ -198,8 +202,8 @@ int CCTestMembers(char* text) {
         if (item[0] == '\0') {
             break; // two separators in a row end the list
         }
-        const char* matched = modem::use_gci ? nullptr : find_entry_by_code(item);
-        int known = modem::use_gci ? read_entry(item, current_record) : matched != nullptr;
+        const char* matched = gci ? nullptr : find_entry_by_code(item);
+        int known = gci ? read_entry(item, current_record) : matched != nullptr;
         if (known) {
             append_entry(current_record.name, known_key(item, matched), current_record.code);
         } else {
@@ -211,9 +215,9 @@ int CCTestMembers(char* text) {
     return supported_count;
 }
 
-int add_unknown_country(const char* code) {
+int add_unknown_country(const char* code, bool gci) {
     HeldProfile held;
-    UnknownCodes unknown(held);
+    UnknownCodes unknown(held, gci);
     unknown.add(list_unknown_country(code), code);
     unknown.record();
     return 1;

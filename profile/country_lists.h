@@ -5,6 +5,8 @@
 
 #include "profile/lookups.h"
 
+#include <string>
+
 namespace profile {
 
 constexpr int SUPPORTED_CAPACITY = 200;  // items of the country list
@@ -35,12 +37,17 @@ enum class ListAnswer { not_a_list, no_country, items };
 ListAnswer judge_list_answer(const char* answer);
 
 // Cuts a list answer ("00,09,B5)") up in place into supported_entries; gives
-// supported_count. Codes the profile does not know become unknown entries.
-int CCTestMembers(char* text);
+// supported_count. `gci`: the modem's codes are profile keys (AT+GCI);
+// otherwise they are looked up among the entries' codes (AT*nc). Codes the
+// profile does not know become unknown entries.
+int CCTestMembers(char* text, bool gci);
 
 // Adds the list item for an unknown code and, for an AT*nc modem, records the
 // code in the profile under a new "Bogus" key. Gives 1.
-int add_unknown_country(const char* code);
+int add_unknown_country(const char* code, bool gci);
+
+// The name an unknown code goes by: "Unknown Country - <code>".
+std::string unknown_country_name(const char* code);
 
 // Back to the start-of-run state (tests).
 void reset_country_lists();

@@ -16,11 +16,28 @@ constexpr size_t ENTRY_VALUE_SIZE = 100; // entry values are read cut to 99 char
 
 const SectionValues* held_entries = nullptr; // the living HeldProfile's, if any
 
-// Passes over keys too long to be sent or stored in the modem's note.
-void skip_unusable_keys() {
-    while (key_cursor[0] != '\0' && std::strlen(key_cursor) > MAX_KEY_LENGTH) {
-        advance_key_cursor();
+// The key after `at` in the key list; the list's final empty string has none.
+const char* key_after(const char* at) {
+    if (at[0] == '\0') {
+        return at; // the list's end: there is nothing past it
     }
+    const char* end = profile_keys + sizeof profile_keys;
+    const void* zero = std::memchr(at, '\0', end - at);
+    const char* next = zero != nullptr ? static_cast<const char*>(zero) + 1 : end - 1;
+    return next >= end ? end - 1 : next;
+}
+
+// The first key from `at` on that a walk may stop on: keys too long to be
+// sent or stored in the modem's note are passed over.
+const char* usable_key_from(const char* at) {
+    while (at[0] != '\0' && std::strlen(at) > MAX_KEY_LENGTH) {
+        at = key_after(at);
+    }
+    return at;
+}
+
+void skip_unusable_keys() {
+    key_cursor = usable_key_from(key_cursor);
 }
 
 // Reads entry after entry from the cursor on until one matches or a read
@@ -133,8 +150,7 @@ int read_current_entry() {
     if (!read_entry(key_cursor, current_record)) {
         return 0;
     }
-    copy_text(code_to_send, current_record.code);
-    tracef("New Country code %s\n", code_to_send);
+    tracef("New Country code %s\n", current_record.code);
     return 1;
 }
 
@@ -194,14 +210,16 @@ bool is_sendable(const char* text) {
 }
 
 void advance_key_cursor() {
-    if (key_cursor[0] == '\0') {
-        return; // the list's end: there is nothing past it
-    }
-    const char* end = profile_keys + sizeof profile_keys;
-    const void* zero = std::memchr(key_cursor, '\0', end - key_cursor);
-    key_cursor = zero != nullptr ? static_cast<const char*>(zero) + 1 : end - 1;
-    if (key_cursor >= end) {
-        key_cursor = end - 1;
+    key_cursor = key_after(key_cursor);
+}
+
+void visit_entries(const std::function<void(const char* key, const CountryRecord&)>& visit) {
+    for (const char* key = usable_key_from(profile_keys);; key = usable_key_from(key_after(key))) {
+        CountryRecord record{};
+        if (!read_entry(key, record)) {
+            return;
+        }
+        visit(key, record);
     }
 }
 

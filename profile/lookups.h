@@ -7,6 +7,7 @@
 #include "profile/profile_text.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 
 namespace profile {
@@ -41,8 +42,8 @@ int load_profile_at(const char* profile_file);
 // `record` is left as it was. Moves nothing.
 int read_entry(const char* key, CountryRecord& record);
 
-// read_entry of the key at the cursor into current_record; on success also
-// sets code_to_send and traces "New Country code %s\n".
+// read_entry of the key at the cursor into current_record; on success
+// traces "New Country code %s\n".
 int read_current_entry();
 
 // The first entry whose code contains `text` (letter case respected). The
@@ -90,5 +91,10 @@ bool is_sendable(const char* text);
 
 // Moves the cursor past the current key. Stays put on the final empty string.
 void advance_key_cursor();
+
+// Every entry a walk reaches, in file order, with its key: it stops at the
+// first key without a value and passes over keys too long to use. Neither
+// the cursor nor current_record moves.
+void visit_entries(const std::function<void(const char* key, const CountryRecord&)>& visit);
 
 } // namespace profile

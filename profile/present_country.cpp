@@ -1,7 +1,6 @@
 #include "profile/present_country.h"
 
 #include "common/text.h"
-#include "modem/conversation_values.h"
 #include "profile/saved_choice.h"
 #include "profile/profile_values.h"
 
@@ -17,32 +16,39 @@ void keep_key(PresentEntry& found, const char* key) {
     copy_text(found.key, listed != nullptr ? listed : key);
 }
 
-bool by_note(PresentEntry& found) {
-    if (!read_entry(modem::i9_text, found.entry)) {
+// What the modem said, for the rules.
+struct Said {
+    const char* i5_code;
+    const char* i9_note;
+    bool gci;
+};
+
+bool by_note(const Said& said, PresentEntry& found) {
+    if (!read_entry(said.i9_note, found.entry)) {
         return false;
     }
-    keep_key(found, modem::i9_text);
+    keep_key(found, said.i9_note);
     return true;
 }
 
-bool by_saved_choice(PresentEntry& found) {
+bool by_saved_choice(const Said& said, PresentEntry& found) {
     char choice[SAVED_CHOICE_SIZE];
     if (read_saved_choice(choice, sizeof choice) == 0 || !read_entry(choice, found.entry) ||
-        std::strcmp(found.entry.code, modem::i5_code) != 0) {
+        std::strcmp(found.entry.code, said.i5_code) != 0) {
         return false;
     }
     keep_key(found, choice);
     return true;
 }
 
-bool by_code(PresentEntry& found) {
-    if (modem::use_gci) {
-        if (!read_entry(modem::i5_code, current_record)) {
+bool by_code(const Said& said, PresentEntry& found) {
+    if (said.gci) {
+        if (!read_entry(said.i5_code, current_record)) {
             return false;
         }
-        keep_key(found, modem::i5_code);
+        keep_key(found, said.i5_code);
     } else {
-        const char* key = find_entry_by_code(modem::i5_code);
+        const char* key = find_entry_by_code(said.i5_code);
         if (key == nullptr) {
             return false;
         }
@@ -54,9 +60,10 @@ bool by_code(PresentEntry& found) {
 
 } // namespace
 
-bool find_present_entry(PresentEntry& found) {
+bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, PresentEntry& found) {
     found = PresentEntry{};
-    if (by_note(found) || by_saved_choice(found) || by_code(found)) {
+    const Said said{i5_code, i9_note, gci};
+    if (by_note(said, found) || by_saved_choice(said, found) || by_code(said, found)) {
         return true;
     }
     found = PresentEntry{};

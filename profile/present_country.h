@@ -18,6 +18,8 @@ struct PresentEntry {
 // is the modem's code, or the modem's code itself (taken as a key for an
 // AT+GCI modem, searched among the codes for an AT*nc modem). Gives false
 // when no rule does. Only the last rule moves current_record, as every walk does.
-bool find_present_entry(PresentEntry& found);
+// `i5_code` is the modem's present code, `i9_note` the key its note names
+// ("" for none), `gci` whether it speaks AT+GCI.
+bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, PresentEntry& found);
 
 } // namespace profile

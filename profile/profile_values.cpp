@@ -4,7 +4,6 @@
 
 namespace profile {
 
-char code_to_send[12];
 char program_path[260];
 char profile_path[260];
 char flags_path[288];
@@ -13,7 +12,6 @@ const char* key_cursor = profile_keys;
 CountryRecord current_record;
 
 void reset_values() {
-    std::memset(code_to_send, 0, sizeof code_to_send);
     std::memset(program_path, 0, sizeof program_path);
     std::memset(profile_path, 0, sizeof profile_path);
     std::memset(flags_path, 0, sizeof flags_path);

@@ -1,15 +1,10 @@
 // The country profile's program-wide values. They live for the whole run and
-// are touched on the user-interface thread only, except `code_to_send`,
-// which the receive thread reads while an apply runs (it is set before that
-// conversation starts and does not change until it ends).
+// are touched on the user-interface thread only.
 #pragma once
 
 #include "profile/country_record.h"
 
 namespace profile {
-
-// Text of at most 11 characters: the code the set-country command sends.
-extern char code_to_send[12];
 
 extern char program_path[260]; // the program file's full path
 extern char profile_path[260]; // TOLVEX.INI beside the program

@@ -5,7 +5,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "serial/device.h"
-#include "serial/message_box.h"
+#include "serial/port_failure.h"
 #include "serial/receive_thread.h"
 
 #include <new>
@@ -13,7 +13,6 @@
 int port_number = 0;
 char port_path[PORT_PATH_SIZE] = "";
 PortSession* port_session = nullptr;
-SerialMessageBox serial_message_box = platform_message_box;
 
 namespace {
 
@@ -63,7 +62,15 @@ PortTimeouts session_timeouts(const PortSession& session) {
 
 } // namespace
 
-int port_create(int low_speed, DataCallback data_callback) {
+void report_port_failure(PortSession* session, Step step, const char* text) {
+    if (session != nullptr && session->report_callback != nullptr) {
+        session->report_callback(session->callback_context, step, text);
+    } else {
+        tracef("[port] %s\n", text);
+    }
+}
+
+int port_create(int low_speed, DataCallback data_callback, void* context, ReportCallback report) {
     drop_current_session();
     PortSession* session = new (std::nothrow) PortSession;
     port_session = session;
@@ -71,6 +78,8 @@ int port_create(int low_speed, DataCallback data_callback) {
         return -1;
     }
     session->data_callback = data_callback;
+    session->callback_context = context;
+    session->report_callback = report;
     session->port = static_cast<uint8_t>(port_number & 0xFF);
     session->speed = low_speed != 0 ? 19200 : 115200;
     session->read_block = block_create();
@@ -138,7 +147,10 @@ int port_open() {
 }
 
 int port_close() {
-    PortSession* session = port_session;
+    return port_close(port_session);
+}
+
+int port_close(PortSession* session) {
     if (session == nullptr) {
         return 1;
     }
@@ -168,7 +180,7 @@ int port_close() {
         format_text(text, sizeof text, "Failed to Close Modem Com port %d handle %x, error %d",
                     port_number, static_cast<unsigned>(device_raw_handle(session->handle)),
                     static_cast<int>(error));
-        serial_message_box(text, "Modem Operation", SERIAL_MB_OK);
+        report_port_failure(session, Step::port_close, text);
     }
     return 1;
 }

@@ -4,11 +4,19 @@
 // serial/device.h, in win32_device.cpp and posix_device.cpp.
 #pragma once
 
+#include "common/report_step.h"
+
 #include <atomic>
 #include <cstdint>
 
-// Called on the receive thread with each gathered block; block[length] is NUL.
-using DataCallback = void (*)(const char* block, uint32_t length);
+// Called on the receive thread with each gathered block; block[length] is
+// NUL. `context` is the one given to port_create: the conversation that
+// listens on the port.
+using DataCallback = void (*)(void* context, const char* block, uint32_t length);
+// Called with the same context when the session itself fails in a way the
+// user must hear of: the port will not close, or the receive thread cannot
+// start properly. May run on either thread.
+using ReportCallback = void (*)(void* context, Step step, const char* text);
 
 constexpr uint8_t FLOW_DTR_DSR = 1;
 constexpr uint8_t FLOW_RTS_CTS = 2;
@@ -36,6 +44,8 @@ struct PortSession {
     PortBlock* write_block = nullptr;    // every write of this session (made by port_create)
     PortBlock* read_block = nullptr;     // every read of this session (made by port_create)
     DataCallback data_callback = nullptr;
+    void* callback_context = nullptr;
+    ReportCallback report_callback = nullptr; // null: the failure is only traced
 };
 
 // The COM port that the next port_create uses (the scan and the modem list set it).
@@ -49,14 +59,27 @@ extern char port_path[PORT_PATH_SIZE];
 // Slot of the current session; replaced only while no receive thread exists.
 extern PortSession* port_session;
 
-int port_create(int low_speed, DataCallback data_callback); // 1, or -1
-int port_open();                                            // 1, or 0
+// The slot's session: made, opened and closed on the user-interface thread.
+int port_create(int low_speed, DataCallback data_callback, void* context,
+                ReportCallback report = nullptr); // 1, or -1
+int port_open();                                  // 1, or 0
 int port_set_queues();
 int port_configure();
-int port_close(); // always 1; returns only after the receive thread has ended
+// Closes the session if it is open; always 1, and returns only after its
+// receive thread has ended. Null is a session that was never made.
+int port_close(PortSession* session);
+int port_close(); // the slot's
 // Closes the session if it is still open, then releases the record and its
 // blocks; the slot becomes null. The shell calls it once at exit.
 void port_release();
 
-uint32_t port_read(char* buffer, uint32_t max);     // bytes already queued, at most max
-int port_write(const char* buffer, uint32_t count); // 1 when the port took it
+// Transfers on an open session; either thread may write.
+uint32_t port_read(PortSession* session, char* buffer, uint32_t max); // bytes queued, at most max
+int port_write(PortSession* session, const char* buffer, uint32_t count); // 1 when the port took it
+// The same on the slot's session.
+inline uint32_t port_read(char* buffer, uint32_t max) {
+    return port_read(port_session, buffer, max);
+}
+inline int port_write(const char* buffer, uint32_t count) {
+    return port_write(port_session, buffer, count);
+}

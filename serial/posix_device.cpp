@@ -3,7 +3,6 @@
 // the receive thread polls the port together with an eventfd that the close
 // signals, which is what clearing the event mask does for a COM port.
 #include "serial/device.h"
-#include "serial/message_box.h"
 #include "serial/posix_device.h"
 #include "serial/tty_family.h"
 
@@ -187,10 +186,6 @@ PortPathLookup set_port_path_lookup(PortPathLookup lookup) {
     const PortPathLookup old = path_lookup;
     path_lookup = lookup != nullptr ? lookup : default_lookup;
     return old;
-}
-
-void platform_message_box(const char* text, const char* caption, unsigned /*flags*/) {
-    tracef("[%s] %s\n", caption, text);
 }
 
 PortBlock* block_create() {

@@ -2,7 +2,7 @@
 
 #include "common/trace.h"
 #include "serial/device.h"
-#include "serial/message_box.h"
+#include "serial/port_failure.h"
 #include "serial/port_session.h"
 
 #include <cstring>
@@ -20,7 +20,7 @@ struct Gathering {
 
 void hand_over(PortSession* session, Gathering& g) {
     if (g.gathered > 0 && session->data_callback != nullptr) {
-        session->data_callback(g.block, g.gathered);
+        session->data_callback(session->callback_context, g.block, g.gathered);
     }
     g.gathered = 0;
     g.block[0] = '\0';
@@ -44,7 +44,7 @@ void gather(PortSession* session, Gathering& g) {
     for (;;) {
         const uint32_t room = BLOCK_DATA_MAX - g.gathered;
         const uint32_t want = room < RX_CHUNK ? room : RX_CHUNK;
-        const uint32_t n = port_read(g.chunk, want);
+        const uint32_t n = port_read(session, g.chunk, want);
         if (n == 0) {
             break;
         }
@@ -74,7 +74,7 @@ unsigned receive_thread(void* argument) {
     PortSession* session = static_cast<PortSession*>(argument);
     PortWaiter* waiter = waiter_create(session->handle);
     if (waiter == nullptr) {
-        serial_message_box("Failed to create event for thread!", " Error!", SERIAL_MB_ICONWARNING);
+        report_port_failure(session, Step::receive_thread, "Failed to create event for thread!");
         return end_thread(session, nullptr, 0);
     }
     if (!device_watch_rx(session->handle)) {

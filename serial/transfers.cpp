@@ -8,9 +8,8 @@
 
 namespace {
 
-// The session whose port may carry a transfer: present and open.
-PortSession* open_session() {
-    PortSession* session = port_session;
+// Whether the session's port may carry a transfer: present and open.
+PortSession* open_session(PortSession* session) {
     if (session == nullptr || session->handle == nullptr || session->connected.load() == 0) {
         return nullptr;
     }
@@ -33,8 +32,8 @@ class HeldBlock {
 
 } // namespace
 
-uint32_t port_read(char* buffer, uint32_t max) {
-    PortSession* session = open_session();
+uint32_t port_read(PortSession* session, char* buffer, uint32_t max) {
+    session = open_session(session);
     if (session == nullptr || buffer == nullptr) {
         return 0;
     }
@@ -63,8 +62,8 @@ uint32_t port_read(char* buffer, uint32_t max) {
     return 0;
 }
 
-int port_write(const char* buffer, uint32_t count) {
-    PortSession* session = open_session();
+int port_write(PortSession* session, const char* buffer, uint32_t count) {
+    session = open_session(session);
     if (session == nullptr || (buffer == nullptr && count > 0)) {
         return 0;
     }

@@ -3,7 +3,6 @@
 // receive thread waits for received characters on a block of its own,
 // together with a stop event that the close signals.
 #include "serial/device.h"
-#include "serial/message_box.h"
 
 #include "common/text.h"
 
@@ -153,10 +152,6 @@ DWORD WINAPI thread_entry(LPVOID parameter) {
 }
 
 } // namespace
-
-void platform_message_box(const char* text, const char* caption, unsigned flags) {
-    MessageBoxA(nullptr, text, caption, flags);
-}
 
 PortBlock* block_create() {
     PortBlock* block = new (std::nothrow) PortBlock;

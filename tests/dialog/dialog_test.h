@@ -18,7 +18,6 @@
 #include "tests/support/dialog_fixture.h"
 #include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
-#include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -108,7 +107,6 @@ class DialogTest : public DialogFixture {
         return drawn;
     }
 
-    fake::TraceCapture traces;
     // Called on the writing thread with every command, before the modem answers.
     std::function<void()> on_write;
 

@@ -148,46 +148,20 @@ INSTANTIATE_TEST_SUITE_P(Buttons, EndsAtOnce,
                          [](const auto& info) { return std::string(info.param.name); });
 
 // An entry's key names it in the profile and in the modem's note; its code is
-// what an AT*nc modem is set to. An AT+GCI modem lists and takes keys.
-struct KeyCase {
-    const char* name;
-    bool gci;
-    const char* list;
-    Writes apply;
-    const char* choice; // what [cccfg] holds afterwards
-};
-void PrintTo(const KeyCase& c, std::ostream* out) {
-    *out << c.name;
-}
-class KeyAndCodeDiffer : public DialogTest, public ::testing::WithParamInterface<KeyCase> {};
-
-TEST_P(KeyAndCodeDiffer, ApplyingTheEntry) {
+// what an AT*nc modem is set to.
+TEST_F(DialogTest, ApplyingAnEntrySendsItsCodeAndNotesItsKey) {
     std::ofstream(folder + "/TOLVEX.INI", std::ios::binary | std::ios::app)
         << "FD=Testland,xx,T9\r\n";
-    ScriptedModem m;
-    m.gci = GetParam().gci;
-    m.list = GetParam().list;
-    plug(5, m);
+    plug(5, modem_with([](ScriptedModem& m) { m.list = "00,T9)"; }));
     start_dialog();
     pick_country("Testland");
     take_writes(5);
     command(IDC_APPLY);
-    EXPECT_EQ(take_writes(5), GetParam().apply);
+    EXPECT_EQ(take_writes(5),
+              (Writes{"\rATV1\r", "AT*ncT9\r", "ATz\r", "ATi5\r", "ATi9##\r", "ATi9ccFD#\r"}));
     EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for Testland");
-    const std::string profile = profile_text();
-    const size_t choice = profile.find("[cccfg]\r\n");
-    EXPECT_EQ(choice == std::string::npos ? "" : profile.substr(choice + 9), GetParam().choice);
+    EXPECT_NE(profile_text().find("[cccfg]\r\ncc=FD\r\n"), std::string::npos);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Dialects, KeyAndCodeDiffer,
-    ::testing::Values(KeyCase{"GciSendsTheKey", true, "00,FD)",
-                              Writes{"\rATV1\r", "AT+GCI=FD\r", "ATz\r", "ATi5\r"}, ""},
-                      KeyCase{"NcSendsTheCodeAndNotesTheKey", false, "00,T9)",
-                              Writes{"\rATV1\r", "AT*ncT9\r", "ATz\r", "ATi5\r", "ATi9##\r",
-                                     "ATi9ccFD#\r"},
-                              "cc=FD\r\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
     plug(5);
@@ -228,51 +202,18 @@ TEST_F(DialogTest, AModemWithoutAListKeepsTheCountriesAndAStalePickIsNotApplied)
     EXPECT_EQ(profile_text().find("cccfg"), std::string::npos);
 }
 
-// A one-country modem answers without a comma, on either dialect; a modem
-// may also list nothing at all. A range is one item like any other.
-struct ListCase {
-    const char* name;
-    bool gci;
-    const char* list; // after "+GCI: (" on an AT+GCI modem
-    Writes items;
-    const char* status;
-};
-void PrintTo(const ListCase& c, std::ostream* out) {
-    *out << c.name;
-}
-class ListAnswers : public DialogTest, public ::testing::WithParamInterface<ListCase> {};
-
-TEST_P(ListAnswers, FillTheCountryListOnlyWithWhatTheModemLists) {
-    const ListCase& c = GetParam();
+// A modem that lists no country leaves nothing to pick, and says so.
+TEST_F(DialogTest, AModemListingNoCountryLeavesTheListEmptyAndDisabled) {
     plug(5); // read first: its countries must not stay
-    plug(3, modem_with([](ScriptedModem&) {}));
+    plug(3, modem_with([](ScriptedModem& m) { m.list = "()"; }));
     start_dialog();
-    plug(3, [&] {
-        ScriptedModem m;
-        m.gci = c.gci;
-        m.list = c.list;
-        return m;
-    }());
     pick(IDC_MODEM, 1);
-    EXPECT_EQ(seam.combo(IDC_COUNTRY).items, c.items);
-    EXPECT_EQ(seam.text(IDC_STATUS), c.status);
-    EXPECT_EQ(seam.enabled(IDC_COUNTRY), !c.items.empty());
+    EXPECT_EQ(seam.combo(IDC_COUNTRY).items, Writes{});
+    EXPECT_EQ(seam.text(IDC_STATUS), "The modem lists no country.");
+    EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
     EXPECT_EQ(take_writes(3).back(), "ATi9\r") << "the read goes on to the end";
     EXPECT_EQ(modem::conversation_state, CMD_IDLE);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Modems, ListAnswers,
-    ::testing::Values(ListCase{"OneCountryNc", false, "B5)", {"United States"}, US_STATUS.c_str()},
-                      ListCase{"OneCountryGci", true, "B5)", {"United States"}, US_STATUS.c_str()},
-                      ListCase{"NoCountryNc", false, "()", {}, "The modem lists no country."},
-                      ListCase{"NoCountryGci", true, ")", {}, "The modem lists no country."},
-                      ListCase{"RangeGci",
-                               true,
-                               "00-FF)",
-                               {"Unknown Country - 00-FF"},
-                               "Setting up Countries supported..."}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(DialogTest, AModemChoiceRefusedAsBusyKeepsTheChosenPortForTheNextApply) {
     plug(5, modem_with([](ScriptedModem& m) { m.silent = {"ATi9"}; }));
@@ -367,4 +308,18 @@ TEST(ModemListItem, NamesThePortAfterItsFirstCom) {
         EXPECT_EQ(discovery::parse_com_port(item, &port), has_com) << item;
         EXPECT_EQ(port, expected) << item;
     }
+}
+
+// A modem whose present code no entry has shows its raw codes; the read of
+// a modem whose country is known hides them again.
+TEST_F(DialogTest, AnUnknownPresentCodeShowsTheRawCodesUntilAKnownOneIsRead) {
+    plug(5, modem_with([](ScriptedModem& m) { m.i5 = "77"; }));
+    plug(3);
+    start_dialog();
+    EXPECT_EQ(seam.text(IDC_CURRENT_CODES), "Current i5 - 77, i9 - ");
+    EXPECT_TRUE(seam.visible(IDC_CURRENT_CODES));
+    EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, -1);
+    pick(IDC_MODEM, 1);
+    EXPECT_FALSE(seam.visible(IDC_CURRENT_CODES));
+    EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
 }

@@ -33,9 +33,12 @@ TEST(Conversation, AppliesACountryThroughLineTrouble) {
         };
         modem::reset_conversation_values();
         port_number = 3;
-        ASSERT_TRUE(sim.ready() && port_create(0, on_modem_data) == 1 && port_open() == 1);
+        ASSERT_TRUE(sim.ready() &&
+                    port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) ==
+                        1 &&
+                    port_open() == 1);
         EXPECT_EQ(run(wake_then(CMD_LIST_NC)), "95:1");
-        copy_text(profile::code_to_send, "B5");
+        copy_text(modem::code_to_send, "B5");
         EXPECT_EQ(run(wake_then(CMD_SET_COUNTRY)), "104:1"); // set, reset, read back
         EXPECT_STREQ(modem::i5_code, "B5");
         port_release();

@@ -12,7 +12,6 @@
 #include "profile/profile_values.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_seam.h"
-#include "tests/support/trace_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -30,7 +29,6 @@ class ModemTest : public ::testing::Test {
     void start(uint32_t word) {
         send_modem_command(word);
         seam.forget();
-        traces.clear();
         sent_before = fake::fake_port().writes().size();
     }
     static void reply(const std::string& text) {
@@ -65,7 +63,6 @@ class ModemTest : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
-    fake::TraceCapture traces;
     size_t sent_before = 0;
     unsigned last_armed = 0;
 };

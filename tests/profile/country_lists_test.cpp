@@ -1,15 +1,7 @@
 #include "profile/country_lists.h"
 
-#include "common/text.h"
-#include "dialog/country_status.h"
-#include "dialog/workflow.h"
-#include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "profile/profile_file.h"
-#include "resources/resource.h"
 #include "tests/profile/profile_dir.h"
-#include "tests/support/fake_port.h"
-#include "tests/support/fake_seam.h"
 
 #include <gtest/gtest.h>
 
@@ -27,23 +19,13 @@ const char* const kCountries = "[tolvx]\r\n00=Japan,jp,00\r\nB5=United States,us
 
 class CountryLists : public ::testing::Test {
   protected:
-    CountryLists() {
-        seam.set_string(IDS_CURRENT_FMT, "Your modem is currently set for %s");
-        start_run(kCountries);
-    }
+    CountryLists() { start_run(kCountries); }
     void start_run(const char* text = nullptr) {
-        fake::fake_port().reset();
-        modem::reset_conversation_values();
         reset_country_lists();
-        workflow::reset();
-        seam.forget();
-        seam.set_text(IDC_STATUS, "");
-        seam.set_text(IDC_CURRENT_CODES, "");
         dir.start(text);
     }
     Items parse(std::string answer, int gci = 0) {
-        modem::use_gci = gci;
-        CCTestMembers(answer.data());
+        CCTestMembers(answer.data(), gci != 0);
         return Items(supported_entries, supported_entries + supported_count);
     }
     std::string value(const char* section, const char* key) const {
@@ -53,7 +35,6 @@ class CountryLists : public ::testing::Test {
     }
 
     ProfileDir dir;
-    fake::FakeSeam seam;
 };
 
 } // namespace
@@ -127,79 +108,4 @@ TEST_F(CountryLists, ListsBeyondTheirCapacityAreCutNotOverflowed) {
     std::string long_code(400, 'L');
     EXPECT_EQ(parse(long_code + ")"), Items{("Unknown Country - " + long_code).substr(0, 199)});
     EXPECT_EQ(value("tolvx", "Bogus0"), "");
-}
-
-TEST_F(CountryLists, PresentCountryBySavedKeyThenChoiceThenCode) {
-    const Items list = {"Japan", "United States", "France", "United States (2)"};
-    struct Case {
-        const char *i9, *choice, *i5;
-        int gci, selected; // in `list`
-        const char* codes;
-    } cases[] = {{"00", "", "B5", 0, 0, ""},
-                 {"", "3D", "B5", 0, 1, ""},
-                 {"", "US2", "B5", 0, 3, ""},
-                 {"ZZ", "", "3d", 1, 2, ""},
-                 {"", "", "7E", 0, -1, ""},
-                 {"ZZ", "", "77", 0, -1, "Current i5 - 77, i9 - ZZ"},
-                 // a later read that knows its country hides the codes of the one before
-                 {"00", "", "B5", 0, 0, ""}};
-    for (const Case& c : cases) {
-        start_run(kCountries);
-        write_profile_string(CHOICE_SECTION, CHOICE_KEY, c.choice, profile_path);
-        for (const std::string& item : list) {
-            seam.combo_add(IDC_COUNTRY, item.c_str());
-        }
-        modem::use_gci = c.gci;
-        copy_text(modem::i9_text, c.i9);
-        copy_text(modem::i5_code, c.i5);
-        workflow::show_current_country();
-        EXPECT_EQ(seam.combo(IDC_COUNTRY).selected, c.selected) << c.i5;
-        EXPECT_EQ(seam.text(IDC_STATUS),
-                  c.selected < 0 ? "" : "Your modem is currently set for " + list[c.selected]);
-        EXPECT_EQ(seam.text(IDC_CURRENT_CODES), c.codes);
-        EXPECT_EQ(seam.visible(IDC_CURRENT_CODES), *c.codes != '\0') << c.i5;
-        seam.combo_reset(IDC_COUNTRY);
-    }
-}
-
-TEST_F(CountryLists, TheEndOfAnApplyRecordsTheChoiceAndWritesTheNoteOnlyWhenNeeded) {
-    const std::string france = "Your modem is currently set for France";
-    struct Case {
-        const char* chosen;
-        int gci;
-        const char *i9, *choice; // choice: the "cccfg" cc afterwards
-        Items writes;            // "ATi9##": the note is rewritten, the apply goes on
-        std::string status, codes, box;
-    } cases[] = {
-        {"France", 0, "3D", "3D", {}, france, "", ""},
-        {"France", 0, "B5", "3D", {"ATi9##\r"}, "", "", ""},
-        {"France", 1, "", "", {}, france, "", ""},
-        {"Atlantis",
-         0,
-         "",
-         "",
-         {},
-         "",
-         "Current i5 - B5, i9 - ",
-         "Failure to set the Country Code!"},
-    };
-    for (const Case& c : cases) {
-        start_run(kCountries);
-        CCfindSetCur(c.chosen);
-        workflow::busy = workflow::close_when_done = 1;
-        modem::use_gci = c.gci;
-        copy_text(modem::i9_text, c.i9);
-        copy_text(modem::i5_code, "B5");
-        workflow::finish_apply();
-        int goes_on = c.writes.empty() ? 0 : 1;
-        EXPECT_EQ(value(CHOICE_SECTION, CHOICE_KEY), c.choice) << c.i9;
-        EXPECT_EQ(fake::fake_port().writes(), c.writes) << c.i9;
-        EXPECT_EQ(workflow::busy, goes_on) << c.i9;
-        EXPECT_EQ(fake::fake_port().closed(), 1 - goes_on) << c.i9;
-        EXPECT_STREQ(modem::i9_text, goes_on ? "3D" : c.i9); // what ATi9cc%s# carries
-        EXPECT_EQ(seam.text(IDC_STATUS), c.status) << c.i9;
-        EXPECT_EQ(seam.text(IDC_CURRENT_CODES), c.codes) << c.i9;
-        EXPECT_EQ(seam.boxes().empty() ? "" : seam.boxes()[0].text, c.box) << c.i9;
-    }
-    EXPECT_EQ(seam.destroyed(), 2); // the two finished applies end the program, the failed one not
 }

@@ -15,7 +15,7 @@ const char* const WAKE_UP = "\rATV1\r";
 const char* const NEXT = "AT*nc?\r";
 std::atomic<int> chained_write{-1};
 
-void chain_on_ok(const char* block, uint32_t) {
+void chain_on_ok(void*, const char* block, uint32_t) {
     if (std::strstr(block, "OK") != nullptr) {
         chained_write = port_write(NEXT, static_cast<uint32_t>(std::strlen(NEXT)));
     }
@@ -23,7 +23,7 @@ void chain_on_ok(const char* block, uint32_t) {
 
 TEST(OverlappingWrites, AnAnswerDuringTheWakeUpsWriteSendsTheNextCommandAfterIt) {
     stalling::reset("\r\nOK\r\n");
-    ASSERT_EQ(port_create(0, chain_on_ok), 1);
+    ASSERT_EQ(port_create(0, chain_on_ok, nullptr), 1);
     ASSERT_EQ(port_open(), 1);
     // A modem set to &D2 ignores commands, or hangs up, while DTR is low.
     EXPECT_TRUE(stalling::dtr_on()) << "DTR is raised once the port is open";

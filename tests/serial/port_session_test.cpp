@@ -35,7 +35,7 @@ void on_trace(const char* text) {
     changed.notify_all();
 }
 
-void on_data(const char* block, uint32_t length) {
+void on_data(void*, const char* block, uint32_t length) {
     std::unique_lock<std::mutex> lock(mutex);
     blocks.emplace_back(block, length + 1);
     bytes += length;
@@ -62,7 +62,7 @@ class PortSessionTest : public ::testing::Test {
     }
     // Opens the port and asks the modem for `command`'s canned reply.
     static bool open_and_send(const char* command = nullptr, int low_speed = 0) {
-        const bool open = port_create(low_speed, on_data) == 1 && port_open() == 1;
+        const bool open = port_create(low_speed, on_data, nullptr) == 1 && port_open() == 1;
         return open && (command == nullptr || port_write(command, std::strlen(command)) == 1);
     }
     static bool wait_bytes(size_t count) {

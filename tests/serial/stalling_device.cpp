@@ -1,7 +1,6 @@
 #include "tests/serial/stalling_device.h"
 
 #include "serial/device.h"
-#include "serial/message_box.h"
 
 #include <condition_variable>
 #include <cstring>
@@ -73,8 +72,6 @@ std::string wait_received(size_t count, std::chrono::milliseconds safety) {
 
 using stalling::answer_first_command;
 using stalling::line;
-
-void platform_message_box(const char*, const char*, unsigned) {}
 
 PortBlock* block_create() {
     return new PortBlock;

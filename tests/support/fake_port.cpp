@@ -40,7 +40,7 @@ bool wait(const std::function<bool()>& done, std::chrono::milliseconds safety) {
     return ui_thread().wait_until([&] { return locked(done); }, safety);
 }
 
-void receive_loop(DataCallback callback) {
+void receive_loop(DataCallback callback, void* context) {
     for (;;) {
         std::string block;
         wait(
@@ -56,7 +56,7 @@ void receive_loop(DataCallback callback) {
         if (!locked([] { return state.handing_over; })) {
             break; // stopped
         }
-        callback(block.c_str(), static_cast<uint32_t>(block.size()));
+        callback(context, block.c_str(), static_cast<uint32_t>(block.size()));
         locked([] { state.handing_over = false; });
         ui_thread().notify();
     }
@@ -135,7 +135,7 @@ FakePort& fake_port() {
 using fake::locked;
 using fake::state;
 
-int port_create(int, DataCallback data_callback) {
+int port_create(int, DataCallback data_callback, void* context, ReportCallback report) {
     std::lock_guard<std::mutex> lock(state.mutex);
     state.last_port = port_number & 0xFF;
     if (port_session == nullptr) {
@@ -143,6 +143,8 @@ int port_create(int, DataCallback data_callback) {
     }
     port_session->port = static_cast<uint8_t>(port_number & 0xFF);
     port_session->data_callback = data_callback;
+    port_session->callback_context = context;
+    port_session->report_callback = report;
     return 1;
 }
 
@@ -160,7 +162,8 @@ int port_open() {
     port_session->connected = 1;
     state.stop = false;
     state.running = true;
-    state.receiver = std::thread(fake::receive_loop, port_session->data_callback);
+    state.receiver = std::thread(fake::receive_loop, port_session->data_callback,
+                                 port_session->callback_context);
     return 1;
 }
 
@@ -172,9 +175,14 @@ int port_configure() {
 }
 
 int port_close() {
+    return port_close(port_session);
+}
+
+// There is one fake port: every session is the slot's.
+int port_close(PortSession* session) {
     locked([] { ++state.closed; });
-    if (port_session != nullptr) {
-        port_session->connected = 0;
+    if (session != nullptr) {
+        session->connected = 0;
     }
     fake::stop_receiving();
     return 1;
@@ -186,11 +194,11 @@ void port_release() {
     port_session = nullptr;
 }
 
-uint32_t port_read(char*, uint32_t) {
+uint32_t port_read(PortSession*, char*, uint32_t) {
     return 0;
 }
 
-int port_write(const char* buffer, uint32_t count) {
+int port_write(PortSession*, const char* buffer, uint32_t count) {
     std::string written(buffer, count);
     auto responder = locked([&] {
         state.writes.push_back(written);

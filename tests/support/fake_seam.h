@@ -110,7 +110,7 @@ class FakeSeam : public DialogSeam {
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
-    bool on_dialog_thread() override { return ui_thread().on_dialog_thread(); }
+    bool on_front_end_thread() override { return ui_thread().on_dialog_thread(); }
     void message_box(const char* text, const char* caption, unsigned flags, bool owned) override;
     int load_string(unsigned id, char* buffer, int size) override;
     void set_text(int control, const char* text) override { put(texts_, control, text); }

@@ -37,7 +37,7 @@ bool has_final_result(const char* text) {
            std::strstr(text, "\r\nERROR\r\n") != nullptr;
 }
 
-void on_data(const char* block, uint32_t length) {
+void on_data(void*, const char* block, uint32_t length) {
     const size_t room = sizeof gathered.text - 1 - gathered.length;
     const size_t take = length < room ? length : room;
     std::memcpy(gathered.text + gathered.length, block, take);
@@ -108,7 +108,7 @@ int run_ports() {
 
 bool open_port(int port) {
     port_number = port;
-    if (port_create(0, on_data) != 1 || port_open() != 1) {
+    if (port_create(0, on_data, nullptr) != 1 || port_open() != 1) {
         std::printf("open COM%d failed\n", port);
         return false;
     }

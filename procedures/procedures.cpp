@@ -1,0 +1,139 @@
+#include "procedures/procedures.h"
+
+#include "common/text.h"
+#include "profile/gci_answers.h"
+#include "profile/lookups.h"
+#include "profile/profile_values.h"
+#include "profile/saved_choice.h"
+#include "serial/port_session.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+namespace procedures {
+
+void start_probe(modem::Conversation& talk) {
+    talk.answered_ident[0] = '\0';
+    talk.retry_count = 0;
+    talk.send(wake_then(CMD_IDENTIFY));
+}
+
+Probe probe_result(bool notified, uint32_t word, intptr_t accepted, bool silent_port) {
+    if (!notified) {
+        // Silence at the wake-up: nothing there. Silence at ATV1i3: something
+        // answered, but gave no identification.
+        return silent_port ? Probe::silent : Probe::rejected;
+    }
+    // A refused wake-up ends before ATV1i3; an identification that fails the
+    // test comes back with 0 in place of the accepted text.
+    return command_code(word) == CMD_IDENTIFY && accepted != 0 ? Probe::modem : Probe::rejected;
+}
+
+bool identify_deadline(modem::Conversation& talk, unsigned sequence) {
+    if (!talk.claim_expired(sequence)) {
+        return false;
+    }
+    port_close(talk.session());
+    return true;
+}
+
+void start_read(modem::Conversation& talk) {
+    talk.retry_count = 0;
+    talk.send(wake_then(CMD_LIST_NC));
+}
+
+bool wants_standard_list(const modem::Conversation& talk, unsigned id, const Options& options,
+                         bool standard_only) {
+    // An AT*nc? refused with ERROR has gone on to AT+GCI=? already.
+    return options.second_list_query && id == CMD_LIST_NC &&
+           (standard_only ||
+            profile::judge_list_answer(talk.country_list_reply) == profile::ListAnswer::not_a_list);
+}
+
+void start_standard_list(modem::Conversation& talk) {
+    talk.send(wake_then(CMD_LIST_GCI));
+}
+
+profile::ListAnswer take_list(const modem::Conversation& talk, bool listed,
+                              const Options& options) {
+    using profile::ListAnswer;
+    const ListAnswer answer =
+        listed ? profile::judge_list_answer(talk.country_list_reply) : ListAnswer::not_a_list;
+    if (answer == ListAnswer::not_a_list) {
+        return answer; // the country list keeps its items
+    }
+    // A longer list is cut; the parser drops the item cut in the middle,
+    // since no comma or ")" follows it. "()" is parsed as no text at all:
+    // its "(" is no country.
+    std::string list;
+    if (answer == ListAnswer::items) {
+        list.assign(talk.country_list_reply,
+                    std::min(std::strlen(talk.country_list_reply), options.list_cut));
+    }
+    const bool gci = talk.use_gci != 0;
+    if (options.expand_ranges && gci && list.find('-') != std::string::npos) {
+        // "00-FF)": every profile country whose key falls in a range.
+        list = profile::expand_gci_ranges(list, profile::profile_keys);
+    }
+    profile::CCTestMembers(list.data(), gci);
+    return answer;
+}
+
+void read_present_code(modem::Conversation& talk) {
+    talk.send(wake_then(CMD_READ_I5));
+}
+
+void read_note(modem::Conversation& talk) {
+    talk.send(CMD_READ_I9);
+}
+
+bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
+    return profile::find_present_entry(talk.i5_code, talk.i9_text, talk.use_gci != 0, found);
+}
+
+bool choose_code(modem::Conversation& talk, const char* key, const char* code) {
+    // The entry's key goes into the modem's note, its code (or, for an
+    // AT+GCI modem, its key) into the set command. Anything but letters and
+    // digits could end that command and start another, such as a dial.
+    // A key longer than the note and the code field holds would be sent
+    // cut, naming some other country; the profile's walks never stop on one.
+    if (!profile::is_sendable(key) || !profile::is_sendable(code) ||
+        std::strlen(key) > profile::MAX_KEY_LENGTH) {
+        return false;
+    }
+    copy_text(talk.code_to_send, talk.use_gci != 0 ? key : code);
+    return true;
+}
+
+void start_apply(modem::Conversation& talk) {
+    talk.retry_count = 0;
+    talk.send(wake_then(CMD_SET_COUNTRY));
+}
+
+Finish finish_apply(modem::Conversation& talk, const char* key, const Options& options,
+                    bool write_note) {
+    // No entry chosen, or a key too long for the modem's note: whatever the
+    // modem was set to, it is not a choice the program can record.
+    const size_t key_length = key != nullptr ? std::strlen(key) : 0;
+    if (key_length == 0 || key_length > profile::MAX_KEY_LENGTH) {
+        return {ApplyEnd::abandoned, false};
+    }
+    const bool gci = talk.use_gci != 0;
+    bool saved = true;
+    if (!gci || options.save_gci_choice) {
+        // Remembered before the note is written: the modem is set by now.
+        saved = profile::save_choice(key) == 1;
+    }
+    // An AT+GCI modem keeps no note; an AT*nc modem whose note names the
+    // key has nothing to rewrite.
+    if (gci || !write_note || std::strstr(talk.i9_text, key) != nullptr) {
+        return {ApplyEnd::done, saved};
+    }
+    // The note is cleared, then written from i9_text when the clear is answered.
+    copy_text(talk.i9_text, key);
+    talk.send(CMD_CLEAR_I9);
+    return {ApplyEnd::writing_note, saved};
+}
+
+} // namespace procedures

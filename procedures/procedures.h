@@ -1,0 +1,115 @@
+// The three things a front end does with a modem, written once below both
+// front ends: the probe (is it a modem of ours?), the read (its countries,
+// its present code and note) and the apply (set a country, then record it).
+// Each procedure is a short series of conversations; the dialog is driven by
+// posted notifications and the command line by its loop's endings, so every
+// step here is a call that starts a conversation or a decision taken on what
+// one left behind. Nothing here knows a window or a console.
+//
+// Where the moved values and decisions live now:
+// - code_to_send is the conversation's, set here by choose_code (an entry's
+//   code for an AT*nc modem, its key for an AT+GCI one) and nowhere else;
+// - the retry count is cleared here when a procedure starts, never by a
+//   front end;
+// - the list answer becomes the country list's items here (take_list), the
+//   dialect handed to the profile's CCTestMembers as a parameter;
+// - the modem's note (ATi9##, ATi9cc<key>#) is written from here: profile/
+//   knows the file and the countries and sends no command;
+// - the end of an apply (the key check, the saved choice, the note) is
+//   decided here (finish_apply).
+//
+// The dialog's deliberate differences from the command line are named
+// options (Options), so both front ends run the same code.
+#pragma once
+
+#include "modem/conversation.h"
+#include "profile/country_lists.h"
+#include "profile/present_country.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace procedures {
+
+struct Options {
+    // A list answer is cut to this many characters before it is cut up
+    // into items (the dialog's working copy holds 499).
+    size_t list_cut;
+    // An AT+GCI list's ranges ("20-2F") stand for the profile's keys within them.
+    bool expand_ranges;
+    // A bare OK to AT*nc? lists nothing; AT+GCI=? is asked next.
+    bool second_list_query;
+    // The choice applied to an AT+GCI modem is remembered in the profile too.
+    bool save_gci_choice;
+};
+
+// The dialog: a list cut at 499 characters, no ranges, one list query, and
+// the choice remembered for AT*nc modems only.
+constexpr Options DIALOG{499, false, false, false};
+// The command line: everything a standard modem may answer.
+constexpr Options COMMAND_LINE{modem::LIST_REPLY_SIZE - 1, true, true, true};
+
+// --- the probe ----------------------------------------------------------
+
+enum class Probe { modem, rejected, silent };
+
+// Wakes the modem and asks its identification (ATV1i3).
+void start_probe(modem::Conversation& talk);
+// What a probe found. `notified`: it ended with a notification (else its
+// deadline gave up); `word`: the state word then; `accepted`: the
+// notification's value; `silent_port`: the wake-up went unanswered twice.
+Probe probe_result(bool notified, uint32_t word, intptr_t accepted, bool silent_port);
+// A probe's identification deadline ran out: the device answered the
+// wake-up but not ATV1i3. Closes the port; false when the deadline was no
+// longer pending (the verdict came first and goes on with the probe).
+bool identify_deadline(modem::Conversation& talk, unsigned sequence);
+
+// --- the read -----------------------------------------------------------
+
+// Wakes the modem and asks its countries (AT*nc?; refused, AT+GCI=?).
+void start_read(modem::Conversation& talk);
+// After the list's notification (`id`: CMD_LIST_NC or CMD_LIST_GCI): whether
+// AT+GCI=? must be asked next, for a modem whose AT*nc? listed nothing or
+// for a device taken only as a standard modem.
+bool wants_standard_list(const modem::Conversation& talk, unsigned id, const Options& options,
+                         bool standard_only);
+// Turns the list answer into the country list's items, unless `listed` is
+// false (the modem lists by neither query) or the answer is no list at all;
+// gives how it was taken. The list's items are then profile::supported_*.
+profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options);
+// Wakes the modem and asks AT+GCI=? (after wants_standard_list).
+void start_standard_list(modem::Conversation& talk);
+// The next steps of the read: the present code (a wake-up, then ATi5), then
+// the note (ATi9).
+void read_present_code(modem::Conversation& talk);
+void read_note(modem::Conversation& talk);
+// The modem's present entry, from what the read left behind.
+bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found);
+
+// --- the apply ----------------------------------------------------------
+
+// Puts into code_to_send what the set-country command sends for the entry
+// (`key`, `code`): its code to an AT*nc modem, its key to an AT+GCI modem.
+// False, with nothing set, when that or the key (which goes into the note)
+// holds anything but letters and digits, or the key is too long to send whole.
+bool choose_code(modem::Conversation& talk, const char* key, const char* code);
+// Wakes the modem and sends the set-country command; the modem is then
+// reset and its code read back (ATz, ATi5).
+void start_apply(modem::Conversation& talk);
+
+enum class ApplyEnd {
+    abandoned,    // no usable key: whatever the modem holds, it is not the choice
+    done,         // the modem holds the choice; nothing more to send
+    writing_note, // ATi9## was sent; the note write ends with its notification
+};
+struct Finish {
+    ApplyEnd end;
+    bool saved; // the profile remembers the choice (or was not asked to)
+};
+// After the read-back that ends the set-country conversation: checks the
+// key, remembers the choice, and starts rewriting the note unless it names
+// the key already or `write_note` is false.
+Finish finish_apply(modem::Conversation& talk, const char* key, const Options& options,
+                    bool write_note = true);
+
+} // namespace procedures
