@@ -14,7 +14,7 @@ needs=$(for f in "$@"; do [[ $f == -* ]] || "$CROSS_TRIPLET-readelf" -V "$f"; do
 newest() { grep -o "$1[0-9.]*" <<< "$needs" | sed "s/^$1//" | sort -V | tail -1; }
 glibc=$(newest GLIBC_)
 # The libstdc++ of each GCC release from 10 on added one symbol version.
-glibcxx=$(newest GLIBCXX_3.4.)
+glibcxx=$(newest "GLIBCXX_3\\.4\\.")
 case $glibcxx in
 28) gcc=10 ;; 29) gcc=11 ;; 30) gcc=12 ;; 31) gcc=13 ;; 32) gcc=14 ;;
 *) echo "$0: which libstdc++6 has GLIBCXX_3.4.$glibcxx? Add it here." >&2 && exit 1 ;;
