@@ -1,10 +1,10 @@
 #!/usr/bin/env python3
 """The real tarvelle-cli, end to end, against simulated modems on
 pseudo-terminals. Each case is one CTest test: cli_test.py CASE --cli COMMAND
---sim PATH --work DIR, where COMMAND is the program's path, or words that run
-it (such as "qemu-aarch64 -L /usr/aarch64-linux-gnu PATH"). What is checked is what a user and the modem see: the
-exit code, stdout (JSON parsed), the simulator's command log, the profile,
-and the port's state afterwards."""
+--sim PATH --work DIR, where COMMAND is the program's path, or the words that
+run it ("qemu-aarch64 -L /usr/aarch64-linux-gnu PATH"). What is checked is
+what a user and the modem see: the exit code, stdout (JSON parsed), the
+simulator's command log, the profile, and the port's state afterwards."""
 
 import argparse
 import contextlib
