@@ -3,7 +3,9 @@
 # and any further packages named on the command line (scripts/fuzz.sh adds clang).
 # systemd is there for systemd-analyze and systemd-escape, which the boot
 # unit's test runs; nothing starts it. strace watches what the command line
-# opens.
+# opens. The cross compilers and qemu-user build the command line for ARM
+# boards and run it here (qemu's -L finds the target's libraries, so no
+# binfmt registration is needed); dpkg-dev reads the packages' dependencies.
 set -euo pipefail
 
 packages=(
@@ -14,6 +16,7 @@ packages=(
     imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
     systemd strace
+    g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user dpkg-dev
     "$@"
 )
 

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: native tests (plain, ASan+UBSan,
-# TSan) and the Wine tests of the Win32 program.
+# TSan), the command line's tests again for arm64 and armhf under qemu-user,
+# and the Wine tests of the Win32 program.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +15,12 @@ build() { # folder, extra cmake arguments...
 }
 
 build build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake
-build build/native -DTARVELLE_WIN32_DIR="$PWD/build/win32"
+# The command line for ARM boards: the native build runs its tests again
+# under qemu-user and checks its packages.
+build build/arm64 -DCMAKE_TOOLCHAIN_FILE=cmake/aarch64-linux-gnu.cmake
+build build/armhf -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
+build build/native -DTARVELLE_WIN32_DIR="$PWD/build/win32" \
+    -DTARVELLE_ARM64_DIR="$PWD/build/arm64" -DTARVELLE_ARMHF_DIR="$PWD/build/armhf"
 build build/asan -DTARVELLE_SANITIZE=address
 build build/tsan -DTARVELLE_SANITIZE=thread
 

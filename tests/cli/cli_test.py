@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """The real tarvelle-cli, end to end, against simulated modems on
-pseudo-terminals. Each case is one CTest test: cli_test.py CASE --cli PATH
---sim PATH --work DIR. What is checked is what a user and the modem see: the
-exit code, stdout (JSON parsed), the simulator's command log, the profile,
-and the port's state afterwards."""
+pseudo-terminals. Each case is one CTest test: cli_test.py CASE --cli COMMAND
+--sim PATH --work DIR, where COMMAND is the program's path, or the words that
+run it ("qemu-aarch64 -L /usr/aarch64-linux-gnu PATH"). What is checked is
+what a user and the modem see: the exit code, stdout (JSON parsed), the
+simulator's command log, the profile, and the port's state afterwards."""
 
 import argparse
 import contextlib
@@ -11,6 +12,7 @@ import fcntl
 import json
 import os
 import re
+import shlex
 import shutil
 import signal
 import subprocess
@@ -44,13 +46,25 @@ class Bench:
     """A case's folder: simulated modems, a profile, and runs of the program."""
 
     def __init__(self, args):
-        self.cli, self.sim_exe, self.work = args.cli, args.sim, args.work
+        self.sim_exe, self.work = args.sim, args.work
+        self.cli = self.program(shlex.split(args.cli))
         self.runner = []  # what the program is started under, such as setpriv
         self.sims = {}
         self.profile = os.path.join(self.work, "TOLVEX.INI")
         self.write_profile(PROFILE)
         self.locks = os.path.join(self.work, "locks")
         os.makedirs(self.locks)
+
+    def program(self, words):
+        """One executable that runs `words`, so that every case can start it,
+        trace it or hand it to a shell as it would the program itself."""
+        if len(words) == 1:
+            return words[0]
+        path = os.path.join(self.work, "tarvelle-cli")
+        with open(path, "w") as f:
+            f.write("#!/bin/sh\nexec %s \"$@\"\n" % " ".join(map(shlex.quote, words)))
+        os.chmod(path, 0o755)
+        return path
 
     def write_profile(self, text):
         with open(self.profile, "w", newline="") as f:
