@@ -12,10 +12,10 @@ import shutil
 import subprocess
 import sys
 
-from cli_test import expect, main
+from cli_test import AS_NOBODY, expect, main
 
 ROOT = os.geteuid() == 0
-AS_NOBODY = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if ROOT else []
+RUNNER = AS_NOBODY if ROOT else []
 HINT = ": name it with --port, or use --probe-all"
 BY_ID = "serial/by-id/usb-Maker_Modem_42-if00"
 # A program that holds a port open with no lock, under a name with a
@@ -124,7 +124,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
         words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="?[2Jholder",
                      skipped=os.path.join(bench.work, "skipped", "dev"))
         for user, args, root, code, wanted, untouched in RUNS:
-            bench.runner = AS_NOBODY if user == "nobody" else []
+            bench.runner = RUNNER if user == "nobody" else []
             os.environ.update(TARVELLE_DEV_ROOT=os.path.join(bench.work, root),
                               TARVELLE_SYS_ROOT=sysfs)
             args = [words.get(a, a) for a in args]
@@ -138,7 +138,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
             expect(not seen, "nothing else said", args, seen)
             after = {name: len(bench.commands(name)) for name in untouched}
             expect(after == before, "no byte to", args, before, after)
-        bench.runner = AS_NOBODY
+        bench.runner = RUNNER
         out, err = bench.start("scan").communicate(timeout=60)
         expect("skipped      %s: a USB-serial adapter" % port(bench, "ttyUSB0") in out and
                "incomplete" in err, "human output, and the note that others' processes "
@@ -148,7 +148,5 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
         holder.wait()
 
 
-CASES = {f.__name__: f for f in [search_probes_only_at_devices_and_leaves_busy_ports_alone]}
-
 if __name__ == "__main__":
-    sys.exit(main(CASES))
+    sys.exit(main(search_probes_only_at_devices_and_leaves_busy_ports_alone))
