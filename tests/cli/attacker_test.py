@@ -121,7 +121,11 @@ def first_writes_keep_each_other(bench):
     first, second = bench.modem("a", supported="00,B4)"), bench.modem("b", supported="00,B4,Q7)")
     writer = bench.start("set", "gb", "--port", first,
                          env=bench.env(TARVELLE_TEST_STOP="profile_write"))
-    os.waitpid(writer.pid, os.WUNTRACED)  # holding the lock, the default's text read
+    os.waitpid(writer.pid, os.WUNTRACED)  # holding the locks, the default's text read
+    # Another program judged the port's lock stale and took it: it stays theirs.
+    theirs = "%10d\n" % 999999999
+    write(bench.lock("a") + ".new", theirs)
+    os.rename(bench.lock("a") + ".new", bench.lock("a"))
     reader = bench.start("show", "--port", second)  # records the unknown Q7
     wait_for_command(bench, "b", "AT*nc?\\r")
     writer.send_signal(signal.SIGCONT)
@@ -130,6 +134,7 @@ def first_writes_keep_each_other(bench):
     expect(writer.returncode == 0 and reader.returncode == 0, "both ran")
     text = read(bench.profile)
     expect("Vietnam" in text and "\ncc=B4" in text and "=Unknown Country - Q7" in text, text)
+    expect(read(bench.lock("a")) == theirs, "their lock is left in place")
 
 
 def outputs_and_arguments(bench):

@@ -12,7 +12,7 @@ import shutil
 import subprocess
 import sys
 
-from cli_test import AS_NOBODY, expect, main
+from cli_test import AS_NOBODY, expect, main, write
 
 ROOT = os.geteuid() == 0
 RUNNER = AS_NOBODY if ROOT else []
@@ -30,6 +30,7 @@ DEVICES = {
     "ttyACM1": ("cdc_acm", "00", None, True),
     "ttyACM2": ("cdc_acm", "01", BY_ID, False),
     "ttyACM3": ("cdc_acm", "02", None, False),  # held open by another program
+    "ttyACM4": ("cdc_acm", "01", None, False),  # locked by a program of another user
     "ttyUSB0": ("ftdi_sio", None, None, True),
     "ttyUSB1": (None, None, None, True),  # nothing in sysfs, and no device behind it
 }
@@ -93,8 +94,9 @@ RUNS = [
         "ttyACM1": "skipped: not an AT device (cdc_acm, protocol 0)" + HINT,
         "ttyUSB0": "skipped: a USB-serial adapter (ftdi_sio)" + HINT,
         "ttyUSB1": "skipped: an unknown device (no USB interface in sysfs)" + HINT,
-        "ttyACM3": "unavailable: in use by process {holder} ({name})"},
-     ["ttyACM1", "ttyUSB0", "ttyACM3"]),
+        "ttyACM3": "unavailable: in use by process {holder} ({name})",
+        "ttyACM4": "unavailable: busy, locked by process {me}"},
+     ["ttyACM1", "ttyUSB0", "ttyACM3", "ttyACM4"]),
     ("nobody", ["show", "--port", "ttyACM3"], "all", 4,
      {"error": "{ttyACM3}: in use by process {holder} ({name})"}, ["ttyACM3"]),
     # The simulator holds its pty's master and slave; root sees it, and it
@@ -102,8 +104,9 @@ RUNS = [
     ("root", ["show", "--port", "ttyUSB0"], "all", 0, {"ttyUSB0": "modem"}, ["ttyACM3"]),
     ("nobody", ["scan", "--probe-all"], "all", 0, {
         "ttyACM0": "modem", "by-id": "modem", "ttyACM1": "modem", "ttyUSB0": "modem",
-        "ttyUSB1": "unavailable: missing", "ttyACM3": "unavailable: in use by process {holder}"},
-     ["ttyACM3"]),
+        "ttyUSB1": "unavailable: missing", "ttyACM3": "unavailable: in use by process {holder}",
+        "ttyACM4": "unavailable: busy, locked by process {me}"},
+     ["ttyACM3", "ttyACM4"]),
     ("nobody", ["show"], "skipped", 3, {
         "error": "no modem found (skipped: {skipped}/ttyACM1: not an AT device (cdc_acm, "
                  "protocol 0)" + HINT + "; {skipped}/ttyUSB0: a USB-serial adapter (ftdi_sio)"},
@@ -115,6 +118,10 @@ RUNS = [
 
 def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
     sysfs = plant(bench)
+    # Its program (this one, as root) may not be signalled by nobody, yet it
+    # lives; the file is nobody's, so that only that judgement keeps it.
+    write(bench.lock("ttyACM4"), "%10d\n" % os.getpid())
+    os.chown(bench.lock("ttyACM4"), 65534, 65534)
     with open(bench.sims["ttyACM3"].slave) as line:
         make_link(os.path.join(bench.work, HOLDER), shutil.which("sleep"))
         # Popen returns once it runs, as nobody when started by root.
@@ -122,6 +129,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
             dict(user=65534, group=65534, extra_groups=[]) if ROOT else {}))
     try:
         words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="?[2Jholder",
+                     me=os.getpid(),
                      skipped=os.path.join(bench.work, "skipped", "dev"))
         for user, args, root, code, wanted, untouched in RUNS:
             bench.runner = RUNNER if user == "nobody" else []
