@@ -34,7 +34,7 @@ K4=United Kingdom,gb,B4
 3D=France,fr,3D
 """
 NC_LIST = "00,B5,B4,80,81)"
-GCI_LIST = "+GCI: (00,B5,K4,80,81)"
+GCI_LIST = "+GCI: (00,b5,K4,80,81)"  # a key listed in the modem's own case shows as the profile's
 JAPAN = {"key": "00", "name": "Japan", "code": "00"}
 UK = {"key": "K4", "name": "United Kingdom", "code": "B4"}
 IDENT = "ACF3_V1 simulated data modem"
