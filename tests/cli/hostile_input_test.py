@@ -68,12 +68,14 @@ def only_letters_and_digits_are_sent(bench):
 
 
 def unknown_codes_cost_one_write(bench):
-    codes = ["Z%02d" % i for i in range(60)] + ["Y1 "]
+    # The last code is too long for an entry's code field: no entry could
+    # ever match it, so it is not recorded at all.
+    codes = ["Z%02d" % i for i in range(60)] + ["Y1 ", "Q123456789"]
     port = bench.modem("nc", supported=",".join(codes) + ")")
     bench.run("show", "--port", port)
     first = read(bench.profile, "rb")
     bogus = re.findall(rb"^Bogus\d+=", first, re.M)
-    expect(len(bogus) == len(codes), "every unknown code recorded once", len(bogus))
+    expect(len(bogus) == len(codes) - 1, "every unknown code recorded once", len(bogus))
     bench.run("show", "--port", port)
     expect(read(bench.profile, "rb") == first, "a second read records nothing again")
 
