@@ -81,6 +81,11 @@ run_tests() {
 }
 
 sync_copy
+# A run cut short may have left a mutant compiled: its file is made newer
+# than any object built from it.
+if [ -f "$work/planted" ]; then
+    touch "$src/$(cat "$work/planted")"
+fi
 cmake -S "$src" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo > "$work/configure.log"
 echo "building the unchanged copy in $build"
 build_copy || { cat "$work/build.log" && exit 1; }
@@ -98,6 +103,7 @@ run_one() {
         file="" && return 0
     fi
     restore
+    echo "$file" > "$work/planted"
     if plant "$file" "$find" "$into"; then
         mutated=$file
         if ! build_copy; then
@@ -128,7 +134,7 @@ while IFS= read -r line || [ -n "$line" ]; do
 done < "$list"
 run_one
 restore
-build_copy || true # leave the copy built as the tree is
+build_copy && rm -f "$work/planted" # leave the copy built as the tree is
 
 echo
 printf '%s\n' "${results[@]}"
