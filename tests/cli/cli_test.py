@@ -33,6 +33,7 @@ K4=United Kingdom,gb,B4
 80=Niger,ne,80
 81=Nigeria,ng,81
 3D=France,fr,3D
+; 3E=Old France,fr,3E
 """
 NC_LIST = "00,B5,B4,80,81)"
 GCI_LIST = "+GCI: (00,b5,K4,80,81)"  # a key listed in the modem's own case shows as the profile's
@@ -252,6 +253,7 @@ def set_refuses_unknown_ambiguous_and_unlisted(bench):
     before = read(bench.profile, "rb")
     for args, words in ((["nig"], ["ambiguous", "Niger [80]", "Nigeria [81]"]),
                         (["france"], ["does not list France [3D]", "Nigeria [81]"]),
+                        (["old france"], ["unknown country"]),  # a comment, not an entry
                         (["--key", "zz"], ["no country has the key zz"]), ([], [])):
         out = bench.run("set", *args, "--port", port, code=2)
         expect(out["error"]["exit"] == 2 and all(w in out["error"]["message"] for w in words),
