@@ -140,7 +140,8 @@ def first_writes_keep_each_other(bench):
 def outputs_and_arguments(bench):
     port = bench.modem("nc")
     before = line_settings(port)
-    proc = bench.start("--verbose", "show", "--port", port, stderr=subprocess.STDOUT)
+    proc = subprocess.Popen([bench.cli, "--verbose", "show", "--port", port], env=bench.env(),
+                            stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
     proc.stdout.read(1)
     proc.stdout.close()  # as "| head -c1" does
     expect(proc.wait(timeout=30) == 141, "closed pipe", proc.returncode)
