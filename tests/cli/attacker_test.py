@@ -7,36 +7,16 @@ runs and compares what must stay as it was."""
 import fcntl
 import os
 import signal
-import stat
 import subprocess
 import sys
 import termios
 import time
 
-import cli_test
-from cli_test import expect
+from cli_test import AS_NOBODY, expect, main, read, wait_for_command, write
 
 # Root's own file, which a planted link points at; a profile's text, so that
 # a program fooled into reading it as the profile still goes on to write.
-SECRET = b"; root only\r\n[tolvx]\r\nB4=United Kingdom,gb,B4\r\n"
-
-
-def lock_name(bench, name):
-    return os.path.join(bench.locks, "LCK.." + bench.sims[name].slave[5:].replace("/", "_"))
-
-
-def as_nobody(action):
-    """Runs `action` in a child that has become nobody; gives its exit status."""
-    pid = os.fork()
-    if pid == 0:
-        try:
-            os.setgid(65534)
-            os.setuid(65534)
-            action()
-            os._exit(0)
-        except BaseException:
-            os._exit(1)
-    return os.waitstatus_to_exitcode(os.waitpid(pid, 0)[1])
+SECRET = "; root only\r\n[tolvx]\r\nB4=United Kingdom,gb,B4\r\n"
 
 
 def shared_folder(bench):
@@ -57,12 +37,7 @@ def line_settings(port):
         os.close(fd)
 
 
-def finish(proc, timeout=30):
-    out, err = proc.communicate(timeout=timeout)
-    return proc.returncode, out + err
-
-
-# (helper name planted as a link to the secret, exit code expected)
+# (name planted as a link to the secret, exit code expected)
 PLANTED = [
     ("{locks}/LTMP.$$", 0),
     ("{profile}.new", 0),
@@ -78,38 +53,25 @@ def planted_links_are_never_followed(bench):
     for i, (planted, code) in enumerate(PLANTED):
         port = bench.modem("m%d" % i, supported="00,B4,B5)")
         secret = os.path.join(bench.work, "secret%d" % i)
-        with open(secret, "wb") as f:
-            f.write(SECRET)
-        os.chmod(secret, 0o600)
+        write(secret, SECRET, 0o600)
         absent = secret + ".absent"
         for victim, link in ((secret, "link"), (absent, "absent")):
             # Each time a profile not made yet: the first write copies the default.
             bench.profile = os.path.join(folder, "TOLVEX-%d-%s.INI" % (i, link))
             name = planted.format(locks=bench.locks, profile=bench.profile,
-                                  lck=lock_name(bench, "m%d" % i))
+                                  lck=bench.lock("m%d" % i))
             script = 'for v in "$@"; do ln -sfn "$v" "%s"; done; exec "%s" set gb --port %s' % (
                 name, bench.cli, port)
-            proc = subprocess.Popen(["sh", "-c", script, "sh", victim], env=bench.env(),
-                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
-            returncode, said = finish(proc)
-            expect(returncode == code, planted + " " + link, returncode, said)
-            with open(secret, "rb") as f:
-                expect(f.read() == SECRET, "the secret stays as it was: " + planted)
+            proc = subprocess.run(["sh", "-c", script, "sh", victim], env=bench.env(),
+                                  capture_output=True, text=True, timeout=30)
+            expect(proc.returncode == code, planted, link, proc.returncode, proc.stderr)
+            expect(read(secret, "rb") == SECRET.encode(), "the secret stays as it was: " + planted)
             expect(not os.path.lexists(absent), "no file made through a link: " + planted)
-            for entry in os.listdir(folder) + os.listdir(bench.locks):
-                path = os.path.join(folder, entry)
-                if os.path.islink(path):
+            for path in [os.path.join(folder, e) for e in os.listdir(folder)] + [
+                    os.path.join(bench.locks, e) for e in os.listdir(bench.locks)]:
+                if os.path.islink(path) or path.startswith(bench.locks):
                     os.unlink(path)
-            for entry in os.listdir(bench.locks):
-                os.unlink(os.path.join(bench.locks, entry))
         bench.stop("m%d" % i)
-
-
-def wait_for_command(bench, name, command, timeout=10):
-    deadline = time.monotonic() + timeout
-    while command not in bench.commands(name) and time.monotonic() < deadline:
-        time.sleep(0.01)  # polling the simulator's log file, not the program
-    expect(command in bench.commands(name), "the modem was sent " + command)
 
 
 def a_held_profile_lock_never_stalls_root(bench):
@@ -122,55 +84,57 @@ def a_held_profile_lock_never_stalls_root(bench):
         time.sleep(0.3)  # into the wait for the lock; the outcome is the same either way
         proc.send_signal(signal.SIGTERM)
         sent = time.monotonic()
-        returncode, said = finish(proc)
-        expect(returncode == 143 and time.monotonic() - sent < 1.0, "SIGTERM", returncode, said)
+        proc.communicate(timeout=30)
+        expect(proc.returncode == 143 and time.monotonic() - sent < 1.0, "SIGTERM",
+               proc.returncode)
         expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
-        returncode, said = finish(bench.start("set", "us", "--port", port))
-        expect(returncode == 6 and bench.profile + ".lock" in said, "lock held 5 s", said)
-    returncode, _ = finish(bench.start("set", "us", "--port", port))
+        code, said = bench.call("set", "us", "--port", port)
+        expect(code == 6 and bench.profile + ".lock" in said, "lock held 5 s", said)
+    code, _ = bench.call("set", "us", "--port", port)
     mode = os.stat(bench.profile + ".lock").st_mode
-    expect(returncode == 0 and mode & 0o007 == 0, "lock file mode", oct(mode))
+    expect(code == 0 and mode & 0o007 == 0, "lock file mode", oct(mode))
     os.chmod(bench.work, 0o755)
-    expect(as_nobody(lambda: open(bench.profile + ".lock").close()) != 0, "nobody opens it")
+    nobody = subprocess.run(AS_NOBODY + ["cat", bench.profile + ".lock"], capture_output=True)
+    expect(nobody.returncode != 0, "nobody opens it")
 
 
 def uucp_locks_that_are_not_ours_are_left_alone(bench):
     port = bench.modem("nc")
-    lock = lock_name(bench, "nc")
-    open(lock, "w").close()  # another program's, between its create and its write
-    returncode, said = finish(bench.start("show", "--port", port))
-    expect(returncode == 4 and os.path.exists(lock), "an empty fresh lock is live", said)
-    with open(lock, "w") as f:
-        f.write("%10d\n" % 999999999)  # stale
-    proc = subprocess.Popen([bench.cli, "show", "--port", port], env=dict(
-        bench.env(), TARVELLE_TEST_STOP="uucp_takeover"), stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE, text=True)
+    lock = bench.lock("nc")
+    write(lock, "")  # another program's, between its create and its write
+    code, said = bench.call("show", "--port", port)
+    expect(code == 4 and os.path.exists(lock), "an empty fresh lock is live", said)
+    write(lock, "%10d\n" % 999999999)  # stale
+    proc = bench.start("show", "--port", port, env=bench.env(TARVELLE_TEST_STOP="uucp_takeover"))
     os.waitpid(proc.pid, os.WUNTRACED)  # stopped between its judgement and its takeover
     live = "%10d\n" % os.getpid()
-    with open(lock + ".new", "w") as f:
-        f.write(live)
+    write(lock + ".new", live)
     os.rename(lock + ".new", lock)
     proc.send_signal(signal.SIGCONT)
-    returncode, said = finish(proc)
-    with open(lock) as f:
-        expect(returncode == 4 and f.read() == live, "the planted lock stands", said)
+    _, said = proc.communicate(timeout=30)
+    expect(proc.returncode == 4 and read(lock) == live, "the planted lock stands", said)
     expect(bench.commands("nc") == [], "nothing sent")
 
 
 def first_writes_keep_each_other(bench):
     bench.profile = os.path.join(shared_folder(bench), "TOLVEX.INI")
     first, second = bench.modem("a", supported="00,B4)"), bench.modem("b", supported="00,B4,Q7)")
-    writer = subprocess.Popen([bench.cli, "set", "gb", "--port", first], env=dict(
-        bench.env(), TARVELLE_TEST_STOP="profile_write"), stdout=subprocess.PIPE,
-        stderr=subprocess.PIPE, text=True)
-    os.waitpid(writer.pid, os.WUNTRACED)  # holding the lock, the default's text read
+    writer = bench.start("set", "gb", "--port", first,
+                         env=bench.env(TARVELLE_TEST_STOP="profile_write"))
+    os.waitpid(writer.pid, os.WUNTRACED)  # holding the locks, the default's text read
+    # Another program judged the port's lock stale and took it: it stays theirs.
+    theirs = "%10d\n" % 999999999
+    write(bench.lock("a") + ".new", theirs)
+    os.rename(bench.lock("a") + ".new", bench.lock("a"))
     reader = bench.start("show", "--port", second)  # records the unknown Q7
     wait_for_command(bench, "b", "AT*nc?\\r")
     writer.send_signal(signal.SIGCONT)
-    expect(finish(writer)[0] == 0 and finish(reader)[0] == 0, "both ran")
-    with open(bench.profile, newline="") as f:
-        text = f.read()
+    writer.communicate(timeout=30)
+    reader.communicate(timeout=30)
+    expect(writer.returncode == 0 and reader.returncode == 0, "both ran")
+    text = read(bench.profile)
     expect("Vietnam" in text and "\ncc=B4" in text and "=Unknown Country - Q7" in text, text)
+    expect(read(bench.lock("a")) == theirs, "their lock is left in place")
 
 
 def outputs_and_arguments(bench):
@@ -185,12 +149,12 @@ def outputs_and_arguments(bench):
     # 262 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.".
     folder = os.path.join(bench.work, "d" * (262 - len(bench.work) - 2 - len("TOLVEX.INI")))
     bench.profile = os.path.join(folder, "TOLVEX.INI")
-    returncode, said = finish(bench.start("set", "gb", "--port", port))
-    expect(returncode == 2 and not os.path.exists(folder), "path too long", said)
+    code, said = bench.call("set", "gb", "--port", port)
+    expect(code == 2 and not os.path.exists(folder), "path too long", said)
     bench.profile = os.path.join(bench.work, "TOLVEX.INI")
     os.chmod(bench.profile, 0o444)
-    returncode, said = finish(bench.start("set", "gb", "--port", port))
-    expect(returncode == 6 and bench.profile in said and "read-only" in said, "read-only", said)
+    code, said = bench.call("set", "gb", "--port", port)
+    expect(code == 6 and bench.profile in said and "read-only" in said, "read-only", said)
     os.chmod(bench.profile, 0o644)
     bench.run("--port", port, "set", "--", "gb")
     os.chmod(bench.work, 0o755)
@@ -198,17 +162,13 @@ def outputs_and_arguments(bench):
     os.chmod(bench.locks, 0o1777)
     env = {k: v for k, v in bench.env().items() if k not in ("HOME", "XDG_CONFIG_HOME",
                                                              "TARVELLE_PROFILE")}
-    said = subprocess.run(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                           bench.cli, "set", "gb", "--port", port], env=env, timeout=30,
-                          capture_output=True, text=True)
+    bench.runner = AS_NOBODY
+    code, said = bench.call("set", "gb", "--port", port, env=env)
     home = os.path.expanduser("~nobody")
-    expect(said.returncode == 6 and home + "/.config/tarvelle" in said.stderr, said.stderr)
+    expect(code == 6 and home + "/.config/tarvelle" in said, said)
 
-
-CASES = {f.__name__: f for f in [
-    planted_links_are_never_followed, a_held_profile_lock_never_stalls_root,
-    uucp_locks_that_are_not_ours_are_left_alone, first_writes_keep_each_other,
-    outputs_and_arguments]}
 
 if __name__ == "__main__":
-    sys.exit(cli_test.main(CASES))
+    sys.exit(main(planted_links_are_never_followed, a_held_profile_lock_never_stalls_root,
+                  uucp_locks_that_are_not_ours_are_left_alone, first_writes_keep_each_other,
+                  outputs_and_arguments))

@@ -103,6 +103,8 @@ TEST(Options, CommandsTheirArgumentsAndOptionsAnywhere) {
         {{"countries"}, true},
         {{"show", "--probe-all"}, true},
         {{"--help"}, true},
+        {{"reapply", "--wait", "3600"}, true},
+        {{"set", "--", "-x"}, true}, // after "--" a word is a country
         {{}, false},
         {{"frobnicate"}, false},
         {{"set"}, false},
@@ -115,6 +117,9 @@ TEST(Options, CommandsTheirArgumentsAndOptionsAnywhere) {
         {{"scan", "--port"}, false},
         {{"scan", "--port="}, false},
         {{"scan", "--bogus"}, false},
+        {{"reapply", "--wait", "3601"}, false},
+        {{"reapply", "--wait=x"}, false},
+        {{"show", "--wait", "5"}, false},
     };
     for (const Case& c : cases) {
         Options options;
