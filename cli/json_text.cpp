@@ -117,30 +117,32 @@ std::u16string utf16_from_utf8(const std::string& text) {
     return wide;
 }
 
-std::string utf8_from_1252(const std::string& text) {
+namespace {
+
+// Each byte of `text`: a control byte shown as "\x1b", any other given to `plain`.
+template <class Plain> std::string controls_shown(const std::string& text, Plain plain) {
     std::string out;
     out.reserve(text.size());
     for (unsigned char byte : text) {
         if (is_control(byte)) {
             append_visible(out, byte);
         } else {
-            append_utf8(out, code_point(byte));
+            plain(out, byte);
         }
     }
     return out;
 }
 
+} // namespace
+
+std::string utf8_from_1252(const std::string& text) {
+    return controls_shown(
+        text, [](std::string& out, unsigned char byte) { append_utf8(out, code_point(byte)); });
+}
+
 std::string visible_text(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char byte : text) {
-        if (is_control(byte)) {
-            append_visible(out, byte);
-        } else {
-            out += static_cast<char>(byte);
-        }
-    }
-    return out;
+    return controls_shown(
+        text, [](std::string& out, unsigned char byte) { out += static_cast<char>(byte); });
 }
 
 std::string json_string(const std::string& text, bool from_1252) {
