@@ -53,15 +53,22 @@ def run(args, cli_args, profile):
     return started, time.time() - started
 
 
-def main():
+def bench_folder(*names):
+    """The bench's arguments (--cli, --sim, --profile, --work and `names`) and
+    a fresh work folder holding a copy of the profile; gives (args, profile)."""
     parser = argparse.ArgumentParser()
-    for name in ("cli", "sim", "profile", "work"):
+    for name in ("cli", "sim", "profile") + names + ("work",):
         parser.add_argument("--" + name, required=True)
     args = parser.parse_args()
     shutil.rmtree(args.work, ignore_errors=True)
     os.makedirs(args.work)
     profile = os.path.join(args.work, "TOLVEX.INI")
     shutil.copy(args.profile, profile)
+    return args, profile
+
+
+def main():
+    args, profile = bench_folder()
     link, log = os.path.join(args.work, "modem"), os.path.join(args.work, "modem.log")
 
     sim = harness.Simulator(args.sim, link, log=log)

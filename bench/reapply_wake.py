@@ -9,7 +9,6 @@ appears while it waits, as a modem does at boot:
                ModemManager probes it) for 300 ms after the link is made:
                its release -> the first command"""
 
-import argparse
 import fcntl
 import os
 import random
@@ -19,7 +18,7 @@ import subprocess
 import time
 
 import harness
-from cli_bench import log_times
+from cli_bench import bench_folder, log_times
 
 HELD_SECONDS = 0.3
 
@@ -52,14 +51,7 @@ def wake(args, env, sim, target, hold):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for name in ("cli", "sim", "profile", "config", "work"):
-        parser.add_argument("--" + name, required=True)
-    args = parser.parse_args()
-    shutil.rmtree(args.work, ignore_errors=True)
-    os.makedirs(args.work)
-    profile = os.path.join(args.work, "TOLVEX.INI")
-    shutil.copy(args.profile, profile)
+    args, profile = bench_folder("config")
     env = dict(os.environ, TARVELLE_PROFILE=profile, TARVELLE_LOCK_DIR=args.work)
     sim = harness.Simulator(args.sim, os.path.join(args.work, "modem"), config=args.config,
                             log=os.path.join(args.work, "modem.log"))
