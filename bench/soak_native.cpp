@@ -5,7 +5,7 @@
 // tolerance (a leak of memory, of a port or of a thread would show there).
 //
 //   soak_native [--gtest_filter=...]   SOAK_CYCLES=N overrides the 1000
-#include "tests/faults/sim_dialog.h"
+#include "bench/sim_dialog.h"
 
 #include <cstdlib>
 #include <unistd.h>

@@ -1,7 +1,7 @@
 // The main dialog's controller against the recording seam, with a simulated
 // modem on a real pseudo-terminal behind COM3 and the posix port session in
-// between. Deadlines run on the clock as the dialog's timer would run them,
-// so a silent modem costs its real waiting time.
+// between, for the soak bench. Deadlines run on the clock as the dialog's
+// timer would run them, so a silent modem costs its real waiting time.
 #pragma once
 
 #include "dialog/discovery.h"
