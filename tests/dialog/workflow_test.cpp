@@ -8,7 +8,6 @@
 namespace {
 
 const std::string US_STATUS = "Your modem is currently set for United States";
-const std::string UK_STATUS = "Your modem is currently set for United Kingdom";
 
 ScriptedModem modem_with(void (*change)(ScriptedModem&)) {
     ScriptedModem m;
@@ -17,71 +16,6 @@ ScriptedModem modem_with(void (*change)(ScriptedModem&)) {
 }
 
 } // namespace
-
-TEST_F(DialogTest, ModemsOnCom5AndCom2AreListedInThatOrderAndCom5IsRead) {
-    plug(5);
-    plug(2, modem_with([](ScriptedModem& m) { m.ident = "ACF3_V1 TELECOM 2"; }));
-    start_dialog();
-    EXPECT_EQ(seam.combo(IDC_MODEM).items,
-              (Writes{"Quorvant 56K Data Fax  COM5", "ACF3_V1 TELECOM 2  COM2"}));
-    EXPECT_EQ(seam.icon(IDC_STATE_ICON), static_cast<unsigned>(IDI_MODEM_FOUND));
-    EXPECT_EQ(take_writes(5), (Writes{"\rATV1\r", "ATV1i3\r", "\rATV1\r", "AT*nc?\r", "\rATV1\r",
-                                      "ATi5\r", "ATi9\r"}));
-    EXPECT_EQ(seam.combo(IDC_COUNTRY).items, (Writes{"Japan", "United Kingdom", "United States"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
-    EXPECT_TRUE(seam.enabled(IDC_COUNTRY));
-    EXPECT_FALSE(seam.enabled(IDC_APPLY)) << "selecting the present country enables nothing";
-    EXPECT_EQ(modem::conversation_state, CMD_IDLE);
-    EXPECT_FALSE(fake::fake_port().receiving());
-    EXPECT_TRUE(seam.boxes().empty());
-}
-
-// A rescan passes over a port mute to the wake-up or to the identification
-// without a word; only a wake-up refused twice is worth a box.
-TEST_F(DialogTest, NoModemOffersApplyWhichScansAgainPastStalledPortsAndFindsOne) {
-    start_dialog();
-    EXPECT_EQ(seam.combo(IDC_MODEM).items,
-              (Writes{"Unable to find a Modem! May be busy or disconnected"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), "Insert modem and press 'Apply' !");
-    EXPECT_TRUE(seam.enabled(IDC_APPLY));
-    EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
-    EXPECT_EQ(seam.icon(IDC_STATE_ICON), static_cast<unsigned>(IDI_APP));
-
-    plug(9, modem_with([](ScriptedModem& m) { m.errors = {"ATV1"}; }));
-    plug(8, modem_with([](ScriptedModem& m) { m.silent = {"ATV1"}; }));
-    plug(7, modem_with([](ScriptedModem& m) { m.silent = {"ATV1i3"}; }));
-    plug(3);
-    command(IDC_APPLY);
-    EXPECT_EQ(take_writes(9), (Writes{"\rATV1\r", "\rATV1\r"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), "Searching for known modems...");
-    EXPECT_FALSE(seam.enabled(IDC_APPLY));
-    expire_deadline(); // the wake-up goes once more
-    expire_deadline(); // and the scan moves on
-    EXPECT_EQ(take_writes(8), (Writes{"\rATV1\r", "\rATV1\r"}));
-    ASSERT_EQ(take_writes(7), (Writes{"\rATV1\r", "ATV1i3\r"}));
-    expire_deadline();
-    EXPECT_EQ(seam.combo(IDC_MODEM).items, (Writes{"Quorvant 56K Data Fax  COM3"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
-    EXPECT_EQ(seam.boxes().size(), 1u);
-}
-
-TEST_F(DialogTest, ApplyOnAnNcModemSetsResetsReadsBackAndWritesTheNote) {
-    plug(5);
-    start_dialog();
-    pick_country("United Kingdom");
-    EXPECT_TRUE(seam.enabled(IDC_APPLY));
-    take_writes(5);
-    command(IDC_APPLY);
-    EXPECT_EQ(take_writes(5),
-              (Writes{"\rATV1\r", "AT*ncB4\r", "ATz\r", "ATi5\r", "ATi9##\r", "ATi9ccB4#\r"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), UK_STATUS);
-    EXPECT_FALSE(seam.enabled(IDC_APPLY));
-    EXPECT_EQ(seam.focus(), ID_OK);
-    EXPECT_EQ(workflow::busy + workflow::country_picked, 0);
-    EXPECT_EQ(modem::conversation_state, CMD_IDLE);
-    EXPECT_NE(profile_text().find("[cccfg]\r\ncc=B4"), std::string::npos) << profile_text();
-    EXPECT_EQ(seam.ended(), 0);
-}
 
 // The list may be redrawn at any moment of an apply, and drawing an item
 // looks it up in the profile; so nothing is drawn until the apply has ended,
@@ -101,18 +35,6 @@ TEST_F(DialogTest, AnApplyDrawsNoCountryUntilItHasEnded) {
     EXPECT_EQ(drawn, std::vector<int>(6, 0));
     EXPECT_NE(profile_text().find("[cccfg]\r\ncc=B4"), std::string::npos) << profile_text();
     EXPECT_EQ(draw_country_list(), 3);
-}
-
-TEST_F(DialogTest, OkWithAPickAppliesOnAGciModemAndThenEnds) {
-    plug(5, modem_with([](ScriptedModem& m) { m.gci = true; }));
-    start_dialog();
-    pick_country("United Kingdom");
-    take_writes(5);
-    command(ID_OK);
-    EXPECT_EQ(take_writes(5), (Writes{"\rATV1\r", "AT+GCI=B4\r", "ATz\r", "ATi5\r"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), UK_STATUS);
-    EXPECT_EQ(seam.destroyed() + seam.ended(), 1);
-    EXPECT_FALSE(fake::fake_port().receiving());
 }
 
 // OK without a new pick, and Cancel, end the program at once whatever
@@ -146,22 +68,6 @@ INSTANTIATE_TEST_SUITE_P(Buttons, EndsAtOnce,
                                            EndCase{"CancelDuringARead", "ATi5", ID_CANCEL},
                                            EndCase{"CancelWhenIdle", "", ID_CANCEL}),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// An entry's key names it in the profile and in the modem's note; its code is
-// what an AT*nc modem is set to.
-TEST_F(DialogTest, ApplyingAnEntrySendsItsCodeAndNotesItsKey) {
-    std::ofstream(folder + "/TOLVEX.INI", std::ios::binary | std::ios::app)
-        << "FD=Testland,xx,T9\r\n";
-    plug(5, modem_with([](ScriptedModem& m) { m.list = "00,T9)"; }));
-    start_dialog();
-    pick_country("Testland");
-    take_writes(5);
-    command(IDC_APPLY);
-    EXPECT_EQ(take_writes(5),
-              (Writes{"\rATV1\r", "AT*ncT9\r", "ATz\r", "ATi5\r", "ATi9##\r", "ATi9ccFD#\r"}));
-    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for Testland");
-    EXPECT_NE(profile_text().find("[cccfg]\r\ncc=FD\r\n"), std::string::npos);
-}
 
 TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
     plug(5);
@@ -244,33 +150,20 @@ TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {
     EXPECT_EQ(seam.ended() + workflow::busy, 0);
 }
 
-// An entry whose code or key is not letters and digits could carry a second
-// command (a dial) to the modem: nothing is sent, and the apply fails.
+// An entry whose code is not letters and digits could carry a second command
+// (a dial) to the modem: nothing is sent, and the apply fails with its box.
 TEST_F(DialogTest, AnEntryThatWouldSmuggleACommandIsNeverSent) {
-    const struct {
-        const char* entry;
-        bool gci;
-        const char* list;
-    } cases[] = {{"Q7=Evil,xx,Q7\rATD1", false, "00,Q7)"}, {"K4;D=Evil,xx,B5", true, "00,K4;D)"}};
-    for (const auto& c : cases) {
-        std::ofstream(folder + "/TOLVEX.INI", std::ios::binary) << "[tolvx]\r\n00=Japan,jp,00\r\n"
-                                                                << c.entry << "\r\n";
-        fake::start_fresh_dialog(seam);
-        ScriptedModem modem;
-        modem.gci = c.gci;
-        modem.list = c.list;
-        plug(5, modem);
-        start_dialog();
-        pick_country("Evil");
-        take_writes(5);
-        const size_t boxes = seam.boxes().size();
-        command(IDC_APPLY);
-        EXPECT_TRUE(take_writes(5).empty()) << c.entry;
-        ASSERT_EQ(seam.boxes().size(), boxes + 1) << c.entry;
-        EXPECT_EQ(seam.boxes().back().text, "Failure to set the Country Code!");
-        EXPECT_EQ(workflow::busy, 0);
-        unplug(5);
-    }
+    std::ofstream(folder + "/TOLVEX.INI", std::ios::binary)
+        << "[tolvx]\r\n00=Japan,jp,00\r\nQ7=Evil,xx,Q7\rATD1\r\n";
+    plug(5, modem_with([](ScriptedModem& m) { m.list = "00,Q7)"; }));
+    start_dialog();
+    pick_country("Evil");
+    take_writes(5);
+    command(IDC_APPLY);
+    EXPECT_TRUE(take_writes(5).empty());
+    ASSERT_EQ(seam.boxes().size(), 1u);
+    EXPECT_EQ(seam.boxes().back().text, "Failure to set the Country Code!");
+    EXPECT_EQ(workflow::busy, 0);
 }
 
 // Nine modems fill the table; an identification longer than its row is cut
