@@ -39,13 +39,6 @@ def any_modem_takes_a_standard_modem(bench):
     expect(out["error"]["step"] == "AT+GCI=?", "refused AT+GCI=?", out)
 
 
-def a_bare_ok_to_the_vendor_list_is_no_list(bench):
-    out = bench.run("show", "--port", bench.modem("gci", "gci", **BARE_OK))
-    expect(out["dialect"] == "gci" and len(out["supported"]) == 5, "listed by AT+GCI=?", out)
-    asked = [c for c in bench.commands("gci") if "?" in c]
-    expect(asked == ["AT*nc?\\r", "AT+GCI=?\\r"], "AT+GCI=? after the bare OK", asked)
-
-
 def reapply_waits_for_the_modem(bench):
     bench.write_profile(open(bench.profile).read() + "[cccfg]\ncc=K4\n")
     late = os.path.join(bench.work, "serial", "by-id", "late")
@@ -74,5 +67,4 @@ def reapply_waits_for_the_modem(bench):
 
 
 if __name__ == "__main__":
-    sys.exit(main(any_modem_takes_a_standard_modem, a_bare_ok_to_the_vendor_list_is_no_list,
-                  reapply_waits_for_the_modem))
+    sys.exit(main(any_modem_takes_a_standard_modem, reapply_waits_for_the_modem))

@@ -28,22 +28,6 @@ void expect_exchanges(const std::string& scenario,
 
 } // namespace
 
-TEST(SimConfig, BadScenariosAndMalformedEscapesAreRefusedWithTheLine) {
-    std::vector<std::string> bad = {
-        "echo = 2",           "dialect = hayes",      "bogus = 1",     "no equals sign",
-        "fault.i5 = explode", "fault.i5 = delay:abc", "fault.i5 = x0", "fault.i5 = error:1",
-        "fault.i5 = skip:0",  "fault.i5 = unplug:1"};
-    for (const char* escape : {"end\\", "\\q", "\\x4", "\\xZZ", "{3}", "A{}", "A{0}", "A{x}", "A{3",
-                               "A}", "A{2}{3}", "A{1000001}", "A{99999999999999999999}"})
-        bad.push_back(std::string("reply.x = ") + escape);
-    for (const std::string& text : bad) {
-        Config config;
-        std::string error;
-        EXPECT_FALSE(parse_config_text("# comment\n" + text, config, error)) << text;
-        EXPECT_NE(error.find("line 2"), std::string::npos) << text << ": " << error;
-    }
-}
-
 TEST(AtEngine, EachDialectSetsTheCountryAndTheNoteIsKept) {
     expect_exchanges("ident = \\x20Acme\\tACF3\\x41{3}_V1\ncountry = 09\nnote_max = 8\n",
                      {{"ATV1i3", "i3", info(" Acme\tACF3AAA_V1")},
