@@ -31,9 +31,13 @@ TEST(EntrySplit, FieldsAsTheScanPatternTakesThem) {
 TEST(ProgramPath, ProfileSitsBesideTheProgramAndIsNeverACutPath) {
     struct Case {
         std::string program, profile;
-    } cases[] = {{"C:\\Tools\\tarvelle.exe", "C:\\Tools\\TOLVEX.INI"},
-                 {"tarvelle.exe", "TOLVEX.INI"},
-                 {"/" + std::string(300, 'd') + "/x.exe", ""}};
+    } cases[] = {
+        {"C:\\Tools\\tarvelle.exe", "C:\\Tools\\TOLVEX.INI"},
+        {"tarvelle.exe", "TOLVEX.INI"},
+        {"/" + std::string(300, 'd') + "/x.exe", ""},
+        // 259 characters and the NUL fill the buffer; one more is refused.
+        {"/" + std::string(247, 'd') + "/x.exe", "/" + std::string(247, 'd') + "/TOLVEX.INI"},
+        {"/" + std::string(248, 'd') + "/x.exe", ""}};
     for (const Case& c : cases) {
         load_profile_for(c.program.c_str());
         EXPECT_EQ(profile_path, c.profile);

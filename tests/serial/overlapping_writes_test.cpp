@@ -34,6 +34,7 @@ TEST(OverlappingWrites, AnAnswerDuringTheWakeUpsWriteSendsTheNextCommandAfterIt)
     port_close();
     port_release();
     EXPECT_EQ(chained_write.load(), 1);
+    EXPECT_FALSE(stalling::read_past_queue());
 }
 
 } // namespace

@@ -32,6 +32,7 @@ struct Line {
     int waiting_for_block = 0; // threads waiting to start a transfer on a busy block
     bool stopped = false;
     bool dtr = false;
+    bool read_past_queue = false; // a read asked for bytes not yet there
 } line;
 
 // The first command's bytes are still on their way when its answer comes
@@ -55,11 +56,17 @@ void reset(const std::string& answer) {
     line.waiting_for_block = 0;
     line.stopped = false;
     line.dtr = false;
+    line.read_past_queue = false;
 }
 
 bool dtr_on() {
     std::lock_guard<std::mutex> lock(line.mutex);
     return line.dtr;
+}
+
+bool read_past_queue() {
+    std::lock_guard<std::mutex> lock(line.mutex);
+    return line.read_past_queue;
 }
 
 std::string wait_received(size_t count, std::chrono::milliseconds safety) {
@@ -136,6 +143,8 @@ uint32_t device_clear_errors(PortDevice*, uint32_t* queued) {
 IoStart device_read(PortDevice*, PortBlock*, char* buffer, uint32_t count, uint32_t* done,
                     uint32_t*) {
     std::lock_guard<std::mutex> lock(line.mutex);
+    // A real port would wait for the rest: the receive thread would stall.
+    line.read_past_queue = line.read_past_queue || count > line.queued.size();
     *done = std::min<uint32_t>(count, static_cast<uint32_t>(line.queued.size()));
     std::memcpy(buffer, line.queued.data(), *done);
     line.queued.erase(0, *done);

@@ -12,6 +12,8 @@ namespace stalling {
 void reset(const std::string& answer); // the modem's answer to the first command
 // Whether the modem sees DTR on now.
 bool dtr_on();
+// Whether a read asked for more bytes than the line held.
+bool read_past_queue();
 // Until `count` bytes have reached the modem; gives them.
 std::string wait_received(size_t count, std::chrono::milliseconds safety);
 
