@@ -121,22 +121,6 @@ TEST_F(DialogTest, AModemListingNoCountryLeavesTheListEmptyAndDisabled) {
     EXPECT_EQ(modem::conversation_state, CMD_IDLE);
 }
 
-TEST_F(DialogTest, AModemChoiceRefusedAsBusyKeepsTheChosenPortForTheNextApply) {
-    plug(5, modem_with([](ScriptedModem& m) { m.silent = {"ATi9"}; }));
-    plug(2);
-    start_dialog();
-    pick(IDC_MODEM, 1);
-    ASSERT_EQ(seam.boxes().size(), 1u);
-    const fake::Box box = seam.boxes()[0];
-    EXPECT_EQ(box.caption + ": " + box.text,
-              "Country Code Status: Modem is busy performing a task. Please try again later!");
-    EXPECT_EQ(box.flags, BOX_SETFOREGROUND | BOX_ICONWARNING);
-    EXPECT_TRUE(box.owned);
-    EXPECT_EQ(port_number, 2);
-    EXPECT_EQ(seam.text(IDC_STATUS), "Setting up Countries supported...");
-    EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
-}
-
 TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {
     plug(5, modem_with([](ScriptedModem& m) { m.list = "00,B4,77)"; })); // 77: in no entry
     start_dialog();

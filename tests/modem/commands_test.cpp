@@ -50,21 +50,6 @@ TEST_F(ModemTest, EachCommandWritesExactlyItsBytesAfterArmingItsDeadline) {
     }
 }
 
-// A word whose low byte is not a command, the idle code among them, is kept
-// as the state word and goes no further: nothing is written or armed.
-TEST_F(ModemTest, ACodeThatIsNotACommandWritesNothingAndArmsNothing) {
-    for (uint32_t word : {CMD_IDLE, 0u, 16u, 0xFFu, (CMD_READ_I5 << 8) | CMD_IDLE}) {
-        SCOPED_TRACE(word);
-        const unsigned handed_out = modem::last_sequence.load();
-        send_modem_command(word);
-        EXPECT_TRUE(fake::fake_port().writes().empty());
-        EXPECT_EQ(modem::last_sequence.load(), handed_out);
-        EXPECT_EQ(modem::deadline_sequence.load(), 0u);
-        EXPECT_EQ(seam.armed_sequence(), 0u);
-        EXPECT_EQ(modem::conversation_state.load(), word);
-    }
-}
-
 const char* const REFUSED = "The modem refused the wake-up command!";
 const char* const TIMEOUT = "Modem dialog timeout occurred!";
 const uint32_t READ = wake_then(CMD_READ_I5);

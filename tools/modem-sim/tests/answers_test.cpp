@@ -1,54 +1,8 @@
-#include "tools/modem-sim/at_engine.h"
 #include "tools/modem-sim/reply_plan.h"
 
-#include <array>
 #include <gtest/gtest.h>
 
 using namespace modem_sim;
-
-namespace {
-
-const std::string OK = "\r\nOK\r\n", ERR = "\r\nERROR\r\n";
-auto info = [](const std::string& text) { return "\r\n" + text + "\r\n" + OK; };
-
-// Each exchange: the command line, its name (the key of fault.* and reply.*), the reply.
-void expect_exchanges(const std::string& scenario,
-                      const std::vector<std::array<std::string, 3>>& exchanges) {
-    Config config;
-    std::string error;
-    ASSERT_TRUE(parse_config_text(scenario, config, error)) << error;
-    finish_config(config);
-    ModemState state = initial_state(config);
-    for (const auto& [line, name, reply] : exchanges) {
-        Answer answer = run_command_line(line, config, state);
-        EXPECT_EQ(answer.name, name) << line;
-        EXPECT_EQ(format_answer(answer, state.verbose), reply) << line;
-    }
-}
-
-} // namespace
-
-TEST(AtEngine, EachDialectSetsTheCountryAndTheNoteIsKept) {
-    expect_exchanges("ident = \\x20Acme\\tACF3\\x41{3}_V1\ncountry = 09\nnote_max = 8\n",
-                     {{"ATV1i3", "i3", info(" Acme\tACF3AAA_V1")},
-                      {"AT*nc?", "nclist", info("00,09,B5)")},
-                      {"at*ncb5", "ncset", OK},
-                      {"AT*ncC7", "ncset", ERR},
-                      {"ATi9ccXY#i7", "i7", ERR}, // a refused line carries out none of it
-                      {"ATi9", "i9", OK},
-                      {"ATi9ccB5#", "i9set", OK},
-                      {"ATi9ccTOOLONG#", "i9set", ERR},
-                      {"ATz", "z", OK},
-                      {"ATi5i9", "i9", "\r\nB5\r\n" + info("CCB5")},
-                      {"ATi9##", "i9clear", OK},
-                      {"ATi9", "i9", OK},
-                      {"", "", ERR}});
-    expect_exchanges("dialect = gci\nsupported = +GCI: (00, 09,B5)\n",
-                     {{"AT*nc?", "nclist", ERR},
-                      {"AT+GCI=?", "gcilist", info("+GCI: (00, 09,B5)")},
-                      {"AT+GCI=09", "gciset", OK},
-                      {"AT+GCI?", "gciread", info("+GCI: 09")}});
-}
 
 // Each write as "<delay ms>:<bytes>", "|" between writes.
 TEST(ReplyPlan, FaultsShapeWhatIsSentAndWhen) {
