@@ -13,6 +13,7 @@ import contextlib
 import fcntl
 import json
 import os
+import pathlib
 import re
 import resource
 import shlex
@@ -24,6 +25,16 @@ import termios
 import time
 
 import harness
+
+try:
+    import jsonschema
+except ImportError:  # CI installs it (scripts/setup.sh); elsewhere the outputs go unchecked
+    if os.environ.get("CI") == "true":
+        raise
+    jsonschema = None
+
+SCHEMAS = pathlib.Path(__file__).resolve().parents[2] / "docs" / "json"
+COMMANDS = ("scan", "show", "set", "reapply", "countries")
 
 TIOCGEXCL = 0x80045440  # Linux: whether the tty is in exclusive mode
 
@@ -141,7 +152,17 @@ class Bench:
         now = resource.getrusage(resource.RUSAGE_CHILDREN)
         self.took = (time.monotonic() - started,
                      now.ru_utime + now.ru_stime - used.ru_utime - used.ru_stime)
-        return json.loads(out)
+        return self.parsed(args, out)
+
+    def parsed(self, args, out):
+        """The --json output of the program run with `args`, held to its
+        command's schema in docs/json (the error shape's for a failure)."""
+        out = json.loads(out)
+        if jsonschema is not None:
+            command = next((a for a in args if a in COMMANDS), None)
+            name = "error" if "error" in out and command != "scan" else command
+            schema_validator(name or "error").validate(out)
+        return out
 
     def choice(self):
         found = re.search(r"^\[cccfg\]\r?\ncc=(.*?)\r?$", read(self.profile), re.M)
@@ -150,6 +171,21 @@ class Bench:
     def close(self):
         for sim in self.sims.values():
             sim.stop()
+
+
+def schema_validator(name):
+    """A validator of docs/json/<name>.schema.json, its references read from there."""
+    path = SCHEMAS / (name + ".schema.json")
+    schema = json.loads(path.read_text())
+    try:
+        from referencing import Registry, Resource
+    except ImportError:  # jsonschema before 4.18 resolves references itself
+        resolver = jsonschema.RefResolver(base_uri=path.as_uri(), referrer=schema)
+        return jsonschema.Draft202012Validator(schema, resolver=resolver)
+    registry = Registry().with_resources(
+        (p.as_uri(), Resource.from_contents(json.loads(p.read_text())))
+        for p in SCHEMAS.glob("*.schema.json"))
+    return jsonschema.Draft202012Validator({"$ref": path.as_uri()}, registry=registry)
 
 
 def sets(commands):
