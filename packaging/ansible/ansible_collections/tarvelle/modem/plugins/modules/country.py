@@ -139,8 +139,8 @@ supported:
   type: list
   elements: dict
 rc:
-  description: The program's exit code.
-  returned: always
+  description: The program's exit code (3 no modem, 4 port missing or busy, 1 the modem failed...).
+  returned: failure
   type: int
 step:
   description: The AT command that failed, such as C(ATz).
@@ -192,9 +192,10 @@ def main():
     if p["country"] is not None:
         command += ["--", p["country"]]  # a country is never taken for an option
     words = common_words(module, module.check_mode) + command
-    rc, output = run_cli(module, words, (0, EXIT_WOULD_CHANGE))
+    # Exit 5 under --check is the program's "would change"; the task's
+    # changed says it, and a non-zero rc would fail the task.
+    output = run_cli(module, words, (0, EXIT_WOULD_CHANGE))[1]
     result = without_envelope(output)
-    result["rc"] = rc
     if module._diff:
         result["diff"] = {"before": described(output["before"]),
                           "after": described(output["country"])}
