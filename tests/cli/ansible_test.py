@@ -11,7 +11,7 @@ import shutil
 import subprocess
 import sys
 
-from cli_test import PROFILE, Z, expect, main, read, sets, write
+from cli_test import Z, expect, main, read, sets, write
 
 SOURCE = os.path.dirname(os.path.abspath(__file__))
 COLLECTIONS = os.path.join(SOURCE, "..", "..", "packaging", "ansible")
