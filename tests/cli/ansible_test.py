@@ -38,7 +38,7 @@ def ansible(bench, *words):
 
 def play(bench, playbook, *flags, **extra):
     """The result of the playbook's one task."""
-    extra.update(profile=bench.profile, cli=extra.get("cli", bench.cli))
+    extra.update(profile=bench.profile, cli=extra.get("cli", os.path.abspath(bench.cli)))
     done = ansible(bench, "ansible-playbook", "-i", "localhost,", *flags, "-e", json.dumps(extra),
                    os.path.join(SOURCE, "playbooks", playbook))
     out = json.loads(done.stdout)
