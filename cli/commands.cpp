@@ -14,6 +14,7 @@
 #include "common/text.h"
 #include "profile/file_replace.h"
 #include "profile/lookups.h"
+#include "profile/profile_file.h"
 #include "profile/saved_choice.h"
 #include "resources/string_texts.h"
 
@@ -51,6 +52,16 @@ class Progress {
 std::string reason_only(const std::string& port, const std::string& message) {
     const std::string prefix = port + ": ";
     return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
+}
+
+// Runs `work` on the modem at `port`; a failure there names the port.
+template <class Work> void on_port(const std::string& port, Work work) {
+    try {
+        work();
+    } catch (Failure& failure) {
+        failure.port = port;
+        throw;
+    }
 }
 
 // The modem a command works on: its claim on the port, and what it said.
@@ -154,7 +165,7 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
     }
     target.modem.ident = loop.talk().modem_ident;
     target.modem.standard_only = tried.probe == Probe::standard;
-    ModemSession(loop).read(target.modem);
+    on_port(target.port, [&] { ModemSession(loop).read(target.modem); });
     return target;
 }
 
@@ -263,13 +274,24 @@ void require_listed(const Choice& choice, const ModemRead& modem) {
                                   "]; it lists: " + (listed.empty() ? "no country" : listed));
 }
 
+// The apply of set and reapply. Under --check the exit code tells whether
+// the real command would change anything.
+int apply(ConversationLoop& loop, const Options& options, Report& report, const Choice& choice,
+          Target& target) {
+    const ModemRead before = target.modem;
+    Outcome outcome;
+    on_port(target.port, [&] {
+        require_listed(choice, target.modem);
+        outcome = ModemSession(loop).apply(choice, options.force, options.check, target.modem);
+    });
+    report.applied(target.port, before, target.modem, outcome);
+    return options.check && outcome.changed() ? EXIT_WOULD_CHANGE : EXIT_DONE;
+}
+
 int set(ConversationLoop& loop, const Options& options, Report& report) {
     const Choice choice = chosen_entry(options);
     Target target = find_modem(loop, options);
-    require_listed(choice, target.modem);
-    const bool changed = ModemSession(loop).apply(choice, options.force, target.modem);
-    report.applied(target.port, target.modem, changed);
-    return EXIT_DONE;
+    return apply(loop, options, report, choice, target);
 }
 
 Choice saved_entry() {
@@ -311,7 +333,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 throw Failure(failure.exit,
                               failure.what() + std::string(" (waited ") +
                                   std::to_string(options.wait_seconds) + " s)",
-                              failure.step);
+                              failure.step, failure.port);
             }
             const bool appeared =
                 watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));
@@ -325,10 +347,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
 int reapply(ConversationLoop& loop, const Options& options, Report& report) {
     const Choice choice = saved_entry();
     Target target = find_modem_waiting(loop, options);
-    require_listed(choice, target.modem);
-    const bool changed = ModemSession(loop).apply(choice, false, target.modem);
-    report.applied(target.port, target.modem, changed);
-    return EXIT_DONE;
+    return apply(loop, options, report, choice, target);
 }
 
 int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
@@ -348,19 +367,32 @@ int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
     return reapply(loop, options, report);
 }
 
+// Under --check every profile write goes nowhere, before it takes the
+// writers' lock: not the choice, nor an unknown code's entry.
+const char* no_write(const char*, const char**) {
+    return nullptr;
+}
+
 } // namespace
 
 int run_command(const Options& options) {
-    Report report(options.json);
+    Report report(options.json, options.check);
     set_verbose(options.verbose);
     profile::set_lock_pause(pause_for_lock);
     int exit;
     try {
         use_profile(options.profile);
+        if (options.check) {
+            profile::set_profile_write_target(no_write);
+        }
         ConversationLoop loop;
         copy_text(loop.talk().vendor_name, TEXT_VENDOR);
         exit = dispatch(loop, options, report);
-    } catch (const Failure& failure) {
+    } catch (Failure& failure) {
+        // A named port is the one a show, set or reapply failed on.
+        if (failure.port.empty() && options.ports.size() == 1 && options.command != "scan") {
+            failure.port = options.ports.front();
+        }
         report.failure(failure);
         exit = failure.exit;
     } catch (const Interrupted& interrupted) {

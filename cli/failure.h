@@ -9,11 +9,12 @@ namespace cli {
 
 enum Exit : int {
     EXIT_DONE = 0,
-    EXIT_MODEM = 1,    // refused, silent, or read back something else
-    EXIT_USAGE = 2,    // command, country, nothing saved
-    EXIT_NO_MODEM = 3, // nothing answered, or it failed the identification test
-    EXIT_PORT = 4,     // missing, busy or not accessible
-    EXIT_PROFILE = 6,  // the profile could not be read or written
+    EXIT_MODEM = 1,        // refused, silent, or read back something else
+    EXIT_USAGE = 2,        // command, country, nothing saved
+    EXIT_NO_MODEM = 3,     // nothing answered, or it failed the identification test
+    EXIT_PORT = 4,         // missing, busy or not accessible
+    EXIT_WOULD_CHANGE = 5, // --check: the real command would change the modem or the choice
+    EXIT_PROFILE = 6,      // the profile could not be read or written
 };
 
 // A command ended by a signal exits as a shell reports it: 128 + the number
@@ -23,10 +24,12 @@ inline int interrupted_exit(int signal_number) {
 }
 
 struct Failure : std::runtime_error {
-    Failure(int exit, const std::string& message, const std::string& step = "")
-        : std::runtime_error(message), exit(exit), step(step) {}
+    Failure(int exit, const std::string& message, const std::string& step = "",
+            const std::string& port = "")
+        : std::runtime_error(message), exit(exit), step(step), port(port) {}
     int exit;
     std::string step; // the AT command that failed, e.g. "ATz"; "" when none did
+    std::string port; // the port it failed on; "" when none was known
 };
 
 // SIGPIPE's number on Linux; a closed output ends a command as it would.

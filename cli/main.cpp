@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
     cli::Options options;
     std::string error;
     if (!cli::parse_options(arguments, options, error)) {
-        cli::Report(options.json).failure(cli::Failure(cli::EXIT_USAGE, error));
+        cli::Report(options.json, options.check).failure(cli::Failure(cli::EXIT_USAGE, error));
         std::fputs(cli::usage_text(), stderr);
         return cli::EXIT_USAGE;
     }

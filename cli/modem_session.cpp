@@ -10,6 +10,7 @@
 #include "profile/gci_answers.h"
 #include "profile/profile_file.h"
 #include "profile/profile_values.h"
+#include "profile/saved_choice.h"
 
 #include <iterator>
 
@@ -190,15 +191,25 @@ void ModemSession::take_present_code(const Ending& ending, const ModemRead& mode
     copy_text_n(talk_.i5_code, sizeof talk_.i5_code, code.data(), code.size());
 }
 
-bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
+Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemRead& modem) {
     if (!procedures::choose_code(talk_, choice.key.c_str(), choice.code.c_str())) {
         throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
                                       utf8_from_1252(choice.key) +
                                       "] has a key too long to send to a modem");
     }
     const std::string code = talk_.code_to_send;
-    const bool changed = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
-    if (changed) {
+    Outcome outcome;
+    outcome.sets_modem = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
+    // Saving rewrites the profile only when the key differs as it is spelt.
+    char saved[profile::SAVED_CHOICE_SIZE];
+    profile::read_saved_choice(saved, sizeof saved);
+    outcome.saves_choice = choice.key != saved;
+    if (check) {
+        modem.has_country = true;
+        modem.country = {choice.key, choice.name, choice.code};
+        return outcome;
+    }
+    if (outcome.sets_modem) {
         loop_.take_failure();
         procedures::start_apply(talk_);
         take_present_code(loop_.wait(), modem);
@@ -214,8 +225,8 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
     // The note is still written when the choice cannot be saved: the modem
     // is set by now, and the failure is reported once the modem is done.
     loop_.take_failure();
-    const procedures::Finish finish =
-        procedures::finish_apply(talk_, choice.key.c_str(), procedures::COMMAND_LINE, changed);
+    const procedures::Finish finish = procedures::finish_apply(
+        talk_, choice.key.c_str(), procedures::COMMAND_LINE, outcome.sets_modem);
     if (finish.end == procedures::ApplyEnd::abandoned) {
         throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
     }
@@ -230,7 +241,7 @@ bool ModemSession::apply(const Choice& choice, bool force, ModemRead& modem) {
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};
-    return changed;
+    return outcome;
 }
 
 } // namespace cli

@@ -40,6 +40,13 @@ struct Choice {
     std::string code; // the entry's code
 };
 
+// What an apply changes, or under --check would change.
+struct Outcome {
+    bool sets_modem = false;   // the set-country command is sent
+    bool saves_choice = false; // the saved choice names another key, or none
+    bool changed() const { return sets_modem || saves_choice; }
+};
+
 class ModemSession {
   public:
     // `any_modem`: a probe also takes a device that answers but fails the
@@ -60,8 +67,10 @@ class ModemSession {
 
     // Applies `choice` unless the modem's ATi5 code is already its code
     // (`force` applies regardless), and records it as the saved choice.
-    // Gives whether the set command was sent. Throws Failure(EXIT_MODEM).
-    bool apply(const Choice& choice, bool force, ModemRead& modem);
+    // With `check` it decides the same and stops there: nothing is sent and
+    // nothing saved, and `modem` tells the country it would be set to.
+    // Throws Failure(EXIT_MODEM).
+    Outcome apply(const Choice& choice, bool force, bool check, ModemRead& modem);
 
   private:
     Ending converse(uint32_t word);

@@ -106,6 +106,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             options.json = true;
         } else if (word == "--verbose" || word == "-v") {
             options.verbose = true;
+        } else if (word == "--check") {
+            options.check = true;
         } else if (word == "--force") {
             options.force = true;
         } else if (word == "--any-modem") {
@@ -147,7 +149,7 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
 
 const char* usage_text() {
     return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] [--any-modem] [--probe-all]\n"
-           "                    COMMAND\n"
+           "                    [--check] COMMAND\n"
            "  scan [--port PORT]...          find modems: port, identification, dialect, country\n"
            "  show [--port PORT]             the modem's supported countries and present country\n"
            "  set COUNTRY [--port PORT] [--force]   apply a country (picture code, name or start)\n"
@@ -169,9 +171,12 @@ const char* usage_text() {
 #endif
            "--any-modem also takes a device that fails the identification test, as a\n"
            "modem of the standard AT+GCI kind.\n"
+           "--check reads the modem and decides as the command would, then stops: it sends\n"
+           "no set command, no ATz and no note, and writes nothing to the profile.\n"
            "\"--\" ends the options.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
-           "4 port missing, busy or not accessible, 6 the profile could not be read or\n"
+           "4 port missing, busy or not accessible, 5 with --check: set or reapply would\n"
+           "change the modem or the saved choice, 6 the profile could not be read or\n"
            "written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
            "141 output closed).\n";
 }

@@ -17,6 +17,9 @@ struct Options {
     bool verbose = false;
     bool force = false;
     bool help = false;
+    // --check: every read of the real command, and its decision, but nothing
+    // sent past the reads and nothing written to the profile.
+    bool check = false;
     // reapply --wait: how long to wait for the modem to appear, be free and
     // answer; 0 tries once.
     int wait_seconds = 0;

@@ -42,11 +42,23 @@ std::string present_text(const ModemRead& modem) {
     return modem.has_country ? country_text(modem.country) : "unknown";
 }
 
+// A failure's message names its port once: a port's own failures start with it.
+std::string message_of(const Failure& failure) {
+    const std::string message = failure.what();
+    const std::string prefix = failure.port + ": ";
+    return failure.port.empty() || message.compare(0, prefix.size(), prefix) == 0
+               ? message
+               : prefix + message;
+}
+
+std::string null_or(const std::string& text) {
+    return text.empty() ? std::string("null") : quoted(text);
+}
+
 std::string failure_json(const Failure& failure) {
     return "{\"exit\": " + std::to_string(failure.exit) +
-           ", \"message\": " + quoted(failure.what()) +
-           ", \"step\": " + (failure.step.empty() ? std::string("null") : quoted(failure.step)) +
-           "}";
+           ", \"message\": " + quoted(message_of(failure)) +
+           ", \"step\": " + null_or(failure.step) + ", \"port\": " + null_or(failure.port) + "}";
 }
 
 template <class Item, class Write>
@@ -70,9 +82,14 @@ void print_message(const std::string& message) {
     write_err("tarvelle-cli: " + visible_text(message) + "\n");
 }
 
+void Report::print_object(const std::string& fields) {
+    print_line(std::string("{\"version\": 1, \"check\": ") + (check_ ? "true" : "false") + ", " +
+               fields + "}");
+}
+
 void Report::scan(const ScanResult& result, const Failure* failure) {
     if (json_) {
-        std::string out = "{\"modems\": " + json_list(result.modems, [](const FoundModem& m) {
+        std::string out = "\"modems\": " + json_list(result.modems, [](const FoundModem& m) {
                               return "{\"port\": " + quoted(m.port) +
                                      ", \"ident\": " + json_string(m.modem.ident) +
                                      ", \"dialect\": \"" + dialect(m.modem) +
@@ -90,7 +107,7 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
         if (failure != nullptr) {
             out += ", \"error\": " + failure_json(*failure);
         }
-        print_line(out + "}");
+        print_object(out);
     } else {
         for (const FoundModem& m : result.modems) {
             print_line("modem        " + m.port + ": " + utf8_from_1252(m.modem.ident) + "; " +
@@ -108,16 +125,16 @@ void Report::scan(const ScanResult& result, const Failure* failure) {
         }
     }
     if (failure != nullptr) {
-        print_message(failure->what());
+        print_message(message_of(*failure));
     }
 }
 
 void Report::show(const std::string& port, const ModemRead& modem) {
     if (json_) {
-        print_line("{\"port\": " + quoted(port) + ", \"ident\": " + json_string(modem.ident) +
-                   ", \"dialect\": \"" + dialect(modem) +
-                   "\", \"country\": " + present_json(modem) +
-                   ", \"supported\": " + json_list(modem.supported, country_json) + "}");
+        print_object("\"port\": " + quoted(port) + ", \"ident\": " + json_string(modem.ident) +
+                     ", \"dialect\": \"" + dialect(modem) +
+                     "\", \"country\": " + present_json(modem) +
+                     ", \"supported\": " + json_list(modem.supported, country_json));
         return;
     }
     print_line("port:      " + port);
@@ -130,28 +147,36 @@ void Report::show(const std::string& port, const ModemRead& modem) {
     }
 }
 
-void Report::applied(const std::string& port, const ModemRead& modem, bool changed) {
+void Report::applied(const std::string& port, const ModemRead& before, const ModemRead& after,
+                     const Outcome& outcome) {
     if (json_) {
-        print_line("{\"port\": " + quoted(port) + ", \"dialect\": \"" + dialect(modem) +
-                   "\", \"country\": " + country_json(modem.country) +
-                   ", \"changed\": " + (changed ? "true" : "false") + "}");
+        print_object("\"port\": " + quoted(port) + ", \"dialect\": \"" + dialect(after) +
+                     "\", \"country\": " + country_json(after.country) +
+                     ", \"before\": " + present_json(before) +
+                     ", \"supported\": " + json_list(after.supported, country_json) +
+                     ", \"changed\": " + (outcome.changed() ? "true" : "false"));
         return;
     }
-    print_line(port + (changed ? ": set to " : ": already set to ") + country_text(modem.country) +
-               (changed ? "" : "; nothing sent"));
+    const std::string country = country_text(after.country);
+    if (outcome.sets_modem) {
+        print_line(port + (check_ ? ": would set " + country + " (now " + present_text(before) + ")"
+                                  : ": set to " + country));
+    } else {
+        print_line(port + ": already set to " + country +
+                   (outcome.saves_choice
+                        ? (check_ ? "; would save it as the choice" : "; saved as the choice")
+                        : (check_ ? "; nothing to do" : "; nothing sent")));
+    }
 }
 
 void Report::countries(const std::vector<ProfileEntry>& entries) {
     if (json_) {
-        print_line("{\"countries\": " +
-                   json_list(entries,
-                             [](const ProfileEntry& e) {
-                                 return "{\"key\": " + json_string(e.key) +
-                                        ", \"name\": " + json_string(e.name) +
-                                        ", \"picture\": " + json_string(e.picture) +
-                                        ", \"code\": " + json_string(e.code) + "}";
-                             }) +
-                   "}");
+        print_object("\"countries\": " + json_list(entries, [](const ProfileEntry& e) {
+                         return "{\"key\": " + json_string(e.key) +
+                                ", \"name\": " + json_string(e.name) +
+                                ", \"picture\": " + json_string(e.picture) +
+                                ", \"code\": " + json_string(e.code) + "}";
+                     }));
         return;
     }
     for (const ProfileEntry& e : entries) {
@@ -164,9 +189,9 @@ void Report::countries(const std::vector<ProfileEntry>& entries) {
 
 void Report::failure(const Failure& failure) {
     if (json_) {
-        print_line("{\"error\": " + failure_json(failure) + "}");
+        print_object("\"error\": " + failure_json(failure));
     }
-    print_message(failure.what());
+    print_message(message_of(failure));
 }
 
 void Report::interrupted(int signal_number) {

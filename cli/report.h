@@ -30,17 +30,25 @@ struct ScanResult {
 
 class Report {
   public:
-    explicit Report(bool json) : json_(json) {}
+    // `check`: the command runs under --check, and its JSON says so.
+    explicit Report(bool json, bool check = false) : json_(json), check_(check) {}
 
     void scan(const ScanResult& result, const Failure* failure);
     void show(const std::string& port, const ModemRead& modem);
-    void applied(const std::string& port, const ModemRead& modem, bool changed);
+    // `before` as the read found the modem, `after` as it is left (or,
+    // under --check, would be left).
+    void applied(const std::string& port, const ModemRead& before, const ModemRead& after,
+                 const Outcome& outcome);
     void countries(const std::vector<ProfileEntry>& entries);
     void failure(const Failure& failure);
     void interrupted(int signal_number);
 
   private:
+    // A whole JSON output: its version, whether it is a dry run, `fields`.
+    void print_object(const std::string& fields);
+
     bool json_;
+    bool check_;
 };
 
 // "tarvelle-cli: <message>" on stderr, its control bytes shown as "\x1b".

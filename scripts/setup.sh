@@ -6,6 +6,8 @@
 # opens. The cross compilers and qemu-user build the command line for ARM
 # boards and run it here (qemu's -L finds the target's libraries, so no
 # binfmt registration is needed); dpkg-dev reads the packages' dependencies.
+# python3-jsonschema holds the command line's JSON to its schemas; ansible-core
+# builds the Ansible collection and runs its playbook tests.
 set -euo pipefail
 
 packages=(
@@ -15,7 +17,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils
     imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
-    systemd strace
+    systemd strace python3-jsonschema ansible-core
     g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user dpkg-dev
     "$@"
 )

@@ -49,7 +49,8 @@ def reapply_waits_for_the_modem(bench):
     os.makedirs(os.path.dirname(late))
     os.symlink(bench.modem("late"), late)
     out, err = proc.communicate(timeout=60)
-    expect(proc.returncode == 0 and '"changed": true' in out, "set once it appeared", out, err)
+    expect(proc.returncode == 0 and bench.parsed(["reapply"], out)["changed"], "set once it appeared",
+           out, err)
     # Another program holds the port for a moment.
     bench.stop("late")
     port = bench.modem("held")
@@ -57,6 +58,7 @@ def reapply_waits_for_the_modem(bench):
         proc = bench.start("--json", "reapply", "--wait", "30", "--port", port)
         time.sleep(0.6)
     out, err = proc.communicate(timeout=60)
+    bench.parsed(["reapply"], out)
     expect(proc.returncode == 0 and sets(bench.commands("held")) == ["AT*ncB4\\r"],
            "set once the port was free", out, err)
     # Nothing ever comes: the wait ends at its time, not before.

@@ -13,6 +13,7 @@ import contextlib
 import fcntl
 import json
 import os
+import pathlib
 import re
 import resource
 import shlex
@@ -24,6 +25,16 @@ import termios
 import time
 
 import harness
+
+try:
+    import jsonschema
+except ImportError:  # CI installs it (scripts/setup.sh); elsewhere the outputs go unchecked
+    if os.environ.get("CI") == "true":
+        raise
+    jsonschema = None
+
+SCHEMAS = pathlib.Path(__file__).resolve().parents[2] / "docs" / "json"
+COMMANDS = ("scan", "show", "set", "reapply", "countries")
 
 TIOCGEXCL = 0x80045440  # Linux: whether the tty is in exclusive mode
 
@@ -141,7 +152,17 @@ class Bench:
         now = resource.getrusage(resource.RUSAGE_CHILDREN)
         self.took = (time.monotonic() - started,
                      now.ru_utime + now.ru_stime - used.ru_utime - used.ru_stime)
-        return json.loads(out)
+        return self.parsed(args, out)
+
+    def parsed(self, args, out):
+        """The --json output of the program run with `args`, held to its
+        command's schema in docs/json (the error shape's for a failure)."""
+        out = json.loads(out)
+        if jsonschema is not None:
+            command = next((a for a in args if a in COMMANDS), None)
+            name = "error" if "error" in out and command != "scan" else command
+            schema_validator(name or "error").validate(out)
+        return out
 
     def choice(self):
         found = re.search(r"^\[cccfg\]\r?\ncc=(.*?)\r?$", read(self.profile), re.M)
@@ -150,6 +171,21 @@ class Bench:
     def close(self):
         for sim in self.sims.values():
             sim.stop()
+
+
+def schema_validator(name):
+    """A validator of docs/json/<name>.schema.json, its references read from there."""
+    path = SCHEMAS / (name + ".schema.json")
+    schema = json.loads(path.read_text())
+    try:
+        from referencing import Registry, Resource
+    except ImportError:  # jsonschema before 4.18 resolves references itself
+        resolver = jsonschema.RefResolver(base_uri=path.as_uri(), referrer=schema)
+        return jsonschema.Draft202012Validator(schema, resolver=resolver)
+    registry = Registry().with_resources(
+        (p.as_uri(), Resource.from_contents(json.loads(p.read_text())))
+        for p in SCHEMAS.glob("*.schema.json"))
+    return jsonschema.Draft202012Validator({"$ref": path.as_uri()}, registry=registry)
 
 
 def sets(commands):
@@ -230,7 +266,8 @@ SETS = [
     ({}, ["GB"], 0, True, [WAKE, "AT*ncB4\\r", Z, I5, "ATi9##\\r", "ATi9ccK4#\\r"], "K4"),
     # An AT+GCI modem is sent the key as the profile spells it.
     ({"dialect": "gci"}, ["--key", "k4"], 0, True, [WAKE, "AT+GCI=K4\\r", Z, I5], "K4"),
-    (SAME, ["us"], 0, False, [], "B5"),
+    # Nothing is sent, but the choice is saved: that is a change too.
+    (SAME, ["us"], 0, True, [], "B5"),
     (SAME, ["us", "--force"], 0, True, [WAKE, "AT*ncB5\\r", Z, I5], "B5"),
     ({"fault.ncset": "error"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"fault.ncset": "silent"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
@@ -251,7 +288,9 @@ def set_applies_saves_or_names_the_failed_step(bench):
             expect(out["changed"] is outcome and out["country"]["key"] == saved and
                    out["dialect"] == modem.get("dialect", "nc"), args, out)
         else:
-            expect(out["error"]["step"] == outcome[0] and
+            port = bench.sims["m%d" % i].link
+            expect(out["error"]["step"] == outcome[0] and out["error"]["port"] == port and
+                   out["error"]["message"].startswith(port + ": ") and
                    all(w in out["error"]["message"] for w in outcome[1:]), args, out)
         sent = bench.commands("m%d" % i)
         expect(sent[len(sent) - len(tail):] == tail and sets(sent) == sets(tail), "sent", args,
@@ -262,6 +301,45 @@ def set_applies_saves_or_names_the_failed_step(bench):
         # (under an emulator, translating the program costs some of its own).
         expect(bench.emulated or bench.took[1] < 0.5 + bench.took[0] / 4, "no busy wait", args,
                bench.took)
+        bench.stop("m%d" % i)
+
+
+# (the modem, the saved choice, the command, whether it would change): each
+# is run with --check, then for real, then for real again.
+CHECKS = [
+    ({}, None, ["set", "gb"], True),
+    ({"dialect": "gci"}, None, ["set", "gb"], True),
+    (SAME, "B5", ["set", "us"], False),
+    (SAME, None, ["set", "us"], True),  # only the choice would be saved
+    (dict(SAME, dialect="gci"), "B5", ["set", "--key", "B5"], False),
+    (SAME, "B5", ["set", "us", "--force"], True),
+    ({}, "K4", ["reapply"], True),
+    ({"dialect": "gci", "country": "K4"}, "K4", ["reapply"], False),
+    ({"supported": "00,B5,77)"}, None, ["show"], False),  # 77 would be recorded as unknown
+]
+
+
+def check_reads_and_decides_but_changes_nothing(bench):
+    for i, (modem, saved, args, changes) in enumerate(CHECKS):
+        bench.write_profile(PROFILE + ("[cccfg]\ncc=%s\n" % saved if saved else ""))
+        before = read(bench.profile, "rb")
+        port = bench.modem("m%d" % i, **modem)
+        out = bench.run("--check", *args, "--port", port, code=5 if changes else 0)
+        sent = bench.commands("m%d" % i)
+        had = out["country" if args[0] == "show" else "before"]
+        expect(out["check"] is True and out.get("changed", False) is changes and
+               had["key"] == modem.get("country", "00"), "check", args, out)
+        expect(sets(sent) == [] and Z not in sent and
+               not [c for c in sent if c.startswith(("ATi9#", "ATi9cc"))], "only reads", args, sent)
+        expect(read(bench.profile, "rb") == before, "nothing written", args, read(bench.profile))
+        if args[0] == "show":
+            continue
+        # The real command decides the same; run again, it has nothing to do
+        # unless forced.
+        for again in (changes, "--force" in args):
+            real = bench.run(*args, "--port", port)
+            expect(real["changed"] is again and real["country"] == out["country"], "real", args,
+                   real)
         bench.stop("m%d" % i)
 
 
@@ -367,6 +445,7 @@ def main(*cases):
 if __name__ == "__main__":
     sys.exit(main(
         scan_finds_modems_and_reports_the_rest, show_both_dialects,
-        set_applies_saves_or_names_the_failed_step, set_refuses_unknown_ambiguous_and_unlisted,
+        set_applies_saves_or_names_the_failed_step, check_reads_and_decides_but_changes_nothing,
+        set_refuses_unknown_ambiguous_and_unlisted,
         reapply_after_the_modem_forgot, profile_starts_as_the_default,
         interrupt_closes_the_port_and_restores_it))

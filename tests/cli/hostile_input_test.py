@@ -4,7 +4,6 @@ terminal escapes in a modem's answers, bytes that are not UTF-8, entries that
 would smuggle a command to the modem, and paths that are no serial port.
 Run as cli_test.py is: hostile_input_test.py CASE --cli PATH --sim PATH --work DIR."""
 
-import json
 import os
 import re
 import shutil
@@ -42,7 +41,7 @@ def json_text_is_utf8(bench):
                        (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4)):
         got, out, _ = run_bytes(bench, "--json", *args)
         expect(got == code, "exit code", args, got, out)
-        json.loads(out.decode("utf-8"))  # strict: raises on a byte that is not UTF-8
+        bench.parsed(args, out.decode("utf-8"))  # strict: raises on a byte that is not UTF-8
 
 
 # (what the profile says, the dialect, what the modem lists): the modem

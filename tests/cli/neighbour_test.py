@@ -6,7 +6,6 @@ byte. The devices are simulated modems behind a fake /dev
 honours only when it is not root, so it runs as nobody here.
 Run as cli_test.py is: neighbour_test.py CASE --cli PATH --sim PATH --work DIR."""
 
-import json
 import os
 import shutil
 import subprocess
@@ -140,7 +139,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
             proc = bench.start("--json", *args)
             out, err = proc.communicate(timeout=60)
             expect(code is None or proc.returncode == code, "exit code", args, out, err)
-            seen = outcomes(bench, json.loads(out)) if code is not None else {}
+            seen = outcomes(bench, bench.parsed(args, out)) if code is not None else {}
             for where, said in wanted.items():
                 expect(said.format(**words) in seen.pop(where, ""), " ".join(args), where, out)
             expect(not seen, "nothing else said", args, seen)
