@@ -108,4 +108,8 @@ TEST_F(CountryLists, ListsBeyondTheirCapacityAreCutNotOverflowed) {
     std::string long_code(400, 'L');
     EXPECT_EQ(parse(long_code + ")"), Items{("Unknown Country - " + long_code).substr(0, 199)});
     EXPECT_EQ(value("tolvx", "Bogus0"), "");
+    // Nine characters fill the field; ten can never be found again.
+    parse("C23456789,C234567890)");
+    EXPECT_EQ(value("tolvx", "Bogus0"), "Unknown Country - C23456789,unkn,C23456789");
+    EXPECT_EQ(value("tolvx", "Bogus1"), "");
 }
