@@ -60,7 +60,6 @@ class FakeSeam : public DialogSeam {
         return locked([&] { return std::exchange(posts_, {}); });
     }
     std::vector<Box> boxes() const { return get(boxes_); }
-    std::vector<DeadlineCall> deadline_calls() const { return get(deadline_calls_); }
     // The deadline armed and not cancelled, as the dialog's timer holds it
     // once the dialog's thread has handled the requests queued for it: its
     // sequence (0 when none) and time.
@@ -153,7 +152,6 @@ class FakeSeam : public DialogSeam {
     mutable std::mutex mutex_;
     std::vector<Post> posts_;
     std::vector<Box> boxes_;
-    std::vector<DeadlineCall> deadline_calls_;
     std::vector<DeadlineCall> requests_; // not yet handled by the dialog's thread
     DeadlineCall armed_{true, 0, 0};
     std::function<void()> pause_;
