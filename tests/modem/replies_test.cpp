@@ -110,19 +110,4 @@ TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
     }
 }
 
-// The empty name is part of every identification, even an empty one.
-TEST_F(ModemTest, WithAnEmptyVendorNameEveryModemThatAnswersIsAccepted) {
-    const std::string ident =
-        "101:" + std::to_string(reinterpret_cast<intptr_t>(modem::modem_ident));
-    for (const std::string answer : {"\r\nSome Other Modem 33.6\r\n", "ATV1i3\r\r\n\r\n"}) {
-        modem::reset_conversation_values(); // vendor_name empty
-        copy_text(modem::modem_ident, "stale");
-        start(CMD_IDENTIFY);
-        reply(answer + "\r\nOK\r\n");
-        EXPECT_EQ(notices(), ident) << answer;
-        EXPECT_STREQ(modem::modem_ident, answer[2] == 'S' ? "Some Other Modem 33.6" : "");
-        seam.forget();
-    }
-}
-
 } // namespace

@@ -59,10 +59,6 @@ TEST(GciRanges, AMalformedRangeListsNothingRatherThanAnUnknownCountry) {
     }
 }
 
-TEST(GciRanges, AnEmptyProfileGivesEmptyRanges) {
-    EXPECT_EQ(expand_gci_ranges("00-FF,B5)", "\0"), "B5)");
-}
-
 TEST(GciPresentCode, TheCodeOfAPresentCountryAnswerOrNothing) {
     const AnswerCase cases[] = {
         {"+GCI: B5", "B5"},
