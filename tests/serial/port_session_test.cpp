@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <condition_variable>
 #include <cstring>
 #include <fcntl.h>
@@ -149,6 +151,11 @@ TEST_F(PortSessionTest, CloseWaitsForTheReceiveThreadAndIsSafeToRepeat) {
 // that opens again.
 TEST_F(PortSessionTest, APortOpensAgainAfterTheModemHungUp) {
     ASSERT_TRUE(open_and_send("ATi3\r") && sim.wait_for_line("hung up"));
+    // The dead line leaves the receive thread asleep until the close: a
+    // thread that polled it again and again would use the processor all along.
+    const std::clock_t before = std::clock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_LT(std::clock() - before, CLOCKS_PER_SEC / 10) << "processor time while idle";
     port_write("ATi3\r", 5); // refused or lost, never a crash
     port_close();
     EXPECT_LE(std::exchange(bytes, 0), 3000u);
