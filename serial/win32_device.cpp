@@ -184,7 +184,7 @@ void block_let_go(PortBlock* block) {
     LeaveCriticalSection(&block->hold);
 }
 
-PortDevice* device_open(uint8_t port) {
+PortDevice* device_open(uint8_t port, const char* /*path*/) {
     char name[16];
     format_text(name, sizeof name, "\\\\.\\COM%d", static_cast<int>(port));
     const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
