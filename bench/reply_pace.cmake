@@ -16,3 +16,11 @@ add_script_bench(bench_reply_pace reply_pace.py
     "Final reply byte to next command under Wine and on posix, by answer pace"
     ARGS ${wine_program_args} --posix $<TARGET_FILE:apply_posix>
     DEPENDS apply_posix)
+
+# `--target bench_reply_steps`: each step's median and 99th percentile under
+# Wine over whole starts (the scan and the read) and applies. Pass
+# `--compare <other tarvelle.exe>` by hand to time a second build in the same run.
+add_script_bench(bench_reply_steps reply_pace.py
+    "Each step's reply time under Wine: the scan, the read and the apply"
+    ARGS ${wine_program_args} --posix $<TARGET_FILE:apply_posix> --steps 12 --applies 30
+    DEPENDS apply_posix)

@@ -17,12 +17,21 @@ the driver, which keeps quiet while an apply runs) and for apply_posix, the
 same workflow on the posix backend. The machine's other load shows in the 99th
 percentiles of both.
 
+--steps N instead starts tarvelle.exe N times against a modem that answers at
+once (each start scans and reads the modem), applies --applies times in the
+last start, and prints each step's median and 99th percentile, named by the
+command before it and the command it leads to ("\rATV1\r -> ATV1i3\r": the
+first reply after the scan's open). --compare EXE runs the same for a second
+build in the same run, so both are timed on the same machine and load.
+
     reply_pace.py --tarvelle EXE --driver EXE --probe EXE --posix EXE --sim EXE
                   --profile INI --work DIR [--applies 50] [--ratio-applies 20]
-                  [--backends wine,posix]
+                  [--backends wine,posix] [--steps N [--compare EXE]]
 """
 
 import argparse
+import collections
+import copy
 import datetime
 import math
 import os
@@ -89,6 +98,16 @@ class Timeline:
             answered = [t for t, _ in writes if step[1] <= t < end]
             step[3] = answered[-1] if answered else None
 
+    def steps_by_name(self):
+        """{"previous command -> command": [ms, ...]} over the commands that
+        follow a reply; a wake-up follows the user or the program's own
+        choice to open the port, so it is left out."""
+        named = collections.defaultdict(list)
+        for (previous, _, _, _), (command, arrived, before, _) in zip(self.steps, self.steps[1:]):
+            if before is not None and command != WAKE:
+                named["%s -> %s" % (previous, command)].append(1000 * (arrived - before))
+        return named
+
     def gaps(self, wanted):
         """Milliseconds from the last write to each command that `wanted` accepts."""
         return [1000 * (arrived - before) for command, arrived, before, _ in self.steps
@@ -148,6 +167,44 @@ def run_wine(args, name, config, applies):
         return timeline(sim)
 
 
+def run_starts(args, exe, starts, applies):
+    """`exe` started `starts` times (each start scans and reads), with
+    `applies` applies in the last start; gives the modem's timeline."""
+    args = copy.copy(args)
+    args.tarvelle = exe
+    work = os.path.join(args.work, "bench-reply-steps")
+    with harness.Session(work, harness.ensure_template(args.work)) as session:
+        sim = session.add_modem(PORT, args.sim, config=scenario(args.work, "steps", {}))
+        for start in range(starts):
+            with wine_case.started(args, session) as (program, d):
+                d.wait_status(wine_case.READ_DONE)
+                for i in range(applies if start == starts - 1 else 0):
+                    country = COUNTRIES[i % 2]
+                    countries, _ = d.combo(wine_case.IDC_COUNTRY)
+                    d.do("select %d %d" % (wine_case.IDC_COUNTRY, countries.index(country)))
+                    d.do("wait-enabled %d %d 1" % (wine_case.IDC_APPLY, wine_case.WAIT))
+                    sent = len(sim.commands())
+                    d.do("press %d" % wine_case.IDC_APPLY)
+                    wait_for_commands(sim, sent + APPLY_COMMANDS)
+                    d.wait_status("Your modem is currently set for " + country)
+                    d.do("wait-enabled %d %d 1" % (wine_case.IDC_COUNTRY, wine_case.WAIT))
+                program.end(wine_case.IDCANCEL)
+        return timeline(sim)
+
+
+def print_steps(args):
+    builds = [("this build", args.tarvelle)] + ([("compared", args.compare)] if args.compare
+                                                 else [])
+    steps = {label: run_starts(args, exe, args.steps, args.applies).steps_by_name()
+             for label, exe in builds}
+    print("wine: final reply byte -> next command, by step (%d starts, %d applies)" %
+          (args.steps, args.applies))
+    for name in sorted(set().union(*steps.values())):
+        for label, _ in builds:
+            print("  %-36s %-10s %s" % (name, label, describe(steps[label].get(name, []))))
+    return 0
+
+
 def run_posix(args, name, config, applies):
     work = os.path.join(args.work, "bench-reply-pace-posix-" + name)
     os.makedirs(work, exist_ok=True)
@@ -182,8 +239,12 @@ def main():
     parser.add_argument("--applies", type=int, default=50)
     parser.add_argument("--ratio-applies", type=int, default=20)
     parser.add_argument("--backends", default="wine,posix")
+    parser.add_argument("--steps", type=int, default=0)
+    parser.add_argument("--compare")
     args = parser.parse_args()
     os.makedirs(args.work, exist_ok=True)
+    if args.steps:
+        return print_steps(args)
     runners = {"wine": run_wine, "posix": run_posix}
 
     for backend in args.backends.split(","):

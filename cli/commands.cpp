@@ -8,6 +8,7 @@
 #include "cli/modem_session.h"
 #include "cli/output.h"
 #include "cli/port_claim.h"
+#include "cli/port_probes.h"
 #include "cli/port_search.h"
 #include "cli/profile_location.h"
 #include "cli/report.h"
@@ -64,33 +65,14 @@ template <class Work> void on_port(const std::string& port, Work work) {
     }
 }
 
-// The modem a command works on: its claim on the port, and what it said.
+// The modem a command works on: its conversation, its claim on the port,
+// and what it said.
 struct Target {
     std::string port;
+    std::unique_ptr<ConversationLoop> loop;
     std::unique_ptr<PortClaim> claim;
     ModemRead modem;
 };
-
-struct Tried {
-    Probe probe = Probe::silent;
-    std::string ident;
-};
-
-bool taken(Probe probe) {
-    return probe == Probe::modem || probe == Probe::standard;
-}
-
-// Claims `port` and probes it; the claim is kept only for a modem.
-std::unique_ptr<PortClaim> claim_modem(ConversationLoop& loop, const Options& options,
-                                       const std::string& port, Tried& tried) {
-    auto claim = std::make_unique<PortClaim>(port, loop.talk());
-    ModemSession session(loop, options.any_modem);
-    tried.probe = session.probe(tried.ident);
-    if (!taken(tried.probe)) {
-        claim.reset();
-    }
-    return claim;
-}
 
 const char* const ANY_MODEM_HINT =
     "; a modem of another make may be used with --any-modem, as a standard AT+GCI modem";
@@ -118,90 +100,112 @@ std::string listed(const char* kind, const std::vector<PortNote>& notes) {
     return text.empty() ? "" : text + ")";
 }
 
+// The modem a command works on: the port named first, or the first modem in
+// the search's order. The search probes every candidate at once.
 Target find_modem(ConversationLoop& loop, const Options& options) {
-    Target target;
-    Tried tried;
-    if (!options.ports.empty()) {
-        target.port = options.ports.front();
-        target.claim = claim_modem(loop, options, target.port, tried);
-        if (!target.claim) {
-            throw Failure(
-                EXIT_NO_MODEM,
-                target.port +
-                    (tried.probe == Probe::silent
-                         ? ": nothing answered"
-                         : ": the device failed the identification test" +
-                               (tried.ident.empty() ? std::string()
-                                                    : " (" + utf8_from_1252(tried.ident) + ")") +
-                               ANY_MODEM_HINT));
-        }
+    const bool named = !options.ports.empty();
+    std::vector<std::string> candidates;
+    ScanResult passed;
+    if (named) {
+        candidates.push_back(options.ports.front());
     } else {
-        ScanResult passed;
-        bool rejected = false;
-        Progress progress(options.verbose);
         for (const SearchedPort& port : search_ports(options.probe_all)) {
-            if (!port.skipped.empty()) {
+            if (port.skipped.empty()) {
+                candidates.push_back(port.path);
+            } else {
                 passed.skipped.push_back({port.path, port.skipped});
-                continue;
             }
-            progress.port(port.path);
-            try {
-                target.claim = claim_modem(loop, options, port.path, tried);
-            } catch (const Failure& failure) {
-                passed.unavailable.push_back({port.path, reason_only(port.path, failure.what())});
-                continue;
-            }
-            if (target.claim) {
-                target.port = port.path;
-                break;
-            }
-            rejected = rejected || tried.probe == Probe::rejected;
-        }
-        if (!target.claim) {
-            throw Failure(EXIT_NO_MODEM,
-                          "no modem found" + listed("unavailable", passed.unavailable) +
-                              listed("skipped", passed.skipped) + (rejected ? ANY_MODEM_HINT : ""));
         }
     }
-    target.modem.ident = loop.talk().modem_ident;
-    target.modem.standard_only = tried.probe == Probe::standard;
-    on_port(target.port, [&] { ModemSession(loop).read(target.modem); });
+    Target target;
+    bool rejected = false;
+    {
+        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem);
+        Progress progress(options.verbose);
+        for (size_t i = 0; i < candidates.size() && !target.claim; ++i) {
+            progress.port(candidates[i]);
+            ProbedPort& probed = probes.result(i);
+            if (!probed.unavailable.empty()) {
+                if (named) {
+                    throw Failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                }
+                passed.unavailable.push_back(
+                    {probed.port, reason_only(probed.port, probed.unavailable)});
+            } else if (probed.claim) {
+                probes.drop_after(i);
+                target.port = probed.port;
+                target.loop = std::move(probed.loop);
+                target.claim = std::move(probed.claim);
+                target.modem.standard_only = probed.probe == Probe::standard;
+            } else if (named) {
+                throw Failure(EXIT_NO_MODEM,
+                              probed.port +
+                                  (probed.probe == Probe::silent
+                                       ? ": nothing answered"
+                                       : ": the device failed the identification test" +
+                                             (probed.ident.empty()
+                                                  ? std::string()
+                                                  : " (" + utf8_from_1252(probed.ident) + ")") +
+                                             ANY_MODEM_HINT),
+                              "", probed.port);
+            } else {
+                rejected = rejected || probed.probe == Probe::rejected;
+            }
+        }
+    }
+    if (!target.claim) {
+        throw Failure(EXIT_NO_MODEM, "no modem found" + listed("unavailable", passed.unavailable) +
+                                         listed("skipped", passed.skipped) +
+                                         (rejected ? ANY_MODEM_HINT : ""));
+    }
+    target.modem.ident = target.loop->talk().modem_ident;
+    on_port(target.port, [&] { ModemSession(*target.loop).read(target.modem); });
     return target;
 }
 
+// Every candidate is probed at once; the modems found are then read one
+// after another, in the order of the ports.
 int scan(ConversationLoop& loop, const Options& options, Report& report) {
     ScanResult result;
     const std::vector<SearchedPort> ports = ports_to_try(options);
-    Progress progress(options.verbose);
+    std::vector<std::string> candidates;
     for (const SearchedPort& searched : ports) {
-        const std::string& port = searched.path;
-        if (!searched.skipped.empty()) {
-            result.skipped.push_back({port, searched.skipped});
-            continue;
+        if (searched.skipped.empty()) {
+            candidates.push_back(searched.path);
+        } else {
+            result.skipped.push_back({searched.path, searched.skipped});
         }
-        progress.port(port);
-        try {
-            Tried tried;
-            std::unique_ptr<PortClaim> claim = claim_modem(loop, options, port, tried);
-            if (claim) {
+    }
+    {
+        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem);
+        Progress progress(options.verbose);
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            progress.port(candidates[i]);
+            probes.result(i);
+        }
+        progress.clear();
+        for (size_t i = 0; i < candidates.size(); ++i) {
+            ProbedPort& probed = probes.result(i);
+            const std::string& port = probed.port;
+            if (!probed.unavailable.empty()) {
+                result.unavailable.push_back({port, reason_only(port, probed.unavailable)});
+            } else if (probed.claim) {
                 FoundModem found{port, {}};
-                found.modem.ident = tried.ident;
-                found.modem.standard_only = tried.probe == Probe::standard;
+                found.modem.ident = probed.ident;
+                found.modem.standard_only = probed.probe == Probe::standard;
                 try {
-                    ModemSession(loop).read(found.modem);
+                    ModemSession(*probed.loop).read(found.modem);
                 } catch (const Failure& failure) {
                     print_message(port + ": " + failure.what());
                     found.modem.has_country = false;
                 }
+                probed.claim.reset();
                 result.modems.push_back(found);
-            } else if (tried.probe == Probe::rejected) {
-                result.rejected.push_back({port, tried.ident, !tried.ident.empty()});
+            } else if (probed.probe == Probe::rejected) {
+                result.rejected.push_back({port, probed.ident, !probed.ident.empty()});
             }
-        } catch (const Failure& failure) {
-            result.unavailable.push_back({port, reason_only(port, failure.what())});
         }
     }
-    progress.clear();
     if (!result.modems.empty()) {
         report.scan(result, nullptr);
         return EXIT_DONE;
@@ -276,13 +280,13 @@ void require_listed(const Choice& choice, const ModemRead& modem) {
 
 // The apply of set and reapply. Under --check the exit code tells whether
 // the real command would change anything.
-int apply(ConversationLoop& loop, const Options& options, Report& report, const Choice& choice,
-          Target& target) {
+int apply(const Options& options, Report& report, const Choice& choice, Target& target) {
     const ModemRead before = target.modem;
     Outcome outcome;
     on_port(target.port, [&] {
         require_listed(choice, target.modem);
-        outcome = ModemSession(loop).apply(choice, options.force, options.check, target.modem);
+        outcome =
+            ModemSession(*target.loop).apply(choice, options.force, options.check, target.modem);
     });
     report.applied(target.port, before, target.modem, outcome);
     return options.check && outcome.changed() ? EXIT_WOULD_CHANGE : EXIT_DONE;
@@ -291,7 +295,7 @@ int apply(ConversationLoop& loop, const Options& options, Report& report, const 
 int set(ConversationLoop& loop, const Options& options, Report& report) {
     const Choice choice = chosen_entry(options);
     Target target = find_modem(loop, options);
-    return apply(loop, options, report, choice, target);
+    return apply(options, report, choice, target);
 }
 
 Choice saved_entry() {
@@ -347,7 +351,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
 int reapply(ConversationLoop& loop, const Options& options, Report& report) {
     const Choice choice = saved_entry();
     Target target = find_modem_waiting(loop, options);
-    return apply(loop, options, report, choice, target);
+    return apply(options, report, choice, target);
 }
 
 int dispatch(ConversationLoop& loop, const Options& options, Report& report) {

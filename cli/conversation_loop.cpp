@@ -253,26 +253,50 @@ Ending ConversationLoop::converse(uint32_t word) {
 }
 
 Ending ConversationLoop::wait() {
+    ConversationLoop* self = this;
     Ending ending;
+    wait_any(&self, 1, ending);
+    return ending;
+}
+
+bool ConversationLoop::take(Ending& ending) {
+    ending = Ending{};
+    for (;;) {
+        Event event;
+        while (next_event(event)) {
+            if (handle(event, ending)) {
+                return true;
+            }
+        }
+        if (milliseconds_left() != 0) {
+            return false;
+        }
+        if (deadline_expired(ending)) {
+            return true;
+        }
+    }
+}
+
+size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending) {
     for (;;) {
         if (output_lost()) {
             throw Interrupted{BROKEN_PIPE};
         }
-        Event event;
-        while (next_event(event)) {
-            if (handle(event, ending)) {
-                return ending;
+        int soonest = -1;
+        for (size_t i = 0; i < count; ++i) {
+            if (loops[i] == nullptr) {
+                continue;
             }
-        }
-        const int left = milliseconds_left();
-        if (left == 0) {
-            if (deadline_expired(ending)) {
-                return ending;
+            if (loops[i]->take(ending)) {
+                return i;
             }
-            continue;
+            const int left = loops[i]->milliseconds_left();
+            if (left >= 0 && (soonest < 0 || left < soonest)) {
+                soonest = left;
+            }
         }
         int signal_number = 0;
-        if (wait_main_thread(left, &signal_number) == Woken::signal) {
+        if (wait_main_thread(soonest, &signal_number) == Woken::signal) {
             throw Interrupted{signal_number};
         }
     }

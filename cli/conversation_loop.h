@@ -48,6 +48,12 @@ class ConversationLoop : public FrontEnd {
     Ending converse(uint32_t word);
     // The same for a conversation that the caller has just started.
     Ending wait();
+    // Takes what has come for the conversation without waiting: true when it
+    // handed control back. The main thread's own wait is the caller's.
+    bool take(Ending& ending);
+    // How long the main thread may wait before this conversation's deadline
+    // runs out: -1 with none running.
+    int milliseconds_left() const;
 
     // Waits `milliseconds` with no conversation running, ended early only by
     // Ctrl-C (throws Interrupted).
@@ -72,7 +78,6 @@ class ConversationLoop : public FrontEnd {
     void push(const Event& event);
     void notify(unsigned id, intptr_t value);
     bool next_event(Event& event);
-    int milliseconds_left() const;
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
@@ -85,6 +90,11 @@ class ConversationLoop : public FrontEnd {
     Clock::time_point due_;
     bool starting_queued_arm_ = false;
 };
+
+// Several conversations at once, each on a port of its own (null entries
+// are passed over): runs the loop until one of them hands control back, and
+// gives its index. Throws Interrupted on Ctrl-C.
+size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending);
 
 // How a profile write waits for another writer's lock: the main thread's
 // wait, so that a signal ends it at once (throws Interrupted).

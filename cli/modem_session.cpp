@@ -110,10 +110,12 @@ void ModemSession::fail(const Ending& ending) {
     throw Failure(EXIT_MODEM, message, step);
 }
 
-Probe ModemSession::probe(std::string& ident) {
+void ModemSession::start_probe() {
     loop_.take_failure();
     procedures::start_probe(talk_);
-    const Ending ending = loop_.wait();
+}
+
+Probe ModemSession::probe_result(const Ending& ending, std::string& ident) {
     ident.clear();
     switch (
         procedures::probe_result(ending.notified, ending.word, ending.value, ending.silent_port)) {

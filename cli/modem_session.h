@@ -53,9 +53,11 @@ class ModemSession {
     // identification test (Probe::standard).
     explicit ModemSession(ConversationLoop& loop, bool any_modem = false);
 
-    // The wake-up and ATV1i3 with the identification test. `ident` gets
-    // the identification line (for a rejected device too).
-    Probe probe(std::string& ident);
+    // The wake-up and ATV1i3 with the identification test, started; the
+    // caller waits for its ending (the loop's), which probe_result judges.
+    // `ident` gets the identification line (for a rejected device too).
+    void start_probe();
+    Probe probe_result(const Ending& ending, std::string& ident);
 
     // The wake-up, AT*nc? (or AT+GCI=?), the wake-up, ATi5, ATi9; then the
     // present entry as the dialog decides it. A bare OK to AT*nc? lists

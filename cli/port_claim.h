@@ -7,6 +7,7 @@
 namespace modem {
 class Conversation;
 }
+struct PortSession;
 
 namespace cli {
 
@@ -35,8 +36,9 @@ class PortClaim {
 
   private:
     modem::Conversation& talk_;
-    std::string lock_file_; // the UUCP lock this claim holds, "" for none
-    LockFileSeen lock_;     // that lock as we made it: removed only while it is still ours
+    PortSession* session_ = nullptr; // the port's own session, beside any other claim's
+    std::string lock_file_;          // the UUCP lock this claim holds, "" for none
+    LockFileSeen lock_;              // that lock as we made it: removed only while it is still ours
 };
 
 } // namespace cli

@@ -225,22 +225,20 @@ PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_
         throw Failure(EXIT_PORT, port + ": the path is too long");
     }
     lock_file_ = take_uucp_lock(port, lock_);
-    copy_text(port_path, port.c_str());
-    if (port_create(0, logged_modem_data, &talk, modem::Conversation::port_failed) != 1 ||
-        port_open() != 1) {
-        const int error = last_open_error();
-        port_release();
+    session_ = port_create_own(0, port.c_str(), logged_modem_data, &talk,
+                               modem::Conversation::port_failed);
+    if (session_ == nullptr || port_open(session_) != 1) {
+        const int error = session_ != nullptr ? last_open_error() : ENOMEM;
+        port_release(session_);
         release_uucp_lock(lock_file_, lock_);
         throw Failure(EXIT_PORT, open_failure(port, error != 0 ? error : EIO));
     }
-    talk.port = port_session;
+    talk.port = session_;
 }
 
 PortClaim::~PortClaim() {
-    port_close();
-    port_release();
+    port_release(session_);
     talk_.port = nullptr;
-    port_path[0] = '\0';
     release_uucp_lock(lock_file_, lock_);
 }
 

@@ -35,22 +35,22 @@ PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_
         throw Failure(EXIT_PORT, port + ": not a COM port (COM1 to COM" +
                                      std::to_string(serial::LAST_COM_PORT) + ")");
     }
-    port_number = number;
-    if (port_create(0, logged_modem_data, &talk, modem::Conversation::port_failed) != 1) {
+    session_ =
+        port_create_own(number, "", logged_modem_data, &talk, modem::Conversation::port_failed);
+    if (session_ == nullptr) {
         throw Failure(EXIT_PORT, port + ": cannot be opened (out of memory)");
     }
-    if (port_open() != 1) {
+    if (port_open(session_) != 1) {
         // Taken at once: a failed open returns straight from CreateFileA.
         const DWORD error = GetLastError();
-        port_release();
+        port_release(session_);
         throw Failure(EXIT_PORT, open_failure(port, error));
     }
-    talk.port = port_session;
+    talk.port = session_;
 }
 
 PortClaim::~PortClaim() {
-    port_close();
-    port_release();
+    port_release(session_);
     talk_.port = nullptr;
 }
 

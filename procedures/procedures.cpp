@@ -120,20 +120,22 @@ Finish finish_apply(modem::Conversation& talk, const char* key, const Options& o
         return {ApplyEnd::abandoned, false};
     }
     const bool gci = talk.use_gci != 0;
+    // An AT+GCI modem keeps no note; an AT*nc modem whose note names the
+    // key has nothing to rewrite. Otherwise the note is cleared, then written
+    // from i9_text when the clear is answered.
+    const bool note = !gci && write_note && std::strstr(talk.i9_text, key) == nullptr;
+    if (note) {
+        copy_text(talk.i9_text, key);
+        talk.send(CMD_CLEAR_I9);
+    }
+    // The modem is set by now, so the choice is remembered; while the modem
+    // answers, so that saving it (which syncs a file) adds nothing to the
+    // apply's time. The note is written even when the save fails.
     bool saved = true;
     if (!gci || options.save_gci_choice) {
-        // Remembered before the note is written: the modem is set by now.
         saved = profile::save_choice(key) == 1;
     }
-    // An AT+GCI modem keeps no note; an AT*nc modem whose note names the
-    // key has nothing to rewrite.
-    if (gci || !write_note || std::strstr(talk.i9_text, key) != nullptr) {
-        return {ApplyEnd::done, saved};
-    }
-    // The note is cleared, then written from i9_text when the clear is answered.
-    copy_text(talk.i9_text, key);
-    talk.send(CMD_CLEAR_I9);
-    return {ApplyEnd::writing_note, saved};
+    return {note ? ApplyEnd::writing_note : ApplyEnd::done, saved};
 }
 
 } // namespace procedures

@@ -107,8 +107,8 @@ struct Finish {
     bool saved; // the profile remembers the choice (or was not asked to)
 };
 // After the read-back that ends the set-country conversation: checks the
-// key, remembers the choice, and starts rewriting the note unless it names
-// the key already or `write_note` is false.
+// key, starts rewriting the note unless it names the key already or
+// `write_note` is false, and remembers the choice while the modem answers.
 Finish finish_apply(modem::Conversation& talk, const char* key, const Options& options,
                     bool write_note = true);
 

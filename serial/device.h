@@ -47,8 +47,9 @@ void block_release(PortBlock* block);
 void block_hold(PortBlock* block);
 void block_let_go(PortBlock* block);
 
-// The port. device_open gives nullptr when the port is absent or in use.
-PortDevice* device_open(uint8_t port);
+// The port: the device `path`, or COM port `port` when the path is empty.
+// nullptr when the port is absent or in use.
+PortDevice* device_open(uint8_t port, const char* path);
 bool device_watch_rx(PortDevice* device);   // report received characters to the wait
 void device_stop_watch(PortDevice* device); // wake the receive thread's wait for good
 bool device_set_queues(PortDevice* device, uint32_t receive, uint32_t send);

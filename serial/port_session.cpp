@@ -8,6 +8,7 @@
 #include "serial/port_failure.h"
 #include "serial/receive_thread.h"
 
+#include <cstring>
 #include <new>
 
 int port_number = 0;
@@ -70,30 +71,33 @@ void report_port_failure(PortSession* session, Step step, const char* text) {
     }
 }
 
-int port_create(int low_speed, DataCallback data_callback, void* context, ReportCallback report) {
-    drop_current_session();
+namespace {
+
+PortSession* make_record(int port, const char* path, int low_speed, DataCallback data_callback,
+                         void* context, ReportCallback report) {
+    if (std::strlen(path) >= sizeof PortSession::path) {
+        return nullptr;
+    }
     PortSession* session = new (std::nothrow) PortSession;
-    port_session = session;
     if (session == nullptr) {
-        return -1;
+        return nullptr;
     }
     session->data_callback = data_callback;
     session->callback_context = context;
     session->report_callback = report;
-    session->port = static_cast<uint8_t>(port_number & 0xFF);
+    session->port = static_cast<uint8_t>(port & 0xFF);
+    copy_text(session->path, path);
     session->speed = low_speed != 0 ? 19200 : 115200;
     session->read_block = block_create();
     session->write_block = session->read_block != nullptr ? block_create() : nullptr;
     if (session->write_block == nullptr) {
-        port_session = nullptr;
         release_record(session);
-        return -1;
+        return nullptr;
     }
-    return 1;
+    return session;
 }
 
-int port_set_queues() {
-    PortSession* session = port_session;
+int set_queues(PortSession* session) {
     if (session == nullptr || session->handle == nullptr) {
         return 0;
     }
@@ -101,8 +105,7 @@ int port_set_queues() {
     return 1;
 }
 
-int port_configure() {
-    PortSession* session = port_session;
+int configure(PortSession* session) {
     if (session == nullptr || session->handle == nullptr) {
         return 0;
     }
@@ -111,26 +114,57 @@ int port_configure() {
     return device_configure(session->handle, line) ? 1 : 0;
 }
 
+} // namespace
+
+int port_create(int low_speed, DataCallback data_callback, void* context, ReportCallback report) {
+    drop_current_session();
+    port_session = make_record(port_number, port_path, low_speed, data_callback, context, report);
+    return port_session != nullptr ? 1 : -1;
+}
+
+PortSession* port_create_own(int port, const char* path, DataCallback data_callback, void* context,
+                             ReportCallback report) {
+    return make_record(port, path, 0, data_callback, context, report);
+}
+
+void port_release(PortSession* session) {
+    if (session != nullptr) {
+        port_close(session);
+        release_record(session);
+    }
+}
+
+int port_set_queues() {
+    return set_queues(port_session);
+}
+
+int port_configure() {
+    return configure(port_session);
+}
+
 int port_open() {
-    PortSession* session = port_session;
+    return port_open(port_session);
+}
+
+int port_open(PortSession* session) {
     if (session == nullptr || session->connected.load() != 0) {
         return 0;
     }
     if (session->handle != nullptr) { // an earlier failed open of this record
         device_release(session->handle);
     }
-    session->handle = device_open(session->port);
+    session->handle = device_open(session->port, session->path);
     if (session->handle == nullptr) {
         return 0;
     }
     device_watch_rx(session->handle);
-    port_set_queues();
+    set_queues(session);
     if (!device_purge(session->handle)) {
         abandon_open(session);
         return 0;
     }
     device_set_timeouts(session->handle, session_timeouts(*session));
-    if (port_configure() == 0) {
+    if (configure(session) == 0) {
         abandon_open(session);
         return 0;
     }
@@ -178,7 +212,8 @@ int port_close(PortSession* session) {
     if (!device_close(session->handle, &error)) {
         char text[160];
         format_text(text, sizeof text, "Failed to Close Modem Com port %d handle %x, error %d",
-                    port_number, static_cast<unsigned>(device_raw_handle(session->handle)),
+                    static_cast<int>(session->port),
+                    static_cast<unsigned>(device_raw_handle(session->handle)),
                     static_cast<int>(error));
         report_port_failure(session, Step::port_close, text);
     }

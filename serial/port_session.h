@@ -25,6 +25,7 @@ constexpr uint8_t FLOW_XON_XOFF = 4;
 constexpr uint32_t RX_CHUNK = 80;          // the most one read asks for
 constexpr uint32_t RX_BLOCK_SIZE = 5376;   // gathering block, with its NUL
 constexpr uint32_t PORT_QUEUE_SIZE = 5376; // driver queues, each way
+constexpr unsigned PORT_PATH_SIZE = 256;   // a device path, with its NUL
 
 struct PortDevice; // the platform's open port
 struct PortBlock;  // the platform's block for one overlapped transfer, with its event
@@ -46,15 +47,15 @@ struct PortSession {
     DataCallback data_callback = nullptr;
     void* callback_context = nullptr;
     ReportCallback report_callback = nullptr; // null: the failure is only traced
+    char path[PORT_PATH_SIZE] = "";           // the device to open; "" for COM port `port`
 };
 
 // The COM port that the next port_create uses (the scan and the modem list set it).
 extern int port_number;
-// A device path that the next port_open opens instead of COM port
+// A device path that the next port_create opens instead of COM port
 // port_number, when not empty: "/dev/ttyACM0", "/dev/serial/by-id/...", or a
 // link to a pseudo-terminal. The command line names ports this way; the
 // dialog leaves it empty and keeps to COM numbers. Posix only.
-constexpr unsigned PORT_PATH_SIZE = 256;
 extern char port_path[PORT_PATH_SIZE];
 // Slot of the current session; replaced only while no receive thread exists.
 extern PortSession* port_session;
@@ -72,6 +73,15 @@ int port_close(); // the slot's
 // Closes the session if it is still open, then releases the record and its
 // blocks; the slot becomes null. The shell calls it once at exit.
 void port_release();
+
+// A session of its own, outside the slot, for a front end that talks to
+// several ports at once: COM port `port`, or the device `path` when it is not
+// empty (posix). Made, opened, closed and released on one thread; the close
+// is port_close(session). nullptr when out of memory or the path is too long.
+PortSession* port_create_own(int port, const char* path, DataCallback data_callback, void* context,
+                             ReportCallback report);
+int port_open(PortSession* session); // 1, or 0
+void port_release(PortSession* session);
 
 // Transfers on an open session; either thread may write.
 uint32_t port_read(PortSession* session, char* buffer, uint32_t max); // bytes queued, at most max

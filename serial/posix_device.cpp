@@ -243,10 +243,10 @@ int last_open_error() {
     return open_error;
 }
 
-PortDevice* device_open(uint8_t port) {
+PortDevice* device_open(uint8_t port, const char* named) {
     char path[PORT_PATH_SIZE];
-    if (port_path[0] != '\0') {
-        copy_text(path, port_path);
+    if (named[0] != '\0') {
+        copy_text(path, named);
     } else {
         path_lookup(port, path, sizeof path);
     }

@@ -1,0 +1,56 @@
+#include "cli/port_probes.h"
+
+#include "cli/failure.h"
+#include "common/text.h"
+
+namespace cli {
+
+PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& ports,
+                       bool any_modem)
+    : ports_(ports.size()), any_modem_(any_modem) {
+    for (size_t i = 0; i < ports.size(); ++i) {
+        ProbedPort& probed = ports_[i];
+        probed.port = ports[i];
+        probed.loop = std::make_unique<ConversationLoop>();
+        copy_text(probed.loop->talk().vendor_name, vendor_name);
+        try {
+            probed.claim = std::make_unique<PortClaim>(probed.port, probed.loop->talk());
+        } catch (const Failure& failure) {
+            probed.unavailable = failure.what();
+            probed.done = true;
+            continue;
+        }
+        ModemSession(*probed.loop, any_modem_).start_probe();
+    }
+}
+
+PortProbes::~PortProbes() = default;
+
+void PortProbes::finish(ProbedPort& probed, const Ending& ending) {
+    probed.probe = ModemSession(*probed.loop, any_modem_).probe_result(ending, probed.ident);
+    probed.done = true;
+    if (probed.probe != Probe::modem && probed.probe != Probe::standard) {
+        probed.claim.reset();
+    }
+}
+
+ProbedPort& PortProbes::result(size_t index) {
+    std::vector<ConversationLoop*> running(ports_.size());
+    while (!ports_[index].done) {
+        for (size_t i = 0; i < ports_.size(); ++i) {
+            running[i] = ports_[i].done ? nullptr : ports_[i].loop.get();
+        }
+        Ending ending;
+        const size_t ended = wait_any(running.data(), running.size(), ending);
+        finish(ports_[ended], ending);
+    }
+    return ports_[index];
+}
+
+void PortProbes::drop_after(size_t index) {
+    if (index + 1 < ports_.size()) {
+        ports_.erase(ports_.begin() + static_cast<std::ptrdiff_t>(index) + 1, ports_.end());
+    }
+}
+
+} // namespace cli
