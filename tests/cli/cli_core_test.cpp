@@ -1,7 +1,6 @@
 // The command line's portable parts that decide without a modem: which
-// country a user means, how texts reach JSON, and what the arguments say.
+// country a user means, and what the arguments say.
 #include "cli/country_choice.h"
-#include "cli/json_text.h"
 #include "cli/options.h"
 
 #include <gtest/gtest.h>
@@ -54,41 +53,6 @@ TEST(CountryChoice, PictureCodeThenWholeNameThenTheStartOfOneName) {
     }
     EXPECT_EQ(keys(match_key(entries, "us2")), std::vector<std::string>{"US2"});
     EXPECT_TRUE(match_key(entries, "B4").found.empty()) << "a code is not a key";
-}
-
-TEST(JsonText, Windows1252BecomesUtf8AndControlBytesAreEscaped) {
-    struct Case {
-        std::string text, json;
-    } cases[] = {
-        {"Caf\xE9", "\"Caf\xC3\xA9\""}, {"\x80 5", "\"\xE2\x82\xAC 5\""},
-        {"\x81", "\"\xEF\xBF\xBD\""}, // unassigned in the code page
-        {"a\"b\\c", "\"a\\\"b\\\\c\""}, {"\r\n\t\x01\x7F", "\"\\r\\n\\t\\u0001\\u007f\""},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(json_string(c.text), c.json) << c.text;
-    }
-    EXPECT_EQ(json_string("/dev/caf\xC3\xA9", false), "\"/dev/caf\xC3\xA9\"") << "UTF-8 kept";
-}
-
-// What a Windows console is handed: every valid sequence as its code point,
-// every byte that is not part of one as U+FFFD, never a lone surrogate.
-TEST(JsonText, Utf8BecomesUtf16ForTheConsole) {
-    struct Case {
-        std::string text;
-        std::u16string wide;
-    } cases[] = {
-        {"Caf\xC3\xA9 \xE2\x82\xAC", u"Caf\u00E9 \u20AC"},
-        {"\xF0\x9F\x93\xA0", u"\U0001F4E0"}, // a pair of surrogates
-        {"a\xE9"
-         "b",
-         u"a\uFFFDb"},                                                 // Windows-1252, not UTF-8
-        {"\xE2\x82", u"\uFFFD\uFFFD"},                                 // cut short
-        {"\xC0\xAF \xED\xA0\x80", u"\uFFFD\uFFFD \uFFFD\uFFFD\uFFFD"}, // overlong, surrogate
-        {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},             // past U+10FFFF
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(utf16_from_utf8(c.text), c.wide) << c.text;
-    }
 }
 
 TEST(Options, CommandsTheirArgumentsAndOptionsAnywhere) {

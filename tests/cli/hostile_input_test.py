@@ -36,12 +36,14 @@ def control_bytes_never_reach_the_terminal(bench):
 
 
 def json_text_is_utf8(bench):
-    port = bench.modem("nc", ident="ACF3_V1 caf\\xe9 " + ESCAPES)
+    # A quote and a backslash, which JSON must escape, beside 1252 and escapes.
+    port = bench.modem("nc", ident="ACF3_V1 caf\\xe9 \\x22\\x5c " + ESCAPES)
     for args, code in ((["set", b"caf\xe9"], 2), (["show", "--port", port], 0),
                        (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4)):
         got, out, _ = run_bytes(bench, "--json", *args)
         expect(got == code, "exit code", args, got, out)
-        bench.parsed(args, out.decode("utf-8"))  # strict: raises on a byte that is not UTF-8
+        shown = bench.parsed(args, out.decode("utf-8"))  # strict: a byte not UTF-8 raises
+        expect(args[0] != "show" or code or '\xe9 "\\' in shown["ident"], "the ident", shown)
 
 
 # (what the profile says, the dialect, what the modem lists): the modem

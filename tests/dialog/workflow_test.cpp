@@ -2,8 +2,6 @@
 // with Apply or OK, and closes, past stalled ports, stale picks and long texts.
 #include "tests/dialog/dialog_test.h"
 
-#include <climits>
-#include <tuple>
 
 namespace {
 
@@ -167,24 +165,6 @@ TEST_F(DialogTest, NineModemsFillNineRowsAndALongIdentificationStillNamesItsPort
     EXPECT_EQ(take_writes(9).size(), 7u); // identified, then read
     pick(IDC_MODEM, 4);
     EXPECT_EQ(take_writes(5).at(3), "AT*nc?\r");
-}
-
-// The port of a modem-list item is the number after its first "COM".
-TEST(ModemListItem, NamesThePortAfterItsFirstCom) {
-    for (auto [item, has_com, expected] : std::vector<std::tuple<const char*, bool, int>>{
-             {"ABC  COM3", true, 3},
-             {"ACF3_V1 TELECOM 2  COM5", true, 2},
-             {"Quorvant COMPACT  COM4", true, 0},
-             {"Modem  com7", false, 0},
-             {"Unable to find a Modem! May be busy or disconnected", false, 0},
-             {"X  COM\t-7", true, -7},
-             {"X  COM+12", true, 12},
-             {"X  COM99999999999999999999", true, INT_MAX},
-             {"COM", true, 0}}) {
-        int port = 0;
-        EXPECT_EQ(discovery::parse_com_port(item, &port), has_com) << item;
-        EXPECT_EQ(port, expected) << item;
-    }
 }
 
 // A modem whose present code no entry has shows its raw codes; the read of
