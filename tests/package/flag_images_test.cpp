@@ -1,6 +1,8 @@
-// Every picture the country list asks the flag library for is a bitmap of
-// tolvex.rc under its own name, 48x32 at 24 bits to fit the 32-pixel item.
+// The shipped profile: every entry whole, its key its code, found by its own
+// name, and its picture a bitmap of tolvex.rc under that name, 48x32 at 24
+// bits to fit the 32-pixel item.
 #include "profile/lookups.h"
+#include "profile/profile_file.h"
 #include "profile/profile_values.h"
 
 #include <gtest/gtest.h>
@@ -10,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -27,7 +30,7 @@ static std::string upper(std::string text) {
     return text;
 }
 
-TEST(FlagImages, EveryPictureTheListAsksForIsA48x32TrueColourBitmapOfThatName) {
+TEST(ShippedProfile, EveryEntryIsWholeFoundByItsNameAndHasItsFlag) {
     std::map<std::string, std::string> bitmaps; // name to file
     std::istringstream lines(read_file("/resources/flags/tolvex.rc"));
     for (std::string line, name, type, file; std::getline(lines, line);) {
@@ -36,11 +39,24 @@ TEST(FlagImages, EveryPictureTheListAsksForIsA48x32TrueColourBitmapOfThatName) {
                 << name;
         }
     }
+    profile::reset_values();
     profile::load_profile_for(TARVELLE_SOURCE_DIR "/profile/tarvelle.exe");
+    char all_keys[4096];
+    ASSERT_LT(profile::get_profile_string("tolvx", nullptr, all_keys, sizeof all_keys,
+                                          profile::profile_path),
+              static_cast<int>(sizeof profile::profile_keys))
+        << "the key list is cut";
     std::vector<std::string> pictures = {"unkn"};
+    std::set<std::string> codes;
     for (const char* key = profile::profile_keys; *key != '\0'; key += std::strlen(key) + 1) {
         profile::CountryRecord entry{};
-        profile::read_entry(key, entry);
+        ASSERT_EQ(profile::read_entry(key, entry), 1) << key;
+        EXPECT_TRUE(std::strlen(key) == 2 && std::strspn(key, "0123456789ABCDEF") == 2) << key;
+        EXPECT_STREQ(entry.code, key);
+        EXPECT_TRUE(codes.insert(entry.code).second) << key;
+        // Picking a name must land on its own entry, not an earlier one whose name holds it.
+        ASSERT_EQ(profile::CCfindSetCur(entry.name), 1) << entry.name;
+        EXPECT_STREQ(profile::key_cursor, key) << entry.name;
         pictures.push_back(entry.picture);
     }
     ASSERT_GT(pictures.size(), 50u) << "no entries in profile/TOLVEX.INI";

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <set>
 #include <string>
 
 using namespace profile;
@@ -83,24 +82,4 @@ TEST(Lookups, WalksEndAtAKeyWithoutValueAndPassOverKeysTooLongForTheModem) {
     EXPECT_EQ(visited, "ELEVENCHARS=Eleven K1=One ");
     EXPECT_STREQ(key_cursor, "K2"); // the visit moves neither the cursor nor the record
     EXPECT_STREQ(current_record.name, "One");
-}
-
-TEST(ShippedProfile, EveryEntryIsWholeAndFoundByItsOwnName) {
-    reset_values();
-    load_profile_for(TARVELLE_SOURCE_DIR "/profile/tarvelle.exe");
-    char all_keys[4096];
-    int length = get_profile_string("tolvx", nullptr, all_keys, sizeof all_keys, profile_path);
-    ASSERT_GT(length, 150);
-    ASSERT_LT(length, static_cast<int>(sizeof profile_keys)) << "the key list is cut";
-    std::set<std::string> codes;
-    for (const char* key = profile_keys; *key != '\0'; key += std::strlen(key) + 1) {
-        CountryRecord entry{};
-        ASSERT_EQ(read_entry(key, entry), 1) << key;
-        EXPECT_TRUE(std::strlen(key) == 2 && std::strspn(key, "0123456789ABCDEF") == 2) << key;
-        EXPECT_STREQ(entry.code, key);
-        EXPECT_TRUE(codes.insert(entry.code).second) << key;
-        // Picking a name must land on its own entry, not an earlier one whose name holds it.
-        ASSERT_EQ(CCfindSetCur(entry.name), 1) << entry.name;
-        EXPECT_STREQ(key_cursor, key) << entry.name;
-    }
 }
