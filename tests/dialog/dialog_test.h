@@ -79,11 +79,6 @@ class DialogTest : public DialogFixture {
             }
         }
     }
-    void expire_deadline() {
-        ASSERT_NE(seam.armed_sequence(), 0u) << "no deadline is armed";
-        workflow::on_deadline_expired(seam.armed_sequence());
-        pump();
-    }
 
     // Commands written to the port, in order, since they were last taken.
     Writes take_writes(int port) {

@@ -83,6 +83,7 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
         {true, DIALOG, "3d,7E)", true, ITEMS, "France|New Zealand", 2},
         {true, DIALOG, "00-FF)", true, ITEMS, "Unknown Country - 00-FF", 1},
         {true, COMMAND_LINE, "00-FF)", true, ITEMS, "Japan|United States|France|New Zealand", 4},
+        {false, COMMAND_LINE, "00-FF)", true, ITEMS, "Unknown Country - 00-FF", 1},
         {false, DIALOG, long_list, true, ITEMS, "Japan", 166},
         {false, DIALOG, longer_list, true, ITEMS, "Japan", 165},
         {false, COMMAND_LINE, long_list, true, ITEMS, "United States", 171},
@@ -147,6 +148,16 @@ TEST_F(Procedures, AProbeTellsAModemFromARefusalAndFromSilence) {
     for (const auto& c : cases) {
         EXPECT_EQ(procedures::probe_result(c.notified, c.word, c.accepted, c.silent_port), c.found)
             << c.word << " " << c.accepted;
+    }
+}
+
+// Silence at ATV1i3 closes the port, once: a second expiry of that deadline is stale.
+TEST_F(Procedures, AnIdentificationLeftUnansweredClosesThePortOnce) {
+    talk.send(CMD_IDENTIFY);
+    const unsigned sequence = talk.deadline_sequence.load();
+    for (const bool acts : {true, false}) {
+        EXPECT_EQ(procedures::identify_deadline(talk, sequence), acts);
+        EXPECT_EQ(fake::fake_port().closed(), 1);
     }
 }
 
