@@ -98,11 +98,8 @@ class FakeSeam : public DialogSeam {
     std::string text(int control) const { return find(texts_, control, std::string()); }
     bool enabled(int control) const { return find(enabled_, control, true); }
     bool visible(int control) const { return find(visible_, control, false); }
-    int focus() const { return focus_; }
-    unsigned icon(int control) const { return find(icons_, control, 0u); }
     Combo combo(int control) const { return find(combos_, control, Combo()); }
     int ended() const { return ended_; }         // end_dialog calls
-    int destroyed() const { return destroyed_; } // post_destroy_to_owner calls
 
     // DialogSeam
     void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
@@ -115,8 +112,8 @@ class FakeSeam : public DialogSeam {
     void set_text(int control, const char* text) override { put(texts_, control, text); }
     void enable(int control, bool on) override { put(enabled_, control, on); }
     void show(int control, bool on) override { put(visible_, control, on); }
-    void set_focus(int control) override { focus_ = control; }
-    void set_icon(int control, unsigned id) override { put(icons_, control, id); }
+    void set_focus(int) override {}
+    void set_icon(int, unsigned) override {}
     void combo_reset(int control) override { put(combos_, control, Combo()); }
     int combo_add(int control, const char* text) override;
     int combo_selected(int control) override { return combo(control).selected; }
@@ -124,7 +121,7 @@ class FakeSeam : public DialogSeam {
     int combo_text(int control, int index, char* buffer, size_t size) override;
     int combo_find_exact(int control, int start_after, const char* text) override;
     void end_dialog() override { ++ended_; }
-    void post_destroy_to_owner() override { ++destroyed_; }
+    void post_destroy_to_owner() override {}
 
   private:
     template <class T> T get(const T& field) const {
@@ -160,11 +157,8 @@ class FakeSeam : public DialogSeam {
     std::map<int, std::string> texts_;
     std::map<int, bool> enabled_;
     std::map<int, bool> visible_;
-    std::map<int, unsigned> icons_;
     std::map<int, Combo> combos_;
-    std::atomic<int> focus_{0};
     std::atomic<int> ended_{0};
-    std::atomic<int> destroyed_{0};
 };
 
 } // namespace fake
