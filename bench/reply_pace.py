@@ -147,22 +147,27 @@ def wait_for_commands(sim, count, timeout=60.0):
         time.sleep(0.02)  # the pace of looking at the log, not a wait for the program
 
 
+def apply_in_turn(d, sim, applies):
+    """`applies` applies through the dialog, the countries in turn."""
+    for i in range(applies):
+        country = COUNTRIES[i % 2]
+        countries, _ = d.combo(wine_case.IDC_COUNTRY)
+        d.do("select %d %d" % (wine_case.IDC_COUNTRY, countries.index(country)))
+        d.do("wait-enabled %d %d 1" % (wine_case.IDC_APPLY, wine_case.WAIT))
+        sent = len(sim.commands())
+        d.do("press %d" % wine_case.IDC_APPLY)
+        wait_for_commands(sim, sent + APPLY_COMMANDS)
+        d.wait_status("Your modem is currently set for " + country)
+        d.do("wait-enabled %d %d 1" % (wine_case.IDC_COUNTRY, wine_case.WAIT))
+
+
 def run_wine(args, name, config, applies):
     work = os.path.join(args.work, "bench-reply-pace-" + name)
     with harness.Session(work, harness.ensure_template(args.work)) as session:
         sim = session.add_modem(PORT, args.sim, config=config)
         with wine_case.started(args, session) as (program, d):
             d.wait_status(wine_case.READ_DONE)
-            for i in range(applies):
-                country = COUNTRIES[i % 2]
-                countries, _ = d.combo(wine_case.IDC_COUNTRY)
-                d.do("select %d %d" % (wine_case.IDC_COUNTRY, countries.index(country)))
-                d.do("wait-enabled %d %d 1" % (wine_case.IDC_APPLY, wine_case.WAIT))
-                sent = len(sim.commands())
-                d.do("press %d" % wine_case.IDC_APPLY)
-                wait_for_commands(sim, sent + APPLY_COMMANDS)
-                d.wait_status("Your modem is currently set for " + country)
-                d.do("wait-enabled %d %d 1" % (wine_case.IDC_COUNTRY, wine_case.WAIT))
+            apply_in_turn(d, sim, applies)
             program.end(wine_case.IDCANCEL)
         return timeline(sim)
 
@@ -178,16 +183,7 @@ def run_starts(args, exe, starts, applies):
         for start in range(starts):
             with wine_case.started(args, session) as (program, d):
                 d.wait_status(wine_case.READ_DONE)
-                for i in range(applies if start == starts - 1 else 0):
-                    country = COUNTRIES[i % 2]
-                    countries, _ = d.combo(wine_case.IDC_COUNTRY)
-                    d.do("select %d %d" % (wine_case.IDC_COUNTRY, countries.index(country)))
-                    d.do("wait-enabled %d %d 1" % (wine_case.IDC_APPLY, wine_case.WAIT))
-                    sent = len(sim.commands())
-                    d.do("press %d" % wine_case.IDC_APPLY)
-                    wait_for_commands(sim, sent + APPLY_COMMANDS)
-                    d.wait_status("Your modem is currently set for " + country)
-                    d.do("wait-enabled %d %d 1" % (wine_case.IDC_COUNTRY, wine_case.WAIT))
+                apply_in_turn(d, sim, applies if start == starts - 1 else 0)
                 program.end(wine_case.IDCANCEL)
         return timeline(sim)
 
