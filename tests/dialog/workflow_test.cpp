@@ -2,7 +2,6 @@
 // with Apply or OK, and closes, past stalled ports, stale picks and long texts.
 #include "tests/dialog/dialog_test.h"
 
-
 namespace {
 
 const std::string US_STATUS = "Your modem is currently set for United States";

@@ -97,4 +97,3 @@ TEST(ProfileWriters, AWriteCutShortByAFileSizeLimitLeavesTheOldProfile) {
         EXPECT_EQ(name.find("tmp"), std::string::npos) << name << " was left behind";
     }
 }
-

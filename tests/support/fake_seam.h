@@ -99,7 +99,7 @@ class FakeSeam : public DialogSeam {
     bool enabled(int control) const { return find(enabled_, control, true); }
     bool visible(int control) const { return find(visible_, control, false); }
     Combo combo(int control) const { return find(combos_, control, Combo()); }
-    int ended() const { return ended_; }         // end_dialog calls
+    int ended() const { return ended_; } // end_dialog calls
 
     // DialogSeam
     void post(unsigned message, uintptr_t wparam, intptr_t lparam) override;
