@@ -55,6 +55,7 @@ COMMANDS = ["v1", "i3", "nclist", "i5", "i9", "ncset", "z", "i9clear", "i9set"]
 MIXED = {"v1": 150, "i3": 300, "nclist": 450, "i5": 250, "i9": 350, "ncset": 700, "z": 400,
          "i9clear": 550, "i9set": 200}
 COUNTRIES = ["United States", "Australia"]
+READ_COMMANDS = 7  # the scan's wake-up and ATV1i3, the read's two wake-ups, AT*nc?, ATi5, ATi9
 APPLY_COMMANDS = 6  # wake-up, country, ATz, ATi5, ATi9##, ATi9cc<key>#
 WAKE = r"\rATV1\r"
 PROFILE_STEP = r"ATi9##\r"
@@ -174,14 +175,19 @@ def run_wine(args, name, config, applies):
 
 def run_starts(args, exe, starts, applies):
     """`exe` started `starts` times (each start scans and reads), with
-    `applies` applies in the last start; gives the modem's timeline."""
+    `applies` applies in the last start; gives the modem's timeline. The
+    driver is started first and keeps quiet until the modem has seen the
+    read's last command: another Wine program starting, or asking the
+    dialog, while the program scans would be timed as the program's."""
     args = copy.copy(args)
     args.tarvelle = exe
     work = os.path.join(args.work, "bench-reply-steps")
     with harness.Session(work, harness.ensure_template(args.work)) as session:
         sim = session.add_modem(PORT, args.sim, config=scenario(args.work, "steps", {}))
         for start in range(starts):
-            with wine_case.started(args, session) as (program, d):
+            sent = len(sim.commands())
+            with wine_case.started(args, session, driver_first=True) as (program, d):
+                wait_for_commands(sim, sent + READ_COMMANDS)
                 d.wait_status(wine_case.READ_DONE)
                 apply_in_turn(d, sim, applies if start == starts - 1 else 0)
                 program.end(wine_case.IDCANCEL)

@@ -50,6 +50,11 @@ class DialogSeam : public FrontEnd {
     // CB_FINDSTRINGEXACT: search starts after `start_after` and wraps.
     virtual int combo_find_exact(int control, int start_after, const char* text) = 0;
 
+    // Paints at once whatever the workflow changed on the dialog. Called just
+    // before the dialog starts a conversation: painting left for later would
+    // run alongside the modem's first replies and hold them up.
+    virtual void paint_now() {}
+
     // Ends the main dialog (EndDialog with 1) and posts WM_DESTROY to the owner.
     virtual void end_dialog() = 0;
     // Posts WM_DESTROY to the owner window without ending the dialog first.

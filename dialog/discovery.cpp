@@ -72,6 +72,7 @@ int try_next_port() {
             return 0;
         }
         if (open_probe_port()) {
+            dialog_seam().paint_now();
             procedures::start_probe(modem::dialog_conversation());
             return 1;
         }
@@ -187,6 +188,7 @@ void on_connect_port(int port) {
     // list this read enables would otherwise draw none of its items.
     workflow::apply_running = 0;
     workflow::busy = 0;
+    seam.paint_now();
     procedures::start_read(modem::dialog_conversation());
 }
 

@@ -131,3 +131,7 @@ void deadline_timer_fired() {
         workflow::on_deadline_expired(sequence);
     }
 }
+
+void Win32Seam::paint_now() {
+    RedrawWindow(main_dialog, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+}

@@ -35,6 +35,7 @@ class Win32Seam : public DialogSeam {
     int combo_text(int control, int index, char* buffer, size_t size) override;
     int combo_find_exact(int control, int start_after, const char* text) override;
     void end_dialog() override;
+    void paint_now() override;
     void post_destroy_to_owner() override;
 };
 

@@ -92,6 +92,7 @@ void apply_country(bool from_ok) {
         return;
     }
     apply_running = 1;
+    seam().paint_now();
     procedures::start_apply(talk());
 }
 
@@ -109,6 +110,7 @@ void on_list_arrived(intptr_t lparam) {
             show_status("The modem lists no country.");
         }
     }
+    seam().paint_now();
     procedures::read_present_code(talk());
 }
 

@@ -120,14 +120,20 @@ class Driver:
 class Program:
     """tarvelle.exe installed with its profile in C:\\tarvelle, and running."""
 
-    def __init__(self, args, session, folder="tarvelle", prepare=None):
-        """`prepare(folder)` may change the installed files before the start."""
+    def __init__(self, args, session, folder="tarvelle", prepare=None, driver_first=False):
+        """`prepare(folder)` may change the installed files before the start.
+        `driver_first` has the driver up and running before the program
+        starts, so that its own start does not compete with the program's."""
         files = [args.tarvelle, args.profile] + ([args.flags] if args.flags else [])
         self.folder = session.prefix.install(files, folder)
         if prepare is not None:
             prepare(self.folder)
+        if driver_first:
+            self.driver = Driver(session, args.driver)
+            self.driver.do("ready")
         self.proc = session.start(os.path.join(self.folder, os.path.basename(args.tarvelle)))
-        self.driver = Driver(session, args.driver)
+        if not driver_first:
+            self.driver = Driver(session, args.driver)
         self.driver.do("find %d" % WAIT)
 
     def profile(self):

@@ -30,6 +30,7 @@
 //                              list: the drop-down list of a combo box; item: a control
 //   settle <ms>                until the program waits for input, every window of the
 //                              dialog painted again
+//   ready                      nothing: answers once the driver runs
 //   quit                       end the driver
 //
 // Texts cross the process boundary as UTF-16 (an ANSI combo-box text sent
@@ -329,7 +330,7 @@ bool run(const std::string& line) {
         });
         return found || fail("main dialog did not appear");
     }
-    if (command == "quit") {
+    if (command == "quit" || command == "ready") {
         return true;
     }
     if (command == "wait-box" || command == "close-box" || command == "no-box") {
