@@ -177,7 +177,7 @@ def run_starts(args, exe, starts, applies):
     """`exe` started `starts` times (each start scans and reads), with
     `applies` applies in the last start; gives the modem's timeline. The
     driver is started first and keeps quiet until the modem has seen the
-    read's last command: another Wine program starting, or asking the
+    read's last command: another Wine program starting, or looking for the
     dialog, while the program scans would be timed as the program's."""
     args = copy.copy(args)
     args.tarvelle = exe
@@ -186,8 +186,9 @@ def run_starts(args, exe, starts, applies):
         sim = session.add_modem(PORT, args.sim, config=scenario(args.work, "steps", {}))
         for start in range(starts):
             sent = len(sim.commands())
-            with wine_case.started(args, session, driver_first=True) as (program, d):
+            with wine_case.started(args, session, quiet_start=True) as (program, d):
                 wait_for_commands(sim, sent + READ_COMMANDS)
+                program.find()
                 d.wait_status(wine_case.READ_DONE)
                 apply_in_turn(d, sim, applies if start == starts - 1 else 0)
                 program.end(wine_case.IDCANCEL)

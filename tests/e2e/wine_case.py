@@ -120,20 +120,25 @@ class Driver:
 class Program:
     """tarvelle.exe installed with its profile in C:\\tarvelle, and running."""
 
-    def __init__(self, args, session, folder="tarvelle", prepare=None, driver_first=False):
+    def __init__(self, args, session, folder="tarvelle", prepare=None, quiet_start=False):
         """`prepare(folder)` may change the installed files before the start.
-        `driver_first` has the driver up and running before the program
-        starts, so that its own start does not compete with the program's."""
+        `quiet_start` has the driver up and running before the program starts
+        and leaves the finding of the dialog to the caller (`find`): neither
+        the driver's start nor its questions then compete with the program's
+        own start."""
         files = [args.tarvelle, args.profile] + ([args.flags] if args.flags else [])
         self.folder = session.prefix.install(files, folder)
         if prepare is not None:
             prepare(self.folder)
-        if driver_first:
+        if quiet_start:
             self.driver = Driver(session, args.driver)
             self.driver.do("ready")
         self.proc = session.start(os.path.join(self.folder, os.path.basename(args.tarvelle)))
-        if not driver_first:
+        if not quiet_start:
             self.driver = Driver(session, args.driver)
+            self.find()
+
+    def find(self):
         self.driver.do("find %d" % WAIT)
 
     def profile(self):
