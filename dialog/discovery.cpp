@@ -136,6 +136,9 @@ bool parse_com_port(const char* item_text, int* port) {
     if (at == nullptr) {
         return false;
     }
+    for (const char* later = at; (later = std::strstr(later + 1, "COM")) != nullptr;) {
+        at = later;
+    }
     at += 3;
     while (*at == ' ' || (*at >= '\t' && *at <= '\r')) {
         ++at;

@@ -50,9 +50,11 @@ void on_modem_list_notify(unsigned notify_code);
 // WM_CONNECT_PORT: reads the modem on `port`.
 void on_connect_port(int port);
 
-// The port number in a modem-list item: the number after the first "COM"
+// The port number in a modem-list item: the number after the last "COM"
 // (letter case respected; white space skipped, optional sign, no digits 0).
-// Gives false when the text holds no "COM".
+// The item ends with the port the scan appended ("  COM5"), and the modem's
+// identification before it may hold "COM" itself ("...TELECOM 2"), which
+// would name another port. Gives false when the text holds no "COM".
 bool parse_com_port(const char* item_text, int* port);
 
 } // namespace discovery

@@ -143,12 +143,13 @@ TEST_F(DialogTest, AnEntryThatWouldSmuggleACommandIsNeverSent) {
 }
 
 // Nine modems fill the table; an identification longer than its row is cut
-// but its item still names its port.
+// but its item still names its port, even when the identification names a
+// "COM" of its own.
 TEST_F(DialogTest, NineModemsFillNineRowsAndALongIdentificationStillNamesItsPort) {
     Writes expected;
     for (int port = 9; port >= 1; --port) {
         ScriptedModem m;
-        m.ident = port == 5 ? "Quorvant " + std::string(118, 'x')
+        m.ident = port == 5 ? "Quorvant TELECOM 2 " + std::string(118, 'x')
                             : "Quorvant unit " + std::to_string(port);
         plug(port, m);
         expected.push_back(m.ident.substr(0, discovery::IDENT_TEXT_SIZE - 1) + "  COM" +
