@@ -21,8 +21,9 @@ percentiles of both.
 once (each start scans and reads the modem), applies --applies times in the
 last start, and prints each step's median and 99th percentile, named by the
 command before it and the command it leads to ("\rATV1\r -> ATV1i3\r": the
-first reply after the scan's open). --compare EXE runs the same for a second
-build in the same run, so both are timed on the same machine and load.
+first reply after the scan's open). --compare EXE times a second build in
+the same run, the two builds starting in turn, so both are timed on the same
+machine and load.
 
     reply_pace.py --tarvelle EXE --driver EXE --probe EXE --posix EXE --sim EXE
                   --profile INI --work DIR [--applies 50] [--ratio-applies 20]
@@ -99,13 +100,14 @@ class Timeline:
             answered = [t for t, _ in writes if step[1] <= t < end]
             step[3] = answered[-1] if answered else None
 
-    def steps_by_name(self):
+    def steps_by_name(self, since=-math.inf, until=math.inf):
         """{"previous command -> command": [ms, ...]} over the commands that
-        follow a reply; a wake-up follows the user or the program's own
-        choice to open the port, so it is left out."""
+        follow a reply and arrived between `since` and `until`; a wake-up
+        follows the user or the program's own choice to open the port, so it
+        is left out."""
         named = collections.defaultdict(list)
         for (previous, _, _, _), (command, arrived, before, _) in zip(self.steps, self.steps[1:]):
-            if before is not None and command != WAKE:
+            if before is not None and command != WAKE and since <= arrived < until:
                 named["%s -> %s" % (previous, command)].append(1000 * (arrived - before))
         return named
 
@@ -173,33 +175,52 @@ def run_wine(args, name, config, applies):
         return timeline(sim)
 
 
-def run_starts(args, exe, starts, applies):
-    """`exe` started `starts` times (each start scans and reads), with
-    `applies` applies in the last start; gives the modem's timeline. The
-    driver is started first and keeps quiet until the modem has seen the
-    read's last command: another Wine program starting, or looking for the
-    dialog, while the program scans would be timed as the program's."""
-    args = copy.copy(args)
-    args.tarvelle = exe
+def start_once(args, session, sim, applies, country):
+    """One start of args.tarvelle: it scans and reads the modem, set for
+    `country`, then applies `applies` times; gives the country the modem is
+    left set for. The driver is started first and keeps quiet until the modem has
+    seen the read's last command: another Wine program starting, or looking
+    for the dialog, while the program scans would be timed as the program's."""
+    sent = len(sim.commands())
+    with wine_case.started(args, session, quiet_start=True) as (program, d):
+        wait_for_commands(sim, sent + READ_COMMANDS)
+        program.find()
+        d.wait_status("Your modem is currently set for " + country)
+        apply_in_turn(d, sim, applies)
+        program.end(wine_case.IDCANCEL)
+    return COUNTRIES[(applies - 1) % len(COUNTRIES)] if applies else country
+
+
+def run_starts(args, builds, starts, applies):
+    """Each build started `starts` times, the builds taking turns in one Wine
+    session against one modem, with `applies` applies in each build's last
+    start; gives {label: {step: [ms, ...]}}. Taking turns spreads the
+    session's warming up and the machine's other load over all builds alike."""
     work = os.path.join(args.work, "bench-reply-steps")
+    spans = []
+    country = "Japan"  # the simulated modem's own setting
     with harness.Session(work, harness.ensure_template(args.work)) as session:
         sim = session.add_modem(PORT, args.sim, config=scenario(args.work, "steps", {}))
         for start in range(starts):
-            sent = len(sim.commands())
-            with wine_case.started(args, session, quiet_start=True) as (program, d):
-                wait_for_commands(sim, sent + READ_COMMANDS)
-                program.find()
-                d.wait_status(wine_case.READ_DONE)
-                apply_in_turn(d, sim, applies if start == starts - 1 else 0)
-                program.end(wine_case.IDCANCEL)
-        return timeline(sim)
+            for label, exe in builds:
+                build_args = copy.copy(args)
+                build_args.tarvelle = exe
+                began = time.time()
+                country = start_once(build_args, session, sim,
+                                     applies if start == starts - 1 else 0, country)
+                spans.append((label, began, time.time()))
+        line = timeline(sim)
+    steps = {label: collections.defaultdict(list) for label, _ in builds}
+    for label, began, ended in spans:
+        for name, values in line.steps_by_name(began, ended).items():
+            steps[label][name] += values
+    return steps
 
 
 def print_steps(args):
     builds = [("this build", args.tarvelle)] + ([("compared", args.compare)] if args.compare
                                                  else [])
-    steps = {label: run_starts(args, exe, args.steps, args.applies).steps_by_name()
-             for label, exe in builds}
+    steps = run_starts(args, builds, args.steps, args.applies)
     print("wine: final reply byte -> next command, by step (%d starts, %d applies)" %
           (args.steps, args.applies))
     for name in sorted(set().union(*steps.values())):

@@ -18,12 +18,15 @@ struct Gathering {
     uint32_t gathered;
 };
 
-void hand_over(PortSession* session, Gathering& g) {
-    if (g.gathered > 0 && session->data_callback != nullptr) {
+// Gives whether there was anything to hand over.
+bool hand_over(PortSession* session, Gathering& g) {
+    const bool any = g.gathered > 0;
+    if (any && session->data_callback != nullptr) {
         session->data_callback(session->callback_context, g.block, g.gathered);
     }
     g.gathered = 0;
     g.block[0] = '\0';
+    return any;
 }
 
 // Modems pad some answers with a NUL; the first one of each read becomes a
@@ -35,12 +38,10 @@ void blank_first_nul(char* chunk, uint32_t length) {
     }
 }
 
-// Drains what the port has queued, one chunk per read. A block that fills up
-// is handed over whole and gathering goes on in a fresh one, so nothing is
+// Reads what the port has queued, one chunk per read. A block that fills up
+// is handed over whole and collecting goes on in a fresh one, so nothing is
 // ever stored past its end.
-void gather(PortSession* session, Gathering& g) {
-    g.gathered = 0;
-    g.block[0] = '\0';
+void collect(PortSession* session, Gathering& g) {
     for (;;) {
         const uint32_t room = BLOCK_DATA_MAX - g.gathered;
         const uint32_t want = room < RX_CHUNK ? room : RX_CHUNK;
@@ -57,7 +58,19 @@ void gather(PortSession* session, Gathering& g) {
             hand_over(session, g);
         }
     }
-    hand_over(session, g);
+}
+
+// Drains the port and hands what came over. Handing over may chain the next
+// command, and a quick modem has often answered it by the time the callback
+// returns: that answer is taken at once, with no wait before it (a wait
+// costs a transfer of its own under Wine). Each round needs bytes actually
+// read, so a driver that reports bytes it never gives cannot make it spin.
+void gather(PortSession* session, Gathering& g) {
+    g.gathered = 0;
+    g.block[0] = '\0';
+    do {
+        collect(session, g);
+    } while (hand_over(session, g));
 }
 
 unsigned end_thread(PortSession* session, PortWaiter* waiter, unsigned exit_code) {

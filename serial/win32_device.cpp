@@ -360,8 +360,7 @@ uint32_t device_clear_errors(PortDevice* device, uint32_t* queued) {
         errors = 0;
         status.cbInQue = 0;
     }
-    // Only the receive thread asks (its wait, its reads): the held byte is its own.
-    if (queued != nullptr) {
+    if (queued != nullptr) { // only the receive thread's reads ask, so the held byte is theirs
         *queued = status.cbInQue + (device->has_held ? 1 : 0);
     }
     return errors;
@@ -440,15 +439,7 @@ PortWaiter* waiter_create(PortDevice* device) {
     return waiter;
 }
 
-// Bytes already queued need no wait: a quick modem has often answered while
-// the thread was still finishing the command's write, and one read then
-// takes the whole answer where a wait would cost a transfer of its own.
 WaitResult waiter_wait(PortWaiter* waiter) {
-    uint32_t queued = 0;
-    device_clear_errors(waiter->device, &queued);
-    if (queued > 0) {
-        return WaitResult::received;
-    }
     return waiter->events_cancelled ? wait_for_byte(waiter) : wait_for_event(waiter);
 }
 
