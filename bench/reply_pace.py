@@ -18,8 +18,8 @@ same workflow on the posix backend. The machine's other load shows in the 99th
 percentiles of both.
 
 --steps N instead starts tarvelle.exe N times against a modem that answers at
-once (each start scans and reads the modem), applies --applies times in the
-last start, and prints each step's median and 99th percentile, named by the
+once (each start scans and reads the modem), applies --applies times over
+those starts, and prints each step's median and 99th percentile, named by the
 command before it and the command it leads to ("\rATV1\r -> ATV1i3\r": the
 first reply after the scan's open). --compare EXE times a second build in
 the same run, the two builds starting in turn, so both are timed on the same
@@ -193,9 +193,10 @@ def start_once(args, session, sim, applies, country):
 
 def run_starts(args, builds, starts, applies):
     """Each build started `starts` times, the builds taking turns in one Wine
-    session against one modem, with `applies` applies in each build's last
-    start; gives {label: {step: [ms, ...]}}. Taking turns spreads the
-    session's warming up and the machine's other load over all builds alike."""
+    session against one modem, with `applies` applies for each build spread
+    over its starts; gives {label: {step: [ms, ...]}}. Taking turns spreads
+    the session's warming up and the machine's other load over all builds
+    alike."""
     work = os.path.join(args.work, "bench-reply-steps")
     spans = []
     country = "Japan"  # the simulated modem's own setting
@@ -206,8 +207,8 @@ def run_starts(args, builds, starts, applies):
                 build_args = copy.copy(args)
                 build_args.tarvelle = exe
                 began = time.time()
-                country = start_once(build_args, session, sim,
-                                     applies if start == starts - 1 else 0, country)
+                here = applies // starts + (1 if start < applies % starts else 0)
+                country = start_once(build_args, session, sim, here, country)
                 spans.append((label, began, time.time()))
         line = timeline(sim)
     steps = {label: collections.defaultdict(list) for label, _ in builds}
