@@ -334,10 +334,12 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 if (options.wait_seconds == 0) {
                     throw;
                 }
-                throw Failure(failure.exit,
-                              failure.what() + std::string(" (waited ") +
-                                  std::to_string(options.wait_seconds) + " s)",
-                              failure.step, failure.port);
+                Failure waited(failure.exit,
+                               failure.what() + std::string(" (waited ") +
+                                   std::to_string(options.wait_seconds) + " s)",
+                               failure.step, failure.port);
+                waited.holder = failure.holder;
+                throw waited;
             }
             const bool appeared =
                 watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));
