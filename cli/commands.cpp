@@ -127,7 +127,9 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
             ProbedPort& probed = probes.result(i);
             if (!probed.unavailable.empty()) {
                 if (named) {
-                    throw Failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    Failure failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    failure.holder = probed.holder;
+                    throw failure;
                 }
                 passed.unavailable.push_back(
                     {probed.port, reason_only(probed.port, probed.unavailable)});
