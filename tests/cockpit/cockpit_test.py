@@ -172,7 +172,8 @@ def the_boot_unit_as_systemctl_tells_it(bench):
         if installed:
             os.symlink(unit_file, os.path.join(units, "tarvelle-reapply@.service"))
         page.find("#modems [role=option]")[0].click()
-        page.wait(lambda: page.text("boot-state") not in ("", "Asking systemd…"), "the unit's state")
+        page.wait(lambda: page.text("boot-state") not in ("", "Asking systemd…") and
+                  page.find("#modems[aria-disabled=false]"), "the unit's state, the modem read")
         toggle = page.find("#boot-switch")[0]
         expect((page.text("boot-state"), toggle.is_enabled(), toggle.is_selected()) == (said, switch, False),
                "the boot unit", page.text("boot-state"), toggle.is_enabled())
