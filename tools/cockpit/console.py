@@ -22,7 +22,7 @@ AS_NOBODY = dict(user=NOBODY, group=NOBODY, extra_groups=[]) if os.geteuid() == 
 # Root's chromium runs without its sandbox; nothing it is not asked for goes out.
 BROWSER_FLAGS = ["--headless=new", "--no-sandbox", "--disable-gpu", "--disable-background-networking",
                  "--disable-component-update", "--disable-sync", "--no-first-run",
-                 "--window-size=1000,900"]
+                 "--window-size=1000,1080"]
 
 
 def missing():
