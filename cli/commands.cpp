@@ -127,7 +127,9 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
             ProbedPort& probed = probes.result(i);
             if (!probed.unavailable.empty()) {
                 if (named) {
-                    throw Failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    Failure failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    failure.holder = probed.holder;
+                    throw failure;
                 }
                 passed.unavailable.push_back(
                     {probed.port, reason_only(probed.port, probed.unavailable)});
@@ -334,10 +336,12 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 if (options.wait_seconds == 0) {
                     throw;
                 }
-                throw Failure(failure.exit,
-                              failure.what() + std::string(" (waited ") +
-                                  std::to_string(options.wait_seconds) + " s)",
-                              failure.step, failure.port);
+                Failure waited(failure.exit,
+                               failure.what() + std::string(" (waited ") +
+                                   std::to_string(options.wait_seconds) + " s)",
+                               failure.step, failure.port);
+                waited.holder = failure.holder;
+                throw waited;
             }
             const bool appeared =
                 watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));

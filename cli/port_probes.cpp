@@ -17,6 +17,7 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
             probed.claim = std::make_unique<PortClaim>(probed.port, probed.loop->talk());
         } catch (const Failure& failure) {
             probed.unavailable = failure.what();
+            probed.holder = failure.holder;
             probed.done = true;
             continue;
         }

@@ -164,8 +164,10 @@ void refuse_port_in_use(const std::string& port) {
     }
     const Users users = find_users(info.st_rdev);
     if (users.first.pid != 0) {
-        throw Failure(EXIT_PORT, port + ": in use by process " + std::to_string(users.first.pid) +
-                                     " (" + users.first.name + ")");
+        Failure failure(EXIT_PORT, port + ": in use by process " + std::to_string(users.first.pid) +
+                                       " (" + users.first.name + ")");
+        failure.holder = {users.first.pid, users.first.name};
+        throw failure;
     }
     note_incomplete(users);
 }

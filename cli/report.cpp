@@ -58,7 +58,12 @@ std::string null_or(const std::string& text) {
 std::string failure_json(const Failure& failure) {
     return "{\"exit\": " + std::to_string(failure.exit) +
            ", \"message\": " + quoted(message_of(failure)) +
-           ", \"step\": " + null_or(failure.step) + ", \"port\": " + null_or(failure.port) + "}";
+           ", \"step\": " + null_or(failure.step) + ", \"port\": " + null_or(failure.port) +
+           (failure.holder.pid == 0
+                ? ""
+                : ", \"holder\": {\"pid\": " + std::to_string(failure.holder.pid) +
+                      ", \"name\": " + quoted(failure.holder.name) + "}") +
+           "}";
 }
 
 template <class Item, class Write>

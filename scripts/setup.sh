@@ -22,15 +22,25 @@ packages=(
     "$@"
 )
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+# The web console's page is tested in Cockpit's own web server and bridge,
+# driven in Debian's chromium through Selenium; none needs its recommends.
+lean_packages=(cockpit-ws cockpit-bridge chromium chromium-driver python3-selenium)
 
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
+missing() {
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+    done
+}
+mapfile -t missing < <(missing "${packages[@]}")
+mapfile -t missing_lean < <(missing "${lean_packages[@]}")
+
+if [ $((${#missing[@]} + ${#missing_lean[@]})) -gt 0 ]; then
+    echo "Installing: ${missing[*]} ${missing_lean[*]}"
     sudo_cmd=()
     [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+    [ ${#missing[@]} -eq 0 ] ||
+        DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+    [ ${#missing_lean[@]} -eq 0 ] || DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" \
+        apt-get install -y -q --no-install-recommends "${missing_lean[@]}"
 fi

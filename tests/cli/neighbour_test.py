@@ -88,6 +88,8 @@ def outcomes(bench, out):
         seen[short[out["port"]]] = "modem"
     if "error" in out:
         seen["error"] = out["error"]["message"]
+        if "holder" in out["error"]:
+            seen["holder"] = "{pid} ({name})".format(**out["error"]["holder"])
     return seen
 
 
@@ -103,7 +105,8 @@ RUNS = [
         "ttyACM4": "unavailable: busy, locked by process {me}"},
      ["ttyACM1", "ttyUSB0", "ttyACM3", "ttyACM4"]),
     ("nobody", ["show", "--port", "ttyACM3"], "all", 4,
-     {"error": "{ttyACM3}: in use by process {holder} ({name})"}, ["ttyACM3"]),
+     {"error": "{ttyACM3}: in use by process {holder} ({name})", "holder": "{holder} ({name})"},
+     ["ttyACM3"]),
     # The simulator holds its pty's master and slave; root sees it, and it
     # is the line's other end, no second user.
     ("root", ["show", "--port", "ttyUSB0"], "all", 0, {"ttyUSB0": "modem"}, ["ttyACM3"]),
