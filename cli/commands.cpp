@@ -234,16 +234,19 @@ std::string names_of(const std::vector<ProfileEntry>& entries) {
     return names;
 }
 
-// The entry's key goes into the modem's note, its code (or, for an AT+GCI
-// modem, its key) into the set-country command: both must be sendable.
-Choice sendable(const Choice& choice) {
-    if (!profile::is_sendable(choice.key.c_str()) || !profile::is_sendable(choice.code.c_str())) {
-        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
-                                      utf8_from_1252(choice.key) + "] has the code " +
-                                      utf8_from_1252(choice.code) +
-                                      "; only letters and digits are sent to a modem");
+// What is sent must be letters and digits: an AT*nc modem is sent the
+// entry's code and its key (in the note), an AT+GCI modem only the key. So
+// the check waits for the read, which tells the dialect.
+void require_sendable(const Choice& choice, const ModemRead& modem) {
+    const bool key_sendable = profile::is_sendable(choice.key.c_str());
+    if (key_sendable && (modem.gci || profile::is_sendable(choice.code.c_str()))) {
+        return;
     }
-    return choice;
+    throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
+                                  utf8_from_1252(choice.key) + "] has the " +
+                                  (key_sendable ? "code " + utf8_from_1252(choice.code)
+                                                : std::string("key")) +
+                                  "; only letters and digits are sent to a modem");
 }
 
 Choice chosen_entry(const Options& options) {
@@ -260,7 +263,7 @@ Choice chosen_entry(const Options& options) {
         throw Failure(EXIT_USAGE, "\"" + wanted + "\" is ambiguous: " + names_of(match.found));
     }
     const ProfileEntry& entry = match.found.front();
-    return sendable({entry.key, entry.name, entry.code});
+    return {entry.key, entry.name, entry.code};
 }
 
 // The modem must list the entry: a country it does not support cannot be set.
@@ -284,6 +287,7 @@ int apply(const Options& options, Report& report, const Choice& choice, Target& 
     const ModemRead before = target.modem;
     Outcome outcome;
     on_port(target.port, [&] {
+        require_sendable(choice, target.modem);
         require_listed(choice, target.modem);
         outcome =
             ModemSession(*target.loop).apply(choice, options.force, options.check, target.modem);
@@ -308,7 +312,7 @@ Choice saved_entry() {
         throw Failure(EXIT_USAGE, std::string("the saved key ") + saved + " is not in the profile");
     }
     const char* listed = profile::find_listed_key(saved);
-    return sendable({listed != nullptr ? listed : saved, record.name, record.code});
+    return {listed != nullptr ? listed : saved, record.name, record.code};
 }
 
 // At boot the modem may still be enumerating, or ModemManager may still be
