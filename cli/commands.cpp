@@ -55,12 +55,16 @@ std::string reason_only(const std::string& port, const std::string& message) {
     return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
 }
 
-// Runs `work` on the modem at `port`; a failure there names the port.
+// Runs `work` on the modem at `port`; a failure or an interruption there
+// names the port.
 template <class Work> void on_port(const std::string& port, Work work) {
     try {
         work();
     } catch (Failure& failure) {
         failure.port = port;
+        throw;
+    } catch (Interrupted& interrupted) {
+        interrupted.port = port;
         throw;
     }
 }
@@ -194,7 +198,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
                 found.modem.ident = probed.ident;
                 found.modem.standard_only = probed.probe == Probe::standard;
                 try {
-                    ModemSession(*probed.loop).read(found.modem);
+                    on_port(port, [&] { ModemSession(*probed.loop).read(found.modem); });
                 } catch (const Failure& failure) {
                     print_message(port + ": " + failure.what());
                     found.modem.has_country = false;
@@ -211,10 +215,12 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
         return EXIT_DONE;
     }
     const bool only_unavailable = !ports.empty() && result.unavailable.size() == ports.size();
+    // A scan of one port failed on that port.
     const Failure failure(only_unavailable ? EXIT_PORT : EXIT_NO_MODEM,
                           ports.empty() ? "no port to search"
                                         : "no modem found" + listed("skipped", result.skipped) +
-                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT));
+                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT),
+                          "", ports.size() == 1 ? ports.front().path : "");
     report.scan(result, &failure);
     return failure.exit;
 }
@@ -242,11 +248,11 @@ void require_sendable(const Choice& choice, const ModemRead& modem) {
     if (key_sendable && (modem.gci || profile::is_sendable(choice.code.c_str()))) {
         return;
     }
-    throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
-                                  utf8_from_1252(choice.key) + "] has the " +
-                                  (key_sendable ? "code " + utf8_from_1252(choice.code)
-                                                : std::string("key")) +
-                                  "; only letters and digits are sent to a modem");
+    throw Failure(EXIT_USAGE,
+                  "the entry " + utf8_from_1252(choice.name) + " [" + utf8_from_1252(choice.key) +
+                      "] has the " +
+                      (key_sendable ? "code " + utf8_from_1252(choice.code) : std::string("key")) +
+                      "; only letters and digits are sent to a modem");
 }
 
 Choice chosen_entry(const Options& options) {
@@ -375,12 +381,6 @@ int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
     return reapply(loop, options, report);
 }
 
-// Under --check every profile write goes nowhere, before it takes the
-// writers' lock: not the choice, nor an unknown code's entry.
-const char* no_write(const char*, const char**) {
-    return nullptr;
-}
-
 } // namespace
 
 int run_command(const Options& options) {
@@ -391,7 +391,9 @@ int run_command(const Options& options) {
     try {
         use_profile(options.profile);
         if (options.check) {
-            profile::set_profile_write_target(no_write);
+            // Every profile write goes nowhere: not the choice, nor an
+            // unknown code's entry.
+            profile::set_profile_write_target(profile::drop_writes);
         }
         ConversationLoop loop;
         copy_text(loop.talk().vendor_name, TEXT_VENDOR);
@@ -404,8 +406,12 @@ int run_command(const Options& options) {
         report.failure(failure);
         exit = failure.exit;
     } catch (const Interrupted& interrupted) {
+        // A command given one port was interrupted on it.
+        const std::string port = !interrupted.port.empty() || options.ports.size() != 1
+                                     ? interrupted.port
+                                     : options.ports.front();
         if (interrupted.signal_number != BROKEN_PIPE) {
-            report.interrupted(interrupted.signal_number);
+            report.interrupted(interrupted.signal_number, port);
         }
         exit = interrupted_exit(interrupted.signal_number);
     }

@@ -78,9 +78,9 @@ void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
     const std::string sent = modem.gci ? modem.country.key : modem.country.code;
     modem.i5_differs = known && !equal_ignoring_case(sent.c_str(), modem.i5.c_str());
     if (modem.i5_differs) {
-        modem.by_i5 = modem.i5.empty()                            ? Country{}
+        modem.by_i5 = modem.i5.empty()                      ? Country{}
                       : procedures::code_entry(talk, found) ? country_of(found)
-                                                                : unknown_country(modem.i5);
+                                                            : unknown_country(modem.i5);
     }
 }
 
@@ -243,9 +243,9 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
     // The note is still written when the choice cannot be saved: the modem
     // is set by now, and the failure is reported once the modem is done.
     loop_.take_failure();
-    const procedures::Finish finish = procedures::finish_apply(
-        talk_, choice.key.c_str(), procedures::COMMAND_LINE,
-        outcome.sets_modem || outcome.rewrites_note);
+    const procedures::Finish finish =
+        procedures::finish_apply(talk_, choice.key.c_str(), procedures::COMMAND_LINE,
+                                 outcome.sets_modem || outcome.rewrites_note);
     if (finish.end == procedures::ApplyEnd::abandoned) {
         throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
     }

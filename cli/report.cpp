@@ -220,10 +220,11 @@ void Report::failure(const Failure& failure) {
     print_message(message_of(failure));
 }
 
-void Report::interrupted(int signal_number) {
+void Report::interrupted(int signal_number, const std::string& port) {
     failure(Failure(interrupted_exit(signal_number),
                     "interrupted (signal " + std::to_string(signal_number) +
-                        "); the port was closed and its settings restored"));
+                        "); the port was closed and its settings restored",
+                    "", port));
 }
 
 } // namespace cli

@@ -120,9 +120,11 @@ class UnknownCodes {
 
     // One write at most; the file ends up as recording the codes one at a
     // time would leave it. The keys are taken again under the writers'
-    // lock, on the file as it is then.
+    // lock, on the file as it is then. In a dry run the codes keep the keys
+    // they would be recorded under.
     void record() {
-        const int written = !added_ ? 1 : update_profile(profile_path, [this](std::string& text) {
+        const bool made = !added_ || writes_dropped();
+        const int written = made ? 1 : update_profile(profile_path, [this](std::string& text) {
             SectionValues now(text, ENTRY_SECTION);
             for (size_t i = 0; i < codes_.size(); ++i) {
                 take_bogus_key(text, now, codes_[i], keys_[i]);

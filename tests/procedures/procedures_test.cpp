@@ -195,10 +195,14 @@ TEST_F(Procedures, TheCodeToSendFollowsTheDialectAndIsAlwaysSafe) {
         bool gci;
         const char *key, *code, *sent; // sent: nullptr when refused
     } cases[] = {
-        {false, "FD", "T9", "T9"},          {true, "FD", "T9", "FD"},
-        {false, "FD", "T9;D1", nullptr},    {true, "F D", "T9", nullptr},
-        {false, "ELEVENCHARS", "T9", "T9"}, {false, "TWELVECHARSX", "T9", nullptr},
-        {true, "2D", "", "2D"},             {true, "2D", "c-y", "2D"},
+        {false, "FD", "T9", "T9"},
+        {true, "FD", "T9", "FD"},
+        {false, "FD", "T9;D1", nullptr},
+        {true, "F D", "T9", nullptr},
+        {false, "ELEVENCHARS", "T9", "T9"},
+        {false, "TWELVECHARSX", "T9", nullptr},
+        {true, "2D", "", "2D"},
+        {true, "2D", "c-y", "2D"},
         {false, "2D", "", nullptr},
     };
     for (const auto& c : cases) {

@@ -40,7 +40,7 @@ TEST(GciRanges, ARangeListsTheProfileKeysWithinItInKeyOrder) {
         {" 20 - 2F , 09 )", " 09 )"}, // blanks belong to items: such a range is malformed
         {"00-FF", ")"},               // a last item without its ")" is none
         {"09,B5)trailing,20", "09,B5)trailing,)"}, // a ")" ends only the last item
-        {"09,,B5)", "09)"}, // two commas end the list
+        {"09,,B5)", "09)"},                        // two commas end the list
         {"", ")"},
     };
     std::string keys = key_list();
