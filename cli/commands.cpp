@@ -55,12 +55,16 @@ std::string reason_only(const std::string& port, const std::string& message) {
     return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
 }
 
-// Runs `work` on the modem at `port`; a failure there names the port.
+// Runs `work` on the modem at `port`; a failure or an interruption there
+// names the port.
 template <class Work> void on_port(const std::string& port, Work work) {
     try {
         work();
     } catch (Failure& failure) {
         failure.port = port;
+        throw;
+    } catch (Interrupted& interrupted) {
+        interrupted.port = port;
         throw;
     }
 }
@@ -196,7 +200,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
                 found.modem.ident = probed.ident;
                 found.modem.standard_only = probed.probe == Probe::standard;
                 try {
-                    ModemSession(*probed.loop).read(found.modem);
+                    on_port(port, [&] { ModemSession(*probed.loop).read(found.modem); });
                 } catch (const Failure& failure) {
                     print_message(port + ": " + failure.what());
                     found.modem.has_country = false;
@@ -213,10 +217,12 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
         return EXIT_DONE;
     }
     const bool only_unavailable = !ports.empty() && result.unavailable.size() == ports.size();
+    // A scan of one port failed on that port.
     const Failure failure(only_unavailable ? EXIT_PORT : EXIT_NO_MODEM,
                           ports.empty() ? "no port to search"
                                         : "no modem found" + listed("skipped", result.skipped) +
-                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT));
+                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT),
+                          "", ports.size() == 1 ? ports.front().path : "");
     report.scan(result, &failure);
     return failure.exit;
 }
@@ -236,16 +242,19 @@ std::string names_of(const std::vector<ProfileEntry>& entries) {
     return names;
 }
 
-// The entry's key goes into the modem's note, its code (or, for an AT+GCI
-// modem, its key) into the set-country command: both must be sendable.
-Choice sendable(const Choice& choice) {
-    if (!profile::is_sendable(choice.key.c_str()) || !profile::is_sendable(choice.code.c_str())) {
-        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
-                                      utf8_from_1252(choice.key) + "] has the code " +
-                                      utf8_from_1252(choice.code) +
-                                      "; only letters and digits are sent to a modem");
+// What is sent must be letters and digits: an AT*nc modem is sent the
+// entry's code and its key (in the note), an AT+GCI modem only the key. So
+// the check waits for the read, which tells the dialect.
+void require_sendable(const Choice& choice, const ModemRead& modem) {
+    const bool key_sendable = profile::is_sendable(choice.key.c_str());
+    if (key_sendable && (modem.gci || profile::is_sendable(choice.code.c_str()))) {
+        return;
     }
-    return choice;
+    throw Failure(EXIT_USAGE,
+                  "the entry " + utf8_from_1252(choice.name) + " [" + utf8_from_1252(choice.key) +
+                      "] has the " +
+                      (key_sendable ? "code " + utf8_from_1252(choice.code) : std::string("key")) +
+                      "; only letters and digits are sent to a modem");
 }
 
 Choice chosen_entry(const Options& options) {
@@ -262,7 +271,7 @@ Choice chosen_entry(const Options& options) {
         throw Failure(EXIT_USAGE, "\"" + wanted + "\" is ambiguous: " + names_of(match.found));
     }
     const ProfileEntry& entry = match.found.front();
-    return sendable({entry.key, entry.name, entry.code});
+    return {entry.key, entry.name, entry.code};
 }
 
 // The modem must list the entry: a country it does not support cannot be set.
@@ -286,6 +295,7 @@ int apply(const Options& options, Report& report, const Choice& choice, Target& 
     const ModemRead before = target.modem;
     Outcome outcome;
     on_port(target.port, [&] {
+        require_sendable(choice, target.modem);
         require_listed(choice, target.modem);
         outcome =
             ModemSession(*target.loop).apply(choice, options.force, options.check, target.modem);
@@ -310,7 +320,7 @@ Choice saved_entry() {
         throw Failure(EXIT_USAGE, std::string("the saved key ") + saved + " is not in the profile");
     }
     const char* listed = profile::find_listed_key(saved);
-    return sendable({listed != nullptr ? listed : saved, record.name, record.code});
+    return {listed != nullptr ? listed : saved, record.name, record.code};
 }
 
 // At boot the modem may still be enumerating, or ModemManager may still be
@@ -375,12 +385,6 @@ int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
     return reapply(loop, options, report);
 }
 
-// Under --check every profile write goes nowhere, before it takes the
-// writers' lock: not the choice, nor an unknown code's entry.
-const char* no_write(const char*, const char**) {
-    return nullptr;
-}
-
 } // namespace
 
 int run_command(const Options& options) {
@@ -391,7 +395,9 @@ int run_command(const Options& options) {
     try {
         use_profile(options.profile);
         if (options.check) {
-            profile::set_profile_write_target(no_write);
+            // Every profile write goes nowhere: not the choice, nor an
+            // unknown code's entry.
+            profile::set_profile_write_target(profile::drop_writes);
         }
         ConversationLoop loop;
         copy_text(loop.talk().vendor_name, TEXT_VENDOR);
@@ -404,8 +410,12 @@ int run_command(const Options& options) {
         report.failure(failure);
         exit = failure.exit;
     } catch (const Interrupted& interrupted) {
+        // A command given one port was interrupted on it.
+        const std::string port = !interrupted.port.empty() || options.ports.size() != 1
+                                     ? interrupted.port
+                                     : options.ports.front();
         if (interrupted.signal_number != BROKEN_PIPE) {
-            report.interrupted(interrupted.signal_number);
+            report.interrupted(interrupted.signal_number, port);
         }
         exit = interrupted_exit(interrupted.signal_number);
     }

@@ -45,6 +45,7 @@ constexpr int BROKEN_PIPE = 13;
 // Ctrl-C (or a termination request, or a closed output) while a command runs.
 struct Interrupted {
     int signal_number;
+    std::string port = ""; // the port being worked on; "" when none or several
 };
 
 } // namespace cli

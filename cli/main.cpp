@@ -28,5 +28,9 @@ int main(int argc, char** argv) {
         std::fputs(cli::usage_text(), stdout);
         return cli::EXIT_DONE;
     }
+    if (options.version) {
+        std::fputs(cli::version_text().c_str(), stdout);
+        return cli::EXIT_DONE;
+    }
     return cli::run_command(options);
 }

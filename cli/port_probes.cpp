@@ -12,6 +12,7 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
         ProbedPort& probed = ports_[i];
         probed.port = ports[i];
         probed.loop = std::make_unique<ConversationLoop>();
+        probed.loop->set_port_name(probed.port);
         copy_text(probed.loop->talk().vendor_name, vendor_name);
         try {
             probed.claim = std::make_unique<PortClaim>(probed.port, probed.loop->talk());

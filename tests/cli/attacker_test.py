@@ -171,6 +171,10 @@ def outputs_and_arguments(bench):
     code, said = bench.call("set", "gb", "--port", port, env=env)
     home = os.path.expanduser("~nobody")
     expect(code == 6 and home + "/.config/tarvelle" in said, said)
+    version = re.search(r"set\(TARVELLE_VERSION (\S+)\)", read(os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "CMakeLists.txt")))[1]
+    code, said = bench.call("show", "--version")
+    expect(code == 0 and said.startswith("tarvelle-cli (Tarvelle) %s\n" % version), "version", said)
 
 
 
@@ -208,24 +212,29 @@ def json_text_is_utf8(bench):
         expect(args[0] != "show" or code or '\xe9 "\\' in shown["ident"], "the ident", shown)
 
 
-# (what the profile says, the dialect, what the modem lists): the modem
-# lists the entry, so only the check of what is sent can refuse it.
+# (what the profile says, the dialect, what the modem lists, the set
+# command sent or None): the modem lists the entry, so only the check of
+# what is sent can refuse it. An AT+GCI modem is sent the key alone.
 SMUGGLED = [
-    ("X1=Evil,xx,Q7\rATD1", "nc", "00,Q7)"),
-    ("X1=Evil,xx,Q 7", "nc", "00,Q)"),
-    ("X1=Evil,xx,Q7;D1", "nc", "00,Q7)"),
-    ("K4;D=Evil,xx,B5", "gci", "+GCI: (00,K4;D)"),
+    ("X1=Evil,xx,Q7\rATD1", "nc", "00,Q7)", None),
+    ("X1=Evil,xx,Q 7", "nc", "00,Q)", None),
+    ("X1=Evil,xx,Q7;D1", "nc", "00,Q7)", None),
+    ("K4;D=Evil,xx,B5", "gci", "+GCI: (00,K4;D)", None),
+    ("2D=Cyprus,xx", "gci", "+GCI: (00,2D)", "AT+GCI=2D\\r"),
+    ("2D=Cyprus,xx,c-y", "gci", "+GCI: (00,2D)", "AT+GCI=2D\\r"),
 ]
 
 
 def only_letters_and_digits_are_sent(bench):
-    for i, (line, dialect, listed) in enumerate(SMUGGLED):
+    for i, (line, dialect, listed, sent) in enumerate(SMUGGLED):
         bench.write_profile(PROFILE + line + "\n")
-        message = bench.run("set", "xx", "--port", bench.modem("m%d" % i, dialect,
-                                                              supported=listed),
-                            code=2)["error"]["message"]
-        expect("Evil" in message and "does not list" not in message, "refused", line, message)
-        expect(sets(bench.commands("m%d" % i)) == [], "nothing sent", line)
+        out = bench.run("set", "xx", "--port", bench.modem("m%d" % i, dialect, supported=listed),
+                        code=0 if sent else 2)
+        if not sent:
+            message = out["error"]["message"]
+            expect("Evil" in message and "does not list" not in message, "refused", line, message)
+        expect(sets(bench.commands("m%d" % i)) == ([sent] if sent else []), "sent", line,
+               bench.commands("m%d" % i))
     # The saved choice is checked as well before the boot re-applies it.
     bench.write_profile(PROFILE + SMUGGLED[0][0] + "\n[cccfg]\ncc=X1\n")
     bench.run("reapply", "--port", bench.modem("boot", supported="00,Q7)"), code=2)

@@ -193,11 +193,11 @@ def sets(commands):
     return [c for c in commands if c.startswith(("AT*nc", "AT+GCI=")) and "?" not in c]
 
 
-def wait_for_command(bench, name, command, timeout=10):
+def wait_for_command(bench, name, command, timeout=10, times=1):
     deadline = time.monotonic() + timeout
-    while command not in bench.commands(name) and time.monotonic() < deadline:
+    while bench.commands(name).count(command) < times and time.monotonic() < deadline:
         time.sleep(0.01)  # polling the simulator's log file, not the program
-    expect(command in bench.commands(name), "the modem was sent " + command)
+    expect(bench.commands(name).count(command) >= times, "the modem was sent " + command)
 
 
 @contextlib.contextmanager
@@ -240,6 +240,8 @@ def scan_finds_modems_and_reports_the_rest(bench):
     expect(bench.commands("held") == [] and bench.commands("uucp") == [], "busy ports untouched")
     out = bench.run("scan", "--port", ports[5], "--port", ports[3], code=3)
     expect(out["modems"] == [] and out["error"]["exit"] == 3, "no modem", out)
+    out = bench.run("scan", "--port", ports[3], code=4)  # a scan of one port fails on it
+    expect(out["error"]["port"] == ports[3], "the port named", out)
 
 
 def show_both_dialects(bench):
@@ -249,9 +251,14 @@ def show_both_dialects(bench):
         expect(out["dialect"] == dialect and out["country"]["key"] == "B5", dialect, out)
         keys = [c["key"] for c in out["supported"]]
         expect(keys == ["00", "B5", "K4", "80", "81"] and out["supported"][2] == UK, "listed", out)
-    _, said = bench.call("show", "--verbose", "--port", port)
-    expect(re.search(r"^\d\d:\d\d:\d\d\.\d{6} -> \\rATV1\\r$", said, re.M) and
-           re.search(r"^\S+ <- .*\\r\\nOK\\r\\n$", said, re.M), "verbose", said)
+    # Ports probed at once: each line names its own.
+    ports = [port, bench.modem("nc", "nc")]
+    _, said = bench.call("scan", "--verbose", *[a for p in ports for a in ("--port", p)])
+    for p in ports:
+        expect(re.search(r"^\d\d:\d\d:\d\d\.\d{6} %s -> \\rATV1\\r$" % re.escape(p), said,
+                         re.M) and
+               re.search(r"^\S+ %s <- .*\\r\\nOK\\r\\n$" % re.escape(p), said, re.M), "verbose",
+               p, said)
 
 
 SAME = {"country": "B5", "note": "CCB5"}  # set already, the note naming it
@@ -271,6 +278,9 @@ SETS = [
     ({"fault.ncset": "hangup"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"reply.i5": "ATi5\\r\\r\\n00\\r\\n\\r\\nOK\\r\\n"}, ["us"], 1, ["ATi5", "00", "B5"],
      [WAKE, "AT*ncB5\\r", Z, I5], None),
+    # Set already, but its note names another country, which a read would take.
+    ({"country": "B4", "note": "CC00"}, ["gb"], 0, True, [I5, "ATi9\\r", "ATi9##\\r", "ATi9ccK4#\\r"],
+     "K4"),
 ]
 
 
@@ -308,9 +318,13 @@ CHECKS = [
     (SAME, None, ["set", "us"], True),  # only the choice would be saved
     (dict(SAME, dialect="gci"), "B5", ["set", "--key", "B5"], False),
     (SAME, "B5", ["set", "us", "--force"], True),
+    ({"note": "CCB5"}, "B5", ["set", "us"], True),  # the note names the choice, the code Japan
+    ({"country": "B5", "note": "CC00"}, "B5", ["set", "us"], True),  # only the note is stale
     ({}, "K4", ["reapply"], True),
+    ({"note": "CCK4"}, "K4", ["reapply"], True),  # a note kept, its country lost
     ({"dialect": "gci", "country": "K4"}, "K4", ["reapply"], False),
     ({"supported": "00,B5,77)"}, None, ["show"], False),  # 77 would be recorded as unknown
+    ({"country": "B5", "note": "CC00"}, None, ["show"], False),
 ]
 
 
@@ -321,13 +335,22 @@ def check_reads_and_decides_but_changes_nothing(bench):
         port = bench.modem("m%d" % i, **modem)
         out = bench.run("--check", *args, "--port", port, code=5 if changes else 0)
         sent = bench.commands("m%d" % i)
+        # The present country is the note's, as the dialog has it; where the
+        # modem's code names another, "i5" names that one too.
         had = out["country" if args[0] == "show" else "before"]
+        stale = modem.get("note", "CC" + modem.get("country", "00"))[2:]
         expect(out["check"] is True and out.get("changed", False) is changes and
-               had["key"] == modem.get("country", "00"), "check", args, out)
+               had["key"] == stale and out.get("i5", had)["key"] == modem.get("country", "00") and
+               ("i5" in out) == (stale != modem.get("country", "00")), "check", args, out)
         expect(sets(sent) == [] and Z not in sent and
                not [c for c in sent if c.startswith(("ATi9#", "ATi9cc"))], "only reads", args, sent)
         expect(read(bench.profile, "rb") == before, "nothing written", args, read(bench.profile))
         if args[0] == "show":
+            # The real command tells the same, down to the keys it records.
+            real = bench.run(*args, "--port", port)
+            expect(real == dict(out, check=False), "real", args, real)
+            _, text = bench.call(*args, "--port", port)
+            expect(("ATi5 code:" in text) == ("i5" in out), "text", args, text)
             continue
         # The real command decides the same; run again, it has nothing to do
         # unless forced.
@@ -371,6 +394,26 @@ def profile_starts_as_the_default(bench):
     expect("Vietnam" in text and re.search(r"^cc=B4\s*$", text, re.M), "copied, then written")
 
 
+def the_choice_is_saved_before_the_note(bench):
+    # The profile's writers' lock is held from the moment the set command
+    # reaches the modem: the note waits for the save, and a modem that then
+    # refuses the note leaves the choice saved.
+    for name, refuses, code in (("ok", {}, 0), ("refused", {"fault.i9clear": "error"}, 1)):
+        bench.write_profile(PROFILE)
+        port = bench.modem(name, **{"fault.ncset": "delay:300"}, **refuses)
+        with open(bench.profile + ".lock", "w") as held:
+            proc = bench.start("--json", "set", "gb", "--port", port)
+            wait_for_command(bench, name, "AT*ncB4\\r")
+            fcntl.flock(held, fcntl.LOCK_EX)
+            wait_for_command(bench, name, I5, times=2)  # the read's, then the apply's
+            time.sleep(0.3)  # a note sent before the save would be in the log by now
+            expect("ATi9##\\r" not in bench.commands(name), "no note while the save waits", name)
+        out, err = proc.communicate(timeout=30)
+        expect(proc.returncode == code and bench.choice() == "K4", name, out, err)
+        expect(bench.commands(name)[-1] == ("ATi9ccK4#\\r" if code == 0 else "ATi9##\\r"), name,
+               bench.commands(name))
+
+
 def interrupt_closes_the_port_and_restores_it(bench):
     port = bench.modem("nc", **{"fault.ncset": "delay:1200"})
     # Settings the program must put back; the simulator keeps the line open,
@@ -389,7 +432,8 @@ def interrupt_closes_the_port_and_restores_it(bench):
         expect(fcntl.ioctl(fd, TIOCGEXCL, b"\0\0\0\0") != b"\0\0\0\0", "exclusive while talking")
         proc.send_signal(signal.SIGINT)
         _, err = proc.communicate(timeout=10)
-        expect(proc.returncode == 130 and "interrupted" in err, "exit code", proc.returncode, err)
+        expect(proc.returncode == 130 and port + ": interrupted" in err, "exit code",
+               proc.returncode, err)
         expect(termios.tcgetattr(fd) == before, "line settings restored")
         expect(fcntl.ioctl(fd, TIOCGEXCL, b"\0\0\0\0") == b"\0\0\0\0", "exclusive mode ended")
         fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)  # raises if still held
@@ -425,4 +469,4 @@ if __name__ == "__main__":
         set_applies_saves_or_names_the_failed_step, check_reads_and_decides_but_changes_nothing,
         set_refuses_unknown_ambiguous_and_unlisted,
         reapply_needs_a_saved_choice_the_modem_lists, profile_starts_as_the_default,
-        interrupt_closes_the_port_and_restores_it))
+        the_choice_is_saved_before_the_note, interrupt_closes_the_port_and_restores_it))
