@@ -139,10 +139,9 @@ class Bench:
         return [n for n in self.sims if os.path.lexists(self.lock(n))]
 
     def env(self, **more):
-        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.own_locks,
-                   **more)
+        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.own_locks)
         env.pop("TARVELLE_TRACE", None)
-        return env
+        return dict(env, **more)
 
     def start(self, *args, env=None, **popen):
         popen.setdefault("stdout", subprocess.PIPE)

@@ -133,7 +133,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
         holder = subprocess.Popen([os.path.join(bench.work, HOLDER), "600"], stdin=line, **(
             dict(user=65534, group=65534, extra_groups=[]) if ROOT else {}))
     try:
-        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="?[2Jholder",
+        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="\\x1b[2Jholder",
                      me=os.getpid(),
                      skipped=os.path.join(bench.work, "skipped", "dev"))
         for user, args, root, code, wanted, untouched in RUNS:
