@@ -125,6 +125,7 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
     sysfs = plant(bench)
     # Its program (this one, as root) may not be signalled by nobody, yet it
     # lives; the file is nobody's, so that only that judgement keeps it.
+    bench.runner = RUNNER  # whose lock folder is the bench's own
     write(bench.lock("ttyACM4"), "%10d\n" % os.getpid())
     os.chown(bench.lock("ttyACM4"), 65534, 65534)
     with open(bench.sims["ttyACM3"].slave) as line:
