@@ -23,7 +23,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests", "cli"))
 import harness  # noqa: E402
-from attacker_test import holding  # noqa: E402
+from cli_test import holding  # noqa: E402
 
 
 def timed(args, env, term_after=None):
