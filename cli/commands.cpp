@@ -327,8 +327,10 @@ Choice saved_entry() {
 // probing it: while the time allows, a port that is missing or busy and a
 // modem that does not answer yet are tried again. A device that appears
 // ends the wait at once; one that is there but held is tried again after a
-// pause that starts short and doubles. The pauses are the main thread's
-// wait, so Ctrl-C ends them at once.
+// pause that starts short and doubles, and no sooner: a try that looked
+// through other programs' open files waits its pause out, however many
+// events the watched folders see. The pauses are the main thread's wait,
+// so Ctrl-C ends them at once.
 Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     constexpr int FIRST_PAUSE_MS = 10;
     constexpr int LONGEST_PAUSE_MS = 250;
@@ -337,6 +339,8 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     DeviceWatch watch(options.ports);
     int pause = FIRST_PAUSE_MS;
     for (;;) {
+        const unsigned looks = port_user_looks();
+        const Clock::time_point tried = Clock::now();
         try {
             return find_modem(loop, options);
         } catch (const Failure& failure) {
@@ -353,8 +357,19 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 waited.holder = failure.holder;
                 throw waited;
             }
-            const bool appeared =
-                watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));
+            // A busy port whose look took long (a user holding many
+            // descriptors) is looked at again only after four times as
+            // long, so the wait spends most of its time asleep.
+            const bool looked = port_user_looks() != looks;
+            const long long took =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tried).count();
+            const int milliseconds = static_cast<int>(std::min<long long>(
+                left.count(),
+                std::max<long long>(pause, looked && failure.exit == EXIT_PORT ? 4 * took : 0)));
+            const bool appeared = !looked && watch.wait(loop, milliseconds);
+            if (looked) {
+                loop.pause(milliseconds);
+            }
             pause = appeared ? FIRST_PAUSE_MS : std::min(pause * 2, LONGEST_PAUSE_MS);
         }
     }

@@ -83,8 +83,8 @@ class Bench:
         self.sims = {}
         self.profile = os.path.join(self.work, "TOLVEX.INI")
         self.write_profile(PROFILE)
-        self.locks = os.path.join(self.work, "locks")
-        os.makedirs(self.locks)
+        self.own_locks = os.path.join(self.work, "locks")
+        os.makedirs(self.own_locks)
 
     def program(self, words):
         """One executable that runs `words`, so that every case can start it,
@@ -114,20 +114,34 @@ class Bench:
         return link
 
     def stop(self, name):
+        if self.locks != self.own_locks and os.path.lexists(self.lock(name)):
+            os.unlink(self.lock(name))  # one a case planted in the system's folder
         self.sims.pop(name).stop()
 
     def commands(self, name):
         return self.sims[name].commands()
 
+    @property
+    def locks(self):
+        """The lock folder of the program as the bench runs it: root's is
+        the system's, whatever the environment says."""
+        return "/var/lock" if os.geteuid() == 0 and not self.runner else self.own_locks
+
     def lock(self, name):
         """The UUCP lock file of a simulated modem's line."""
         return os.path.join(self.locks, "LCK.." + self.sims[name].slave[5:].replace("/", "_"))
 
+    def locks_left(self):
+        """The lock files left in the lock folder: there, those of this
+        bench's modems; in the bench's own, any."""
+        if self.locks == self.own_locks:
+            return os.listdir(self.locks)
+        return [n for n in self.sims if os.path.lexists(self.lock(n))]
+
     def env(self, **more):
-        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.locks,
-                   **more)
+        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.own_locks)
         env.pop("TARVELLE_TRACE", None)
-        return env
+        return dict(env, **more)
 
     def start(self, *args, env=None, **popen):
         popen.setdefault("stdout", subprocess.PIPE)
@@ -169,8 +183,9 @@ class Bench:
         return found.group(1) if found else None
 
     def close(self):
-        for sim in self.sims.values():
-            sim.stop()
+        self.runner = []
+        for name in list(self.sims):
+            self.stop(name)
 
 
 def schema_validator(name):
@@ -209,6 +224,46 @@ def held(path):
         yield
     finally:
         os.close(fd)
+
+
+# A holder of a port, as any local user may start one: the port opened as
+# `how` says, in a process named `name`; `more` descriptors besides, spread
+# over a chain of processes under the hard limit of 20,000 a process has here.
+HOLDER = r"""
+import ctypes, os, sys, threading, time
+libc = ctypes.CDLL(None)
+port, how, name, more = sys.argv[1], sys.argv[2], os.fsencode(sys.argv[3]), int(sys.argv[4])
+while more > 19000 and os.fork() == 0:
+    more -= 19000
+held = threading.Event()
+def hold():
+    if how == "own table":
+        libc.unshare(0x400)  # CLONE_FILES
+    fd = os.open(port, os.O_PATH if how == "O_PATH" else os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    for _ in range(min(more, 19000)):
+        os.dup(fd)
+    held.set()
+    time.sleep(600)
+libc.prctl(15, name)  # PR_SET_NAME
+threading.Thread(target=hold, daemon=how != "main gone").start()
+held.wait()
+os.write(1, b"held\n")  # one write: the chain's processes share the pipe
+libc.pthread_exit(None) if how == "main gone" else time.sleep(600)
+"""
+
+
+@contextlib.contextmanager
+def holding(port, how, name=b"holder", user="root", more=0):
+    proc = subprocess.Popen((AS_NOBODY if user == "nobody" else []) + [
+        sys.executable, "-c", HOLDER, port, how, name, str(more)], stdout=subprocess.PIPE,
+        start_new_session=True)
+    try:
+        for _ in range(1 + max(more - 1, 0) // 19000):  # each process of the chain
+            expect(proc.stdout.readline() == b"held\n", "holding", how)
+        yield proc.pid
+    finally:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
 
 
 # --- cases -------------------------------------------------------------------
@@ -437,7 +492,7 @@ def interrupt_closes_the_port_and_restores_it(bench):
         expect(termios.tcgetattr(fd) == before, "line settings restored")
         expect(fcntl.ioctl(fd, TIOCGEXCL, b"\0\0\0\0") == b"\0\0\0\0", "exclusive mode ended")
         fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)  # raises if still held
-        expect(os.listdir(bench.locks) == [], "UUCP lock released", os.listdir(bench.locks))
+        expect(bench.locks_left() == [], "UUCP lock released", bench.locks_left())
         expect(bench.choice() is None, "nothing saved")
     finally:
         os.close(fd)
