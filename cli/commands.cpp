@@ -100,9 +100,23 @@ std::string listed(const char* kind, const std::vector<PortNote>& notes) {
     return text.empty() ? "" : text + ")";
 }
 
+// A getty is given BORROW_SECONDS to let go of a port, or what is left of
+// --wait when that is longer.
+Borrowing borrowing_of(const Options& options, std::chrono::steady_clock::time_point waited) {
+    Borrowing borrowing;
+    borrowing.allowed = options.borrow;
+    borrowing.hinted = options.command != "scan";
+    borrowing.until =
+        std::max(std::chrono::steady_clock::now() + std::chrono::seconds(BORROW_SECONDS), waited);
+    return borrowing;
+}
+
 // The modem a command works on: the port named first, or the first modem in
-// the search's order. The search probes every candidate at once.
-Target find_modem(ConversationLoop& loop, const Options& options) {
+// the search's order. The search probes every candidate at once; with
+// --borrow it borrows them from a getty too, as it probes only modems' ports.
+// `waited` is when reapply's --wait runs out.
+Target find_modem(ConversationLoop& loop, const Options& options,
+                  std::chrono::steady_clock::time_point waited = {}) {
     const bool named = !options.ports.empty();
     std::vector<std::string> candidates;
     ScanResult passed;
@@ -120,14 +134,17 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
     Target target;
     bool rejected = false;
     {
-        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem);
+        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
+                          borrowing_of(options, waited));
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size() && !target.claim; ++i) {
             progress.port(candidates[i]);
             ProbedPort& probed = probes.result(i);
             if (!probed.unavailable.empty()) {
                 if (named) {
-                    throw Failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    Failure failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    failure.holder = probed.holder;
+                    throw failure;
                 }
                 passed.unavailable.push_back(
                     {probed.port, reason_only(probed.port, probed.unavailable)});
@@ -177,7 +194,8 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
         }
     }
     {
-        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem);
+        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
+                          borrowing_of(options, {}));
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size(); ++i) {
             progress.port(candidates[i]);
@@ -326,7 +344,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     int pause = FIRST_PAUSE_MS;
     for (;;) {
         try {
-            return find_modem(loop, options);
+            return find_modem(loop, options, until);
         } catch (const Failure& failure) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
@@ -334,10 +352,12 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 if (options.wait_seconds == 0) {
                     throw;
                 }
-                throw Failure(failure.exit,
-                              failure.what() + std::string(" (waited ") +
-                                  std::to_string(options.wait_seconds) + " s)",
-                              failure.step, failure.port);
+                Failure waited(failure.exit,
+                               failure.what() + std::string(" (waited ") +
+                                   std::to_string(options.wait_seconds) + " s)",
+                               failure.step, failure.port);
+                waited.holder = failure.holder;
+                throw waited;
             }
             const bool appeared =
                 watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));

@@ -23,6 +23,14 @@ inline int interrupted_exit(int signal_number) {
     return 128 + signal_number;
 }
 
+// The process found holding a busy port; pid 0 for none.
+struct Holder {
+    long pid = 0;
+    std::string name;
+    // It keeps no live UUCP lock of its own, so --borrow may take the port.
+    bool borrowable = false;
+};
+
 struct Failure : std::runtime_error {
     Failure(int exit, const std::string& message, const std::string& step = "",
             const std::string& port = "")
@@ -30,6 +38,7 @@ struct Failure : std::runtime_error {
     int exit;
     std::string step; // the AT command that failed, e.g. "ATz"; "" when none did
     std::string port; // the port it failed on; "" when none was known
+    Holder holder;    // who holds the port, when it was busy for that reason
 };
 
 // SIGPIPE's number on Linux; a closed output ends a command as it would.

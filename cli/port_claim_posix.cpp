@@ -5,6 +5,7 @@
 
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
+#include "cli/port_borrow_posix.h"
 #include "cli/port_users.h"
 #include "common/new_file_posix.h"
 #include "common/test_stop.h"
@@ -208,9 +209,50 @@ std::string open_failure(const std::string& port, int error) {
     }
 }
 
+// Whether the port's UUCP lock is another program's and in force.
+bool lock_in_force(const std::string& port) {
+    const LockFileSeen seen = look_at_lock(lock_name(port));
+    return seen.present && seen.pid != getpid() &&
+           (process_lives(seen.pid) || (seen.pid <= 0 && seen.fresh));
+}
+
+[[noreturn]] void in_use(const Failure& found, const std::string& why) {
+    Failure failure(found.exit, found.what() + why);
+    failure.holder = found.holder;
+    throw failure;
+}
+
+// The process that holds the port when it may be borrowed from it (pid 0
+// when the port is free); throws when the port is busy otherwise. A holder
+// that keeps the port's lock itself is in a call or sending a fax.
+Holder borrowable_holder(const std::string& port, const Borrowing& borrowing) {
+    try {
+        refuse_port_in_use(port);
+        return {};
+    } catch (Failure& found) {
+        if (found.holder.pid == 0) {
+            throw;
+        }
+        found.holder.borrowable = !lock_in_force(port);
+        if (!found.holder.borrowable) {
+            in_use(found, ", which holds its UUCP lock " + lock_name(port) +
+                              ": it is in a call or sending a fax");
+        }
+        if (!borrowing.allowed) {
+            if (!borrowing.hinted) {
+                throw;
+            }
+            in_use(found, "; --borrow takes the port from a getty that gives way to a UUCP "
+                          "lock, such as mgetty or faxgetty");
+        }
+        return found.holder;
+    }
+}
+
 } // namespace
 
-PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_(talk) {
+PortClaim::PortClaim(const std::string& port, modem::Conversation& talk, const Borrowing& borrowing)
+    : talk_(talk) {
     struct stat info {};
     if (stat(port.c_str(), &info) != 0) {
         throw Failure(EXIT_PORT, open_failure(port, errno));
@@ -220,25 +262,38 @@ PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_
     if (!is_tty_family(port.c_str(), device, what)) { // before any lock or open
         throw Failure(EXIT_PORT, port + ": not a serial port (" + what + ")");
     }
-    refuse_port_in_use(port);
+    const Holder holder = borrowable_holder(port, borrowing);
     if (port.size() >= PORT_PATH_SIZE) {
         throw Failure(EXIT_PORT, port + ": the path is too long");
     }
     lock_file_ = take_uucp_lock(port, lock_);
+    if (holder.pid != 0) {
+        try {
+            borrow_ = std::make_unique<PortBorrow>(port, device, holder, borrowing.until);
+            refuse_port_in_use(port); // and no one else came meanwhile
+        } catch (...) {
+            borrow_.reset();
+            release_uucp_lock(lock_file_, lock_);
+            throw;
+        }
+    }
     session_ = port_create_own(0, port.c_str(), logged_modem_data, &talk,
                                modem::Conversation::port_failed);
     if (session_ == nullptr || port_open(session_) != 1) {
         const int error = session_ != nullptr ? last_open_error() : ENOMEM;
         port_release(session_);
+        borrow_.reset();
         release_uucp_lock(lock_file_, lock_);
         throw Failure(EXIT_PORT, open_failure(port, error != 0 ? error : EIO));
     }
     talk.port = session_;
+    borrow_.reset(); // the port is ours now, and the line stayed up
 }
 
 PortClaim::~PortClaim() {
     port_release(session_);
     talk_.port = nullptr;
+    borrow_.reset();
     release_uucp_lock(lock_file_, lock_);
 }
 

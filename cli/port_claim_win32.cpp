@@ -29,7 +29,11 @@ std::string open_failure(const std::string& port, DWORD error) {
 
 } // namespace
 
-PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_(talk) {
+// Windows has no lock that a getty honours: nothing is borrowed there.
+class PortBorrow {};
+
+PortClaim::PortClaim(const std::string& port, modem::Conversation& talk, const Borrowing&)
+    : talk_(talk) {
     const int number = serial::com_port_number(port);
     if (number == 0) {
         throw Failure(EXIT_PORT, port + ": not a COM port (COM1 to COM" +

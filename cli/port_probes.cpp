@@ -6,7 +6,7 @@
 namespace cli {
 
 PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& ports,
-                       bool any_modem)
+                       bool any_modem, const Borrowing& borrowing)
     : ports_(ports.size()), any_modem_(any_modem) {
     for (size_t i = 0; i < ports.size(); ++i) {
         ProbedPort& probed = ports_[i];
@@ -14,9 +14,10 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
         probed.loop = std::make_unique<ConversationLoop>();
         copy_text(probed.loop->talk().vendor_name, vendor_name);
         try {
-            probed.claim = std::make_unique<PortClaim>(probed.port, probed.loop->talk());
+            probed.claim = std::make_unique<PortClaim>(probed.port, probed.loop->talk(), borrowing);
         } catch (const Failure& failure) {
             probed.unavailable = failure.what();
+            probed.holder = failure.holder;
             probed.done = true;
             continue;
         }

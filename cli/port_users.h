@@ -8,10 +8,11 @@
 
 namespace cli {
 
-// Throws Failure(EXIT_PORT, "<port>: in use by process 1234 (name)") when
-// another process has the device at `port` open. When some processes' open
-// files cannot be read (as a user other than root, those of other users),
-// says once on stderr that the check was incomplete.
+// Throws Failure(EXIT_PORT, "<port>: in use by process 1234 (name)"), the
+// process in its holder, when another process has the device at `port`
+// open. When some processes' open files cannot be read (as a user other
+// than root, those of other users), says once on stderr that the check was
+// incomplete.
 void refuse_port_in_use(const std::string& port);
 
 } // namespace cli

@@ -164,8 +164,11 @@ void refuse_port_in_use(const std::string& port) {
     }
     const Users users = find_users(info.st_rdev);
     if (users.first.pid != 0) {
-        throw Failure(EXIT_PORT, port + ": in use by process " + std::to_string(users.first.pid) +
-                                     " (" + users.first.name + ")");
+        Failure in_use(EXIT_PORT, port + ": in use by process " + std::to_string(users.first.pid) +
+                                      " (" + users.first.name + ")");
+        in_use.holder.pid = users.first.pid;
+        in_use.holder.name = users.first.name;
+        throw in_use;
     }
     note_incomplete(users);
 }
