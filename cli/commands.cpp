@@ -333,8 +333,10 @@ Choice saved_entry() {
 // probing it: while the time allows, a port that is missing or busy and a
 // modem that does not answer yet are tried again. A device that appears
 // ends the wait at once; one that is there but held is tried again after a
-// pause that starts short and doubles. The pauses are the main thread's
-// wait, so Ctrl-C ends them at once.
+// pause that starts short and doubles, and no sooner: a try that looked
+// through other programs' open files waits its pause out, however many
+// events the watched folders see. The pauses are the main thread's wait,
+// so Ctrl-C ends them at once.
 Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     constexpr int FIRST_PAUSE_MS = 10;
     constexpr int LONGEST_PAUSE_MS = 250;
@@ -343,6 +345,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     DeviceWatch watch(options.ports);
     int pause = FIRST_PAUSE_MS;
     for (;;) {
+        const unsigned looks = port_user_looks();
         try {
             return find_modem(loop, options, until);
         } catch (const Failure& failure) {
@@ -359,8 +362,12 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 waited.holder = failure.holder;
                 throw waited;
             }
-            const bool appeared =
-                watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));
+            const int milliseconds = static_cast<int>(std::min<long long>(left.count(), pause));
+            const bool looked = port_user_looks() != looks;
+            const bool appeared = !looked && watch.wait(loop, milliseconds);
+            if (looked) {
+                loop.pause(milliseconds);
+            }
             pause = appeared ? FIRST_PAUSE_MS : std::min(pause * 2, LONGEST_PAUSE_MS);
         }
     }

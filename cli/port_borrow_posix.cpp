@@ -90,10 +90,10 @@ bool still_holds(long pid, dev_t device) {
     return held;
 }
 
-PortBorrow::PortBorrow(const std::string& port, dev_t device, const Holder& holder,
+PortBorrow::PortBorrow(const PortNode& node, const Holder& holder,
                        std::chrono::steady_clock::time_point until) {
     try {
-        wake_and_wait(port, device, holder, until);
+        wake_and_wait(node, holder, until);
     } catch (...) {
         if (fd_ >= 0) {
             close(fd_);
@@ -102,11 +102,13 @@ PortBorrow::PortBorrow(const std::string& port, dev_t device, const Holder& hold
     }
 }
 
-void PortBorrow::wake_and_wait(const std::string& port, dev_t device, const Holder& holder,
+void PortBorrow::wake_and_wait(const PortNode& node, const Holder& holder,
                                std::chrono::steady_clock::time_point until) {
+    const std::string& port = node.port;
+    const dev_t device = node.device;
     // No flock and no TIOCEXCL: the getty has the port open, and a getty
     // run as another user would find a TIOCEXCL still set when it returns.
-    fd_ = open(port.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    fd_ = open(node.reopen_path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0 || !is_same_tty(fd_, device)) {
         const int error = fd_ < 0 ? errno : ENOTTY;
         cannot_borrow(port, holder,

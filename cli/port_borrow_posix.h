@@ -8,6 +8,7 @@
 #pragma once
 
 #include "cli/failure.h"
+#include "cli/port_steps_posix.h"
 
 #include <chrono>
 #include <string>
@@ -26,12 +27,12 @@ bool still_holds(long pid, dev_t device);
 
 class PortBorrow {
   public:
-    // Opens `port` (the tty `device`) as a dial-out program does, without
-    // taking it for ourselves, sends the wake-up and waits, until `until`,
-    // for `holder` to close every descriptor it has of the port. The UUCP
-    // lock must be ours already. Throws Failure(EXIT_PORT) naming the holder
-    // when it does not let go, Interrupted on a signal.
-    PortBorrow(const std::string& port, dev_t device, const Holder& holder,
+    // Opens the device at `node` as a dial-out program does, without taking
+    // it for ourselves, sends the wake-up and waits, until `until`, for
+    // `holder` to close every descriptor it has of the port. The UUCP lock
+    // must be ours already. Throws Failure(EXIT_PORT) naming the holder when
+    // it does not let go, Interrupted on a signal.
+    PortBorrow(const PortNode& node, const Holder& holder,
                std::chrono::steady_clock::time_point until);
     // Closes our descriptor; kept open until the claim has the port, so the
     // line never drops between the getty's close and our claim.
@@ -40,7 +41,7 @@ class PortBorrow {
     PortBorrow& operator=(const PortBorrow&) = delete;
 
   private:
-    void wake_and_wait(const std::string& port, dev_t device, const Holder& holder,
+    void wake_and_wait(const PortNode& node, const Holder& holder,
                        std::chrono::steady_clock::time_point until);
 
     int fd_ = -1;

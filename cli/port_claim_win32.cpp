@@ -29,11 +29,24 @@ std::string open_failure(const std::string& port, DWORD error) {
 
 } // namespace
 
+struct PortChecks::Looked {
+    std::vector<std::string> ports;
+};
+
+PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Looked{ports}) {}
+
+PortChecks::~PortChecks() = default;
+
+unsigned port_user_looks() {
+    return 0;
+}
+
 // Windows has no lock that a getty honours: nothing is borrowed there.
 class PortBorrow {};
 
-PortClaim::PortClaim(const std::string& port, modem::Conversation& talk, const Borrowing&)
+PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk, const Borrowing&)
     : talk_(talk) {
+    const std::string& port = checks.looked_->ports.at(index);
     const int number = serial::com_port_number(port);
     if (number == 0) {
         throw Failure(EXIT_PORT, port + ": not a COM port (COM1 to COM" +

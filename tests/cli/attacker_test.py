@@ -92,7 +92,7 @@ def a_held_profile_lock_never_stalls_root(bench):
         proc.communicate(timeout=30)
         expect(proc.returncode == 143 and time.monotonic() - sent < 1.0, "SIGTERM",
                proc.returncode)
-        expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
+        expect(line_settings(port) == before and bench.locks_left() == [], "released")
         code, said = bench.call("set", "us", "--port", port)
         expect(code == 6 and bench.profile + ".lock" in said, "lock held 5 s", said)
     code, _ = bench.call("set", "us", "--port", port)
@@ -150,7 +150,7 @@ def outputs_and_arguments(bench):
     proc.stdout.read(1)
     proc.stdout.close()  # as "| head -c1" does
     expect(proc.wait(timeout=30) == 141, "closed pipe", proc.returncode)
-    expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
+    expect(line_settings(port) == before and bench.locks_left() == [], "released")
     # 262 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.".
     folder = os.path.join(bench.work, "d" * (262 - len(bench.work) - 2 - len("TOLVEX.INI")))
     bench.profile = os.path.join(folder, "TOLVEX.INI")
@@ -164,7 +164,7 @@ def outputs_and_arguments(bench):
     bench.run("--port", port, "set", "--", "gb")
     os.chmod(bench.work, 0o755)
     os.chmod(bench.sims["nc"].slave, 0o666)
-    os.chmod(bench.locks, 0o1777)
+    os.chmod(bench.own_locks, 0o1777)
     env = {k: v for k, v in bench.env().items() if k not in ("HOME", "XDG_CONFIG_HOME",
                                                              "TARVELLE_PROFILE")}
     bench.runner = AS_NOBODY
@@ -244,7 +244,7 @@ def only_a_serial_port_is_opened(bench):
         code, _, _ = run_bytes(bench, "--json", "show", "--port", path, tracer=[
             "strace", "-f", "-e", "trace=open,openat", "-o", trace])
         expect(code == 4 and '"%s"' % path not in read(trace), "exit 4 and no open of", path)
-        expect(os.listdir(bench.locks) == [], "no lock taken for", path)
+        expect(bench.locks_left() == [], "no lock taken for", path)
 
 
 if __name__ == "__main__":

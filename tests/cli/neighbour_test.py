@@ -49,7 +49,7 @@ def make_link(path, target):
 def plant(bench):
     """DEVICES in their fake /dev and sysfs; gives the sysfs root."""
     os.chmod(bench.work, 0o755)
-    os.chmod(bench.locks, 0o1777)
+    os.chmod(bench.own_locks, 0o1777)
     sysfs = os.path.join(bench.work, "sysfs")
     for name, (driver, protocol, by_id, skipped) in DEVICES.items():
         target = "/nonexistent"
@@ -192,7 +192,7 @@ def ports_are_probed_at_once(bench):
         bench.modem(name, **settings)
         os.chmod(bench.sims[name].slave, 0o666)
         os.symlink(bench.sims[name].slave, os.path.join(dev, name))
-    for path, mode in ((bench.work, 0o777), (bench.locks, 0o1777), (bench.profile, 0o666)):
+    for path, mode in ((bench.work, 0o777), (bench.own_locks, 0o1777), (bench.profile, 0o666)):
         os.chmod(path, mode)
     bench.runner = AS_NOBODY if os.geteuid() == 0 else []
     env = bench.env(TARVELLE_DEV_ROOT=os.path.dirname(dev))
@@ -214,7 +214,7 @@ def ports_are_probed_at_once(bench):
         wait_for_command(bench, name, "\\rATV1\\r")
     proc.send_signal(signal.SIGTERM)
     _, err = proc.communicate(timeout=10)
-    expect(proc.returncode == 143 and os.listdir(bench.locks) == [], "ended, locks released",
+    expect(proc.returncode == 143 and bench.locks_left() == [], "ended, locks released",
            proc.returncode, err, os.listdir(bench.locks))
     for port in quiet:
         with held(port):
