@@ -17,7 +17,7 @@ packages=(
     wine wine64 xvfb xauth x11-utils
     imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
-    mgetty
+    mgetty hylafax-server
     systemd strace python3-jsonschema ansible-core
     g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user dpkg-dev
     "$@"

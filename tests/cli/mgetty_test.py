@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""--borrow against the real mgetty, Debian's, waiting on a simulated modem
-under a small supervisor that starts it again when it exits, as init or
-systemd would. mgetty takes its line's name under /dev, and the program must
+"""--borrow against the real mgetty and HylaFAX's faxgetty, Debian's,
+waiting on a simulated modem under a small supervisor that starts the getty
+again when it exits, as init or systemd would. mgetty takes its line's name under /dev, and the program must
 make its lock under the same name: a pty opens only through its devpts inode,
 so it is bind-mounted onto an empty file /dev/ttyTV<pid>. mgetty's config,
 log and lock folders are fixed when it is built: settings go in as options,
 its log is read from /var/log/mgetty, and the locks are the real /var/lock.
+faxgetty takes its spool folder (config, status) as an option: one in the
+case's folder, owned by uucp, whose rights faxgetty takes for its files.
 Run as cli_test.py is: mgetty_test.py CASE --cli PATH --sim PATH --work DIR."""
 
 import json
@@ -27,6 +29,22 @@ LOG = "/var/log/mgetty/mg_%s.log" % TTY
 # Its set-up is one AT: the simulated modem need not play every modem mgetty knows.
 MGETTY = ["mgetty", "-x", "4", "-s", "38400", "-m", '"" AT OK', TTY]
 MGETTY_INIT = "AT\\r"
+FAXGETTY_INIT = "ATZ\\r"
+# A class 1 fax modem, as faxgetty wants one: the classes and its rates.
+FAX_MODEM = {"fclass": "0,1", "reply.ftmlist": "\\r\\n24,48,72,96\\r\\n\\r\\nOK\\r\\n",
+             "reply.frmlist": "\\r\\n24,48,72,96\\r\\n\\r\\nOK\\r\\n",
+             "reply.fthlist": "\\r\\n3\\r\\n\\r\\nOK\\r\\n",
+             "reply.frhlist": "\\r\\n3\\r\\n\\r\\nOK\\r\\n"}
+FAX_CONFIG = """\
+CountryCode: 1
+AreaCode: 415
+FAXNumber: +1.415.555.1212
+ModemType: Class1
+ModemRate: 38400
+ModemFlowControl: none
+UUCPLockDir: /var/lock
+UUCPLockType: ascii
+"""
 WAKE_UP = "\\rATV1\\r"
 HINT = "--borrow takes the port from a getty that gives way to a UUCP lock"
 DID_NOT_LET_GO = "which did not let go of it"
@@ -61,14 +79,16 @@ class Line:
     nothing."""
 
     def __init__(self, bench, holder, user, settings):
-        missing = "mgetty is not installed" if shutil.which("mgetty") is None else \
+        tool = "faxgetty" if holder == "faxgetty" else "mgetty"
+        missing = tool + " is not installed" if shutil.which(tool) is None else \
             "not root: no bind mount under /dev" if os.geteuid() != 0 else None
         if missing:
-            expect(os.environ.get("CI") != "true", missing + " (scripts/setup.sh installs mgetty)")
+            expect(os.environ.get("CI") != "true", missing + " (scripts/setup.sh installs it)")
             print("skipped: " + missing)
             sys.exit(77)
         self.bench, self.stopping, self.getty, self.starts = bench, False, None, 0
-        bench.modem("modem", **settings)
+        self.fax = holder == "faxgetty"
+        bench.modem("modem", **dict(FAX_MODEM if self.fax else {}, **settings))
         slave = bench.sims["modem"].slave
         os.chmod(slave, 0o666)
         write(DEV, "")
@@ -77,10 +97,18 @@ class Line:
         for path in (LOG, LOCK):
             if os.path.exists(path):
                 os.unlink(path)
-        if holder == "mgetty":
+        self.runner, self.command = AS_NOBODY if user == "nobody" else [], MGETTY
+        if self.fax:
+            self.spool = os.path.join(bench.work, "spool")
+            for folder in ("etc", "status", "log", "tmp", "info", "recvq"):
+                os.makedirs(os.path.join(self.spool, folder))
+            write(os.path.join(self.spool, "etc", "config." + TTY), FAX_CONFIG)
+            os.mkfifo(os.path.join(self.spool, "FIFO"))
+            subprocess.run(["chown", "-R", "uucp:uucp", self.spool], check=True)
+            self.command = ["faxgetty", "-q", self.spool, TTY]
+        if holder in ("mgetty", "faxgetty"):
             write(LOG, "")
             shutil.chown(LOG, user)  # mgetty as nobody cannot make it in /var/log/mgetty
-            self.runner = AS_NOBODY if user == "nobody" else []
             self.supervisor = threading.Thread(target=self.supervise)
             self.supervisor.start()
             self.ready(1)
@@ -89,17 +117,23 @@ class Line:
 
     def supervise(self):
         while not self.stopping:
-            self.getty = subprocess.Popen(self.runner + MGETTY, stdin=subprocess.DEVNULL,
+            self.getty = subprocess.Popen(self.runner + self.command, stdin=subprocess.DEVNULL,
                                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             self.starts += 1
             self.getty.wait()
 
     def ready(self, starts=0):
-        """Waits until mgetty's start number `starts` (or a later one) has
+        """Waits until the getty's start number `starts` (or a later one) has
         set the modem up and waits for a call, holding the port and no lock."""
-        poll(lambda: self.starts >= starts and self.log().count("waiting...") >= self.starts and
+        poll(lambda: self.starts >= starts and self.idle() and
              holds(self.getty.pid, self.device) and not os.path.exists(LOCK), 40,
-             "mgetty's start %d" % starts)
+             "the getty's start %d" % starts)
+
+    def idle(self):
+        if self.fax:
+            status = os.path.join(self.spool, "status", TTY)
+            return os.path.exists(status) and open(status).read().startswith("Running and idle")
+        return self.log().count("waiting...") >= self.starts
 
     def log(self):
         with open(LOG, errors="replace") as f:
@@ -149,6 +183,8 @@ CASES = {
     "reapply_waits_and_borrows": (
         "mgetty", "root", {}, ["reapply", "--borrow", "--wait", "20", "--port", DEV], "saved",
         None, 0, None, APPLIED, True),
+    "set_borrows_the_port_from_faxgetty": (
+        "faxgetty", "root", {}, SET, None, None, 0, None, APPLIED, True),
     "a_search_borrows_as_nobody": (
         "mgetty", "nobody", {}, ["set", "gb", "--borrow"], "search", None, 0, None, APPLIED,
         True),
@@ -216,18 +252,17 @@ def borrowed(bench, line, args, planted, sent_signal, code, words, ours, back):
     if back == "kept":  # the modem's late answer finds no lock: mgetty stays
         line.ready()
     elif back:
-        log = line.log()
-        expect("lock file exists" in log, "mgetty stepped aside", log, mine)
-        line.ready(2)
-        expect(MGETTY_INIT in bench.commands("modem")[before + len(mine):],
-               "mgetty set the modem up again")
+        expect(line.fax or "lock file exists" in line.log(), "mgetty stepped aside", mine)
+        line.ready(1 if line.fax else 2)  # faxgetty waits for the lock; mgetty exits
+        expect((FAXGETTY_INIT if line.fax else MGETTY_INIT) in
+               bench.commands("modem")[before + len(mine):], "the getty set the modem up again")
 
 
 def holder_of(line, borrowable=True):
     if line.getty is None:  # the plain holder is this test
         with open("/proc/self/comm") as f:
             return {"pid": os.getpid(), "name": f.read().strip(), "borrowable": borrowable}
-    return {"pid": line.getty.pid, "name": "mgetty", "borrowable": borrowable}
+    return {"pid": line.getty.pid, "name": line.command[0], "borrowable": borrowable}
 
 
 if __name__ == "__main__":

@@ -193,8 +193,8 @@ class LineRunner {
         return true;
     }
 
-    // AT+FCLASS=? answers the scenario's list of service classes; other
-    // +FCLASS lines are taken as a data-only modem would (class 0).
+    // AT+FCLASS=? answers the scenario's list of service classes, and
+    // AT+FCLASS=<n> takes a class it lists; AT+FCLASS? reads class 0.
     bool run_extended(Answer& answer) {
         if (!starts_with_nocase(body_, pos_, "FCLASS"))
             return run_gci(answer);
@@ -209,7 +209,24 @@ class LineRunner {
             answer.lines.push_back("0");
             return true;
         }
-        return rest == "=0";
+        // A class the modem lists may be chosen: "=1" for "0,1,2.0".
+        const std::string chosen = rest.size() > 1 && rest[0] == '=' ? rest.substr(1) : "";
+        for (const std::string& listed : codes_from_list(config_.fclass))
+            if (!chosen.empty() && listed == chosen)
+                return true;
+        return false;
+    }
+
+    // An extended command the modem does not model is named as the known
+    // ones are: AT+FTM=? is "ftmlist", AT+FOO? "fooread", AT+FOO=1 "fooset".
+    static std::string extended_name(const std::string& rest) {
+        const size_t end = rest.find_first_of("=?");
+        const std::string name = lower(rest.substr(0, end));
+        if (end == std::string::npos)
+            return name;
+        return name + (rest.compare(end, 2, "=?") == 0 ? "list"
+                       : rest[end] == '?'              ? "read"
+                                                       : "set");
     }
 
     // Gives the code as the modem lists it, or "" when it does not support it.
@@ -248,7 +265,7 @@ class LineRunner {
 
     bool run_gci(Answer& answer) {
         if (!starts_with_nocase(body_, pos_, "GCI")) {
-            answer.name = "+";
+            answer.name = extended_name(take_rest()); // a canned reply may answer it
             return false;
         }
         pos_ += 3;
