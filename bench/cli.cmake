@@ -28,3 +28,11 @@ add_script_bench(bench_borrow_getty borrow_getty.py "Borrow figures of tarvelle-
     ENV PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/wine
     ARGS --cli $<TARGET_FILE:tarvelle-cli> --work ${CMAKE_BINARY_DIR}/bench_borrow_getty
     DEPENDS tarvelle-cli)
+
+# `--target bench_busy_walk`: the look for other users of a port, while
+# another user holds a million descriptors; run as root.
+add_script_bench(bench_busy_walk busy_walk.py "The busy check against a million descriptors"
+    ENV PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/wine
+    ARGS --cli $<TARGET_FILE:tarvelle-cli>
+        --work ${CMAKE_BINARY_DIR}/bench_busy_walk
+    DEPENDS tarvelle-cli modem-sim)

@@ -346,6 +346,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     int pause = FIRST_PAUSE_MS;
     for (;;) {
         const unsigned looks = port_user_looks();
+        const Clock::time_point tried = Clock::now();
         try {
             return find_modem(loop, options, until);
         } catch (const Failure& failure) {
@@ -362,8 +363,15 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 waited.holder = failure.holder;
                 throw waited;
             }
-            const int milliseconds = static_cast<int>(std::min<long long>(left.count(), pause));
+            // A busy port whose look took long (a user holding many
+            // descriptors) is looked at again only after four times as
+            // long, so the wait spends most of its time asleep.
             const bool looked = port_user_looks() != looks;
+            const long long took =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tried).count();
+            const int milliseconds = static_cast<int>(std::min<long long>(
+                left.count(),
+                std::max<long long>(pause, looked && failure.exit == EXIT_PORT ? 4 * took : 0)));
             const bool appeared = !looked && watch.wait(loop, milliseconds);
             if (looked) {
                 loop.pause(milliseconds);

@@ -4,7 +4,7 @@
 #include "cli/failure.h"
 #include "cli/main_wait.h"
 #include "cli/output.h"
-#include "common/test_setting.h"
+#include "common/setting_for_tests.h"
 
 #include <cerrno>
 #include <chrono>

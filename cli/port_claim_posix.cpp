@@ -9,7 +9,7 @@
 #include "cli/port_steps_posix.h"
 #include "cli/port_users.h"
 #include "common/new_file_posix.h"
-#include "common/test_setting.h"
+#include "common/setting_for_tests.h"
 #include "common/test_stop.h"
 #include "common/text.h"
 #include "modem/conversation.h"

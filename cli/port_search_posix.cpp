@@ -1,7 +1,7 @@
 #include "cli/port_search.h"
 
 #include "cli/port_policy.h"
-#include "common/test_setting.h"
+#include "common/setting_for_tests.h"
 
 #include <algorithm>
 #include <climits>

@@ -13,6 +13,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/kcmp.h>
+#include <memory>
 #include <set>
 #include <sys/stat.h>
 #include <sys/syscall.h>
@@ -33,6 +34,12 @@ constexpr unsigned CHECK_EVERY = 64;
 unsigned looks_made = 0;
 
 using Clock = std::chrono::steady_clock;
+
+// An open folder, closed however the look ends (a signal ends it with a throw).
+struct CloseFolder {
+    void operator()(DIR* folder) const { closedir(folder); }
+};
+using Folder = std::unique_ptr<DIR, CloseFolder>;
 
 std::string process_name(const std::string& pid) {
     char name[64] = "";
@@ -90,14 +97,14 @@ class Look {
     }
 
     PortUsers run() {
-        DIR* proc = opendir("/proc");
-        if (proc == nullptr) {
+        const Folder proc(opendir("/proc"));
+        if (!proc) {
             users_.no_proc = true;
             return users_;
         }
         const std::string self = std::to_string(getpid());
         bool saw_init = self == "1";
-        while (const dirent* entry = readdir(proc)) {
+        while (const dirent* entry = readdir(proc.get())) {
             const std::string pid = entry->d_name;
             saw_init = saw_init || pid == "1";
             if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
@@ -108,7 +115,6 @@ class Look {
                 break;
             }
         }
-        closedir(proc);
         users_.hidden = !saw_init;
         return users_;
     }
@@ -140,13 +146,13 @@ class Look {
     // The descriptors of one table: /proc/PID/fd, or a thread's own
     // /proc/PID/task/TID/fd.
     Table read_table(const std::string& pid, const std::string& table, Held& held) {
-        DIR* fds = opendir((table + "/fd").c_str());
-        if (fds == nullptr) {
+        const Folder fds(opendir((table + "/fd").c_str()));
+        if (!fds) {
             // A process that ended meanwhile holds nothing.
             return errno == ENOENT || errno == ESRCH ? Table::gone : Table::unreadable;
         }
-        const int folder = dirfd(fds);
-        while (const dirent* entry = readdir(fds)) {
+        const int folder = dirfd(fds.get());
+        while (const dirent* entry = readdir(fds.get())) {
             if (!in_bounds(pid)) {
                 break;
             }
@@ -164,7 +170,6 @@ class Look {
                 held.masters.insert(fd_info(table, entry->d_name).tty_index);
             }
         }
-        closedir(fds);
         return Table::read;
     }
 
@@ -181,9 +186,9 @@ class Look {
             return;
         }
         std::vector<long> read{std::atol(pid.c_str())};
-        DIR* tasks = opendir(("/proc/" + pid + "/task").c_str());
-        while (tasks != nullptr && users_.unfinished.empty()) {
-            const dirent* entry = readdir(tasks);
+        const Folder tasks(opendir(("/proc/" + pid + "/task").c_str()));
+        while (tasks && users_.unfinished.empty()) {
+            const dirent* entry = readdir(tasks.get());
             if (entry == nullptr) {
                 break;
             }
@@ -195,9 +200,6 @@ class Look {
             if (read_table(pid, table, held) == Table::read) {
                 read.push_back(tid);
             }
-        }
-        if (tasks != nullptr) {
-            closedir(tasks);
         }
         note_holder(pid, held);
     }

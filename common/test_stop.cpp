@@ -1,6 +1,6 @@
 #include "common/test_stop.h"
 
-#include "common/test_setting.h"
+#include "common/setting_for_tests.h"
 
 #include <csignal>
 #include <cstring>

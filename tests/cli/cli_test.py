@@ -139,10 +139,9 @@ class Bench:
         return [n for n in self.sims if os.path.lexists(self.lock(n))]
 
     def env(self, **more):
-        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.own_locks,
-                   **more)
+        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.own_locks)
         env.pop("TARVELLE_TRACE", None)
-        return env
+        return dict(env, **more)
 
     def start(self, *args, env=None, **popen):
         popen.setdefault("stdout", subprocess.PIPE)
@@ -225,6 +224,46 @@ def held(path):
         yield
     finally:
         os.close(fd)
+
+
+# A holder of a port, as any local user may start one: the port opened as
+# `how` says, in a process named `name`; `more` descriptors besides, spread
+# over a chain of processes under the hard limit of 20,000 a process has here.
+HOLDER = r"""
+import ctypes, os, sys, threading, time
+libc = ctypes.CDLL(None)
+port, how, name, more = sys.argv[1], sys.argv[2], os.fsencode(sys.argv[3]), int(sys.argv[4])
+while more > 19000 and os.fork() == 0:
+    more -= 19000
+held = threading.Event()
+def hold():
+    if how == "own table":
+        libc.unshare(0x400)  # CLONE_FILES
+    fd = os.open(port, os.O_PATH if how == "O_PATH" else os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    for _ in range(min(more, 19000)):
+        os.dup(fd)
+    held.set()
+    time.sleep(600)
+libc.prctl(15, name)  # PR_SET_NAME
+threading.Thread(target=hold, daemon=how != "main gone").start()
+held.wait()
+os.write(1, b"held\n")  # one write: the chain's processes share the pipe
+libc.pthread_exit(None) if how == "main gone" else time.sleep(600)
+"""
+
+
+@contextlib.contextmanager
+def holding(port, how, name=b"holder", user="root", more=0):
+    proc = subprocess.Popen((AS_NOBODY if user == "nobody" else []) + [
+        sys.executable, "-c", HOLDER, port, how, name, str(more)], stdout=subprocess.PIPE,
+        start_new_session=True)
+    try:
+        for _ in range(1 + max(more - 1, 0) // 19000):  # each process of the chain
+            expect(proc.stdout.readline() == b"held\n", "holding", how)
+        yield proc.pid
+    finally:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
 
 
 # --- cases -------------------------------------------------------------------

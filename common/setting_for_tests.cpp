@@ -1,4 +1,4 @@
-#include "common/test_setting.h"
+#include "common/setting_for_tests.h"
 
 #include <cstdlib>
 #ifndef _WIN32
