@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Prints what `tarvelle-cli set --borrow` costs with a real getty (Debian's
 mgetty, HylaFAX's faxgetty) on the simulated modem, run as the tests run it
-(tests/cli/mgetty_test.py: the line bind-mounted at /dev/ttyTV<pid>, the
+(tools/wine/getty_line.py: the line bind-mounted at /dev/ttyTV<pid>, the
 getty under a supervisor). Root only. For each getty, the median of RUNS:
 
   wake-up -> closed   our wake-up in the modem's log -> the getty's last
@@ -26,10 +26,10 @@ SOURCE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, os.path.join(SOURCE, "..", "tests", "cli"))
 
 import cli_test  # noqa: E402
-import mgetty_test  # noqa: E402
-from mgetty_test import DEV, LOCK, Line, holds  # noqa: E402
+from getty_line import DEV, FAX_MODEM, LOCK, Line, holds  # noqa: E402
 
 RUNS = 3
+WAKE_UP = "\\rATV1\\r"
 
 
 def watch(until, test):
@@ -51,7 +51,7 @@ def one_borrow(bench, line):
     """One borrowed set; gives the four figures in ms."""
     line.ready()
     getty, log = line.getty.pid, bench.sims["modem"].log
-    wakes_before = len(logged_times(log, mgetty_test.WAKE_UP))
+    wakes_before = len(logged_times(log, WAKE_UP))
     started = time.time()
     proc = bench.start("set", "gb", "--borrow", "--force", "--port", DEV,
                        env=dict(bench.env(), TARVELLE_LOCK_DIR="/var/lock"))
@@ -67,7 +67,7 @@ def one_borrow(bench, line):
     back = watch(time.monotonic() + 90, lambda: line.getty is not None and
                  holds(line.getty.pid, line.device) and line.idle() and
                  not os.path.exists(LOCK))
-    wakes = logged_times(log, mgetty_test.WAKE_UP)[wakes_before:]
+    wakes = logged_times(log, WAKE_UP)[wakes_before:]
     if proc.returncode != 0 or None in (closed[0], gone, back) or len(wakes) < 2:
         raise SystemExit("a borrow failed: exit %s" % proc.returncode)
     return ((closed[0] - wakes[0]) * 1000, (wakes[1] - closed[0]) * 1000,
@@ -88,7 +88,8 @@ def main():
         os.makedirs(args.work_case)
         bench = cli_test.Bench(argparse.Namespace(sim=args.sim, work=args.work_case,
                                                   cli=args.cli))
-        line = Line(bench, getty, "root", {})
+        bench.modem("modem", **(FAX_MODEM if getty == "faxgetty" else {}))
+        line = Line(bench.sims["modem"].slave, args.work_case, getty)
         try:
             figures = [one_borrow(bench, line) for _ in range(RUNS)]
         finally:
