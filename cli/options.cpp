@@ -192,10 +192,10 @@ const char* usage_text() {
            "\"--\" ends the options.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
            "4 port missing, busy or not accessible (with --borrow also: the getty is in a\n"
-           "call, or did not let go), 5 with --check: set or reapply would\n"
-           "change the modem or the saved choice, 6 the profile could not be read or\n"
-           "written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
-           "141 output closed).\n";
+           "call, or did not let go), 5 with --check: set or reapply would change the\n"
+           "modem or the saved choice, 6 the profile could not be read or written,\n"
+           "128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP, 141 output\n"
+           "closed).\n";
 }
 
 } // namespace cli
