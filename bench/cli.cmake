@@ -21,6 +21,14 @@ add_script_bench(bench_reapply_wake reapply_wake.py "Wake-up figures of tarvelle
         --work ${CMAKE_BINARY_DIR}/bench_reapply_wake
     DEPENDS tarvelle-cli)
 
+# `--target bench_borrow_getty` (as root): what set --borrow costs with the
+# real mgetty and faxgetty: the getty's step aside, our share of the wait,
+# the getty's return after the lock goes, and the whole set.
+add_script_bench(bench_borrow_getty borrow_getty.py "Borrow figures of tarvelle-cli with real gettys"
+    ENV PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/wine
+    ARGS --cli $<TARGET_FILE:tarvelle-cli> --work ${CMAKE_BINARY_DIR}/bench_borrow_getty
+    DEPENDS tarvelle-cli)
+
 # `--target bench_busy_walk`: the look for other users of a port, while
 # another user holds a million descriptors; run as root.
 add_script_bench(bench_busy_walk busy_walk.py "The busy check against a million descriptors"

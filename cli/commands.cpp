@@ -104,9 +104,23 @@ std::string listed(const char* kind, const std::vector<PortNote>& notes) {
     return text.empty() ? "" : text + ")";
 }
 
+// A getty is given BORROW_SECONDS to let go of a port, or what is left of
+// --wait when that is longer.
+Borrowing borrowing_of(const Options& options, std::chrono::steady_clock::time_point waited) {
+    Borrowing borrowing;
+    borrowing.allowed = options.borrow;
+    borrowing.hinted = options.command != "scan";
+    borrowing.until =
+        std::max(std::chrono::steady_clock::now() + std::chrono::seconds(BORROW_SECONDS), waited);
+    return borrowing;
+}
+
 // The modem a command works on: the port named first, or the first modem in
-// the search's order. The search probes every candidate at once.
-Target find_modem(ConversationLoop& loop, const Options& options) {
+// the search's order. The search probes every candidate at once; with
+// --borrow it borrows them from a getty too, as it probes only modems' ports.
+// `waited` is when reapply's --wait runs out.
+Target find_modem(ConversationLoop& loop, const Options& options,
+                  std::chrono::steady_clock::time_point waited = {}) {
     const bool named = !options.ports.empty();
     std::vector<std::string> candidates;
     ScanResult passed;
@@ -124,7 +138,8 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
     Target target;
     bool rejected = false;
     {
-        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem);
+        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
+                          borrowing_of(options, waited));
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size() && !target.claim; ++i) {
             progress.port(candidates[i]);
@@ -183,7 +198,8 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
         }
     }
     {
-        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem);
+        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
+                          borrowing_of(options, {}));
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size(); ++i) {
             progress.port(candidates[i]);
@@ -342,7 +358,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
         const unsigned looks = port_user_looks();
         const Clock::time_point tried = Clock::now();
         try {
-            return find_modem(loop, options);
+            return find_modem(loop, options, until);
         } catch (const Failure& failure) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());

@@ -89,6 +89,7 @@ void logged_modem_data(void* context, const char* block, uint32_t length) {
 
 ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {
     talk_.front_end = this;
+    talk_.ignore_ring = true;
 }
 
 ConversationLoop::~ConversationLoop() = default;

@@ -23,10 +23,12 @@ inline int interrupted_exit(int signal_number) {
     return 128 + signal_number;
 }
 
-// The process that has a port open, when that is why a command could not use it.
+// The process found holding a busy port; pid 0 for none.
 struct Holder {
-    long pid = 0; // 0: none known
+    long pid = 0;
     std::string name;
+    // It keeps no live UUCP lock of its own, so --borrow may take the port.
+    bool borrowable = false;
 };
 
 struct Failure : std::runtime_error {
@@ -36,7 +38,7 @@ struct Failure : std::runtime_error {
     int exit;
     std::string step; // the AT command that failed, e.g. "ATz"; "" when none did
     std::string port; // the port it failed on; "" when none was known
-    Holder holder;
+    Holder holder;    // who holds the port, when it was busy for that reason
 };
 
 // SIGPIPE's number on Linux; a closed output ends a command as it would.

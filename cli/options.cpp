@@ -56,6 +56,14 @@ std::string check_command(const Options& o, size_t positionals) {
     if ((!o.ports.empty() || o.probe_all) && o.command == "countries") {
         return "countries takes no --port or --probe-all";
     }
+    if (o.borrow && o.command != "show" && o.command != "set" && o.command != "reapply") {
+        return "only show, set and reapply take --borrow";
+    }
+#ifdef _WIN32
+    if (o.borrow) {
+        return "--borrow is for the UUCP locks of Linux";
+    }
+#endif
     if (o.wait_seconds > 0 && o.command != "reapply") {
         return "only reapply takes --wait";
     }
@@ -120,6 +128,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             options.any_modem = true;
         } else if (word == "--probe-all") {
             options.probe_all = true;
+        } else if (word == "--borrow") {
+            options.borrow = true;
         } else if (is_option(word, "--wait")) {
             if (!take_value(arguments, at, "--wait", value) ||
                 !parse_seconds(value, options.wait_seconds)) {
@@ -158,10 +168,12 @@ const char* usage_text() {
            "                    [--check] COMMAND\n"
            "       tarvelle-cli --help | --version\n"
            "  scan [--port PORT]...          find modems: port, identification, dialect, country\n"
-           "  show [--port PORT]             the modem's supported countries and present country\n"
-           "  set COUNTRY [--port PORT] [--force]   apply a country (picture code, name or start)\n"
-           "  set --key KEY [--port PORT] [--force] apply the profile entry with that key\n"
-           "  reapply [--port PORT] [--wait SECONDS]\n"
+           "  show [--port PORT] [--borrow]  the modem's supported countries and present country\n"
+           "  set COUNTRY [--port PORT] [--force] [--borrow]\n"
+           "                                 apply a country (picture code, name or start)\n"
+           "  set --key KEY [--port PORT] [--force] [--borrow]\n"
+           "                                 apply the profile entry with that key\n"
+           "  reapply [--port PORT] [--wait SECONDS] [--borrow]\n"
            "                                 apply the saved choice if the modem lost it,\n"
            "                                 waiting for the modem to appear and be free\n"
            "  countries                      the profile's countries\n"
@@ -174,7 +186,11 @@ const char* usage_text() {
            "/dev/serial/by-id/*, /dev/ttyACM* and /dev/ttyUSB*, and probes only the devices\n"
            "that declare AT commands (CDC-ACM, protocols 1 to 6); --probe-all probes the\n"
            "others it finds too (USB-serial adapters, other CDC-ACM devices). A port that\n"
-           "another program has open is never used.\n"
+           "another program has open is not used, but with --borrow one that a getty\n"
+           "holds (mgetty, faxgetty) is borrowed: the command makes the port's UUCP lock,\n"
+           "sends the modem \"\\rATV1\\r\", waits up to 5 s (or --wait) for the getty to\n"
+           "close the port, and removes the lock when it ends, which gives the port back.\n"
+           "A getty that holds the lock itself (in a call) or does not let go: exit 4.\n"
 #endif
            "--any-modem also takes a device that fails the identification test, as a\n"
            "modem of the standard AT+GCI kind.\n"
@@ -182,10 +198,11 @@ const char* usage_text() {
            "no set command, no ATz and no note, and writes nothing to the profile.\n"
            "\"--\" ends the options.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
-           "4 port missing, busy or not accessible, 5 with --check: set or reapply would\n"
-           "change the modem, its note or the saved choice, 6 the profile could not be\n"
-           "read or written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
-           "141 output closed).\n";
+           "4 port missing, busy or not accessible (with --borrow also: the getty is in a\n"
+           "call, or did not let go), 5 with --check: set or reapply would change the\n"
+           "modem, its note or the saved choice, 6 the profile could not be read or\n"
+           "written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP, 141\n"
+           "output closed).\n";
 }
 
 std::string version_text() {

@@ -30,6 +30,9 @@ struct Options {
     // --probe-all: a search also probes devices that do not declare AT
     // commands (USB-serial adapters, other CDC-ACM devices, unknown ones).
     bool probe_all = false;
+    // --borrow: a port a getty holds is taken from it over a UUCP lock, and
+    // given back after the command.
+    bool borrow = false;
 };
 
 // The longest --wait taken: an hour is far beyond any modem's start.

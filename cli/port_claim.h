@@ -2,6 +2,7 @@
 // port session, and letting all of it go again.
 #pragma once
 
+#include <chrono>
 #include <memory>
 #include <string>
 #include <vector>
@@ -49,12 +50,29 @@ class PortChecks {
 // tries can tell whether a try looked.
 unsigned port_user_looks();
 
+// Whether a claim may take its port from a getty that gives way to a UUCP
+// lock (--borrow), and until when it waits for the getty to let go.
+struct Borrowing {
+    bool allowed = false;
+    bool hinted = false; // a busy port's message names --borrow
+    std::chrono::steady_clock::time_point until{};
+};
+
+// How long a getty is given to let go when no --wait asks for longer: it
+// steps aside within a second of the modem's answer.
+constexpr int BORROW_SECONDS = 5;
+
+class PortBorrow;
+
 class PortClaim {
   public:
     // Opens the port that `checks` looked at as its `index`th, for the
     // conversation `talk`; throws Failure(EXIT_PORT) naming the port and the
-    // likely cause when it is missing, busy or not accessible.
-    PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk);
+    // likely cause when it is missing, busy or not accessible. With
+    // `borrowing` allowed, a port that a getty holds is borrowed from it
+    // (cli/port_borrow_posix.h).
+    PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk,
+              const Borrowing& borrowing = Borrowing());
     // Closes the port (its line settings put back) and releases the locks.
     ~PortClaim();
     PortClaim(const PortClaim&) = delete;
@@ -65,6 +83,7 @@ class PortClaim {
     PortSession* session_ = nullptr; // the port's own session, beside any other claim's
     std::string lock_file_;          // the UUCP lock this claim holds, "" for none
     LockFileSeen lock_;              // that lock as we made it: removed only while it is still ours
+    std::unique_ptr<PortBorrow> borrow_; // the getty's port while it is ours
 };
 
 } // namespace cli

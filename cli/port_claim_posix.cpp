@@ -5,6 +5,7 @@
 
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
+#include "cli/port_borrow_posix.h"
 #include "cli/port_steps_posix.h"
 #include "cli/port_users.h"
 #include "common/new_file_posix.h"
@@ -280,14 +281,71 @@ PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Look
 
 PortChecks::~PortChecks() = default;
 
-PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk) : talk_(talk) {
+namespace {
+
+// Whether the device's UUCP lock is another program's and in force.
+bool lock_in_force(const PortNode& node) {
+    const LockFileSeen seen = look_at_lock(lock_name(node.device_path));
+    return seen.present && seen.pid != getpid() &&
+           (process_lives(seen.pid) || (seen.pid <= 0 && seen.fresh));
+}
+
+[[noreturn]] void in_use(const Failure& found, const std::string& why) {
+    Failure failure(found.exit, found.what() + why);
+    failure.holder = found.holder;
+    throw failure;
+}
+
+// The process that holds the port when it may be borrowed from it (pid 0
+// when the port is free); throws when the port is busy otherwise. A holder
+// that keeps the port's lock itself is in a call or sending a fax.
+Holder borrowable_holder(const PortNode& node, const PortUsers& users, const Borrowing& borrowing) {
+    try {
+        refuse_port_in_use(node.port, node.device, users);
+        return {};
+    } catch (Failure& found) {
+        if (found.holder.pid == 0) {
+            throw;
+        }
+        found.holder.borrowable = !lock_in_force(node);
+        if (!found.holder.borrowable) {
+            in_use(found, ", which holds its UUCP lock " + lock_name(node.device_path) +
+                              ": it is in a call or sending a fax");
+        }
+        if (!borrowing.allowed) {
+            if (!borrowing.hinted) {
+                throw;
+            }
+            in_use(found, "; --borrow takes the port from a getty that gives way to a UUCP "
+                          "lock, such as mgetty or faxgetty");
+        }
+        return found.holder;
+    }
+}
+
+} // namespace
+
+PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk,
+                     const Borrowing& borrowing)
+    : talk_(talk) {
     const PortChecks::Looked& looked = *checks.looked_;
     if (!looked.failures.at(index).empty()) {
         throw Failure(EXIT_PORT, looked.failures[index]);
     }
     const PortNode& node = looked.nodes[index];
-    refuse_port_in_use(node.port, node.device, looked.users);
+    const Holder holder = borrowable_holder(node, looked.users, borrowing);
     lock_file_ = take_uucp_lock(node, lock_);
+    if (holder.pid != 0) {
+        try {
+            borrow_ = std::make_unique<PortBorrow>(node, holder, borrowing.until);
+            // and no one else came meanwhile
+            refuse_port_in_use(node.port, node.device, find_port_users({node.device}));
+        } catch (...) {
+            borrow_.reset();
+            release_uucp_lock(lock_file_, lock_);
+            throw;
+        }
+    }
     // The session opens the device through the descriptor, and checks that
     // what it opened is still that device and a tty.
     session_ = port_create_own(0, node.reopen_path().c_str(), logged_modem_data, &talk,
@@ -295,15 +353,18 @@ PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk
     if (session_ == nullptr || port_open(session_) != 1) {
         const int error = session_ != nullptr ? last_open_error() : ENOMEM;
         port_release(session_);
+        borrow_.reset();
         release_uucp_lock(lock_file_, lock_);
         throw Failure(EXIT_PORT, open_failure(node.port, error != 0 ? error : EIO));
     }
     talk.port = session_;
+    borrow_.reset(); // the port is ours now, and the line stayed up
 }
 
 PortClaim::~PortClaim() {
     port_release(session_);
     talk_.port = nullptr;
+    borrow_.reset();
     release_uucp_lock(lock_file_, lock_);
 }
 

@@ -41,7 +41,11 @@ unsigned port_user_looks() {
     return 0;
 }
 
-PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk) : talk_(talk) {
+// Windows has no lock that a getty honours: nothing is borrowed there.
+class PortBorrow {};
+
+PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk, const Borrowing&)
+    : talk_(talk) {
     const std::string& port = checks.looked_->ports.at(index);
     const int number = serial::com_port_number(port);
     if (number == 0) {

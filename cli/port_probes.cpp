@@ -6,7 +6,7 @@
 namespace cli {
 
 PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& ports,
-                       bool any_modem)
+                       bool any_modem, const Borrowing& borrowing)
     : ports_(ports.size()), any_modem_(any_modem) {
     PortChecks checks(ports);
     for (size_t i = 0; i < ports.size(); ++i) {
@@ -16,7 +16,7 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
         probed.loop->set_port_name(probed.port);
         copy_text(probed.loop->talk().vendor_name, vendor_name);
         try {
-            probed.claim = std::make_unique<PortClaim>(checks, i, probed.loop->talk());
+            probed.claim = std::make_unique<PortClaim>(checks, i, probed.loop->talk(), borrowing);
         } catch (const Failure& failure) {
             probed.unavailable = failure.what();
             probed.holder = failure.holder;

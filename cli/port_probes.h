@@ -22,7 +22,7 @@ struct ProbedPort {
     Probe probe = Probe::silent;
     std::string ident;       // the identification line, for a rejected device too
     std::string unavailable; // why the port could not be claimed; "" when it was
-    Holder holder;           // the process that has it open, when that is why
+    Holder holder;           // who holds it, when that is why
     // The port's conversation, then its claim, which uses it and so goes first.
     std::unique_ptr<ConversationLoop> loop;
     std::unique_ptr<PortClaim> claim; // kept only for a modem once the probe is done
@@ -33,7 +33,9 @@ class PortProbes {
     // Claims each port in turn and starts its probe; a port that cannot be
     // claimed is done at once. `vendor_name` is what an identification must
     // contain; `any_modem` also takes a device that fails the test.
-    PortProbes(const char* vendor_name, const std::vector<std::string>& ports, bool any_modem);
+    // `borrowing` says whether a port a getty holds is borrowed from it.
+    PortProbes(const char* vendor_name, const std::vector<std::string>& ports, bool any_modem,
+               const Borrowing& borrowing);
     // Ends every probe still running and lets every port go.
     ~PortProbes();
     PortProbes(const PortProbes&) = delete;

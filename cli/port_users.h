@@ -39,8 +39,9 @@ constexpr int LOOK_MILLISECONDS_PER_PORT = 200;
 // termination request.
 PortUsers find_port_users(const std::vector<dev_t>& devices);
 
-// Throws Failure(EXIT_PORT, "<port>: in use by process 1234 (name)") when
-// `users` shows another holder of `device`, or when the look was cut short.
+// Throws Failure(EXIT_PORT, "<port>: in use by process 1234 (name)"), the
+// process in its holder, when `users` shows another holder of `device`, or
+// when the look was cut short.
 // When some processes' open files could not be read (as a user other than
 // root, those of other users), says once on stderr that the check was
 // incomplete.

@@ -268,11 +268,12 @@ PortUsers find_port_users(const std::vector<dev_t>& devices) {
 void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& users) {
     const auto holder = users.holders.find(device);
     if (holder != users.holders.end()) {
-        const std::string name = visible_text(holder->second.name);
-        Failure failure(EXIT_PORT, port + ": in use by process " +
-                                       std::to_string(holder->second.pid) + " (" + name + ")");
-        failure.holder = {holder->second.pid, name};
-        throw failure;
+        Failure in_use(EXIT_PORT, port + ": in use by process " +
+                                      std::to_string(holder->second.pid) + " (" +
+                                      visible_text(holder->second.name) + ")");
+        in_use.holder.pid = holder->second.pid;
+        in_use.holder.name = visible_text(holder->second.name);
+        throw in_use;
     }
     // Any user can hold descriptors enough to cut the look short, and so
     // could hide a holder behind them: a look cut short refuses the port.

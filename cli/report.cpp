@@ -68,15 +68,21 @@ std::string null_or(const std::string& text) {
     return text.empty() ? std::string("null") : quoted(text);
 }
 
+// The process that holds a busy port, when one was found.
+std::string holder_json(const Holder& holder) {
+    if (holder.pid == 0) {
+        return "";
+    }
+    return ", \"holder\": {\"pid\": " + std::to_string(holder.pid) +
+           ", \"name\": " + quoted(holder.name) +
+           ", \"borrowable\": " + (holder.borrowable ? "true" : "false") + "}";
+}
+
 std::string failure_json(const Failure& failure) {
     return "{\"exit\": " + std::to_string(failure.exit) +
            ", \"message\": " + quoted(message_of(failure)) +
            ", \"step\": " + null_or(failure.step) + ", \"port\": " + null_or(failure.port) +
-           (failure.holder.pid == 0
-                ? ""
-                : ", \"holder\": {\"pid\": " + std::to_string(failure.holder.pid) +
-                      ", \"name\": " + quoted(failure.holder.name) + "}") +
-           "}";
+           holder_json(failure.holder) + "}";
 }
 
 template <class Item, class Write>

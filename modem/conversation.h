@@ -87,6 +87,10 @@ class Conversation {
     // code, with 1 for OK and 0 for ERROR. The rows must outlive their use.
     const CommandRow* own_rows = nullptr;
     size_t own_row_count = 0;
+    // Unsolicited RING lines (a call coming in) are dropped from what is
+    // gathered, so none is ever read as an answer. The command line sets it:
+    // it borrows ports from gettys that answer calls. The dialog keeps them.
+    bool ignore_ring = false;
     // Who hears of the conversation, and the port it talks through (see above).
     FrontEnd* front_end = nullptr;
     PortSession* port = nullptr;

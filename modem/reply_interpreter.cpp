@@ -6,6 +6,7 @@
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
@@ -59,6 +60,29 @@ bool append_block(Conversation& c, const char* block, size_t length) {
     c.reply_length += text_length;
     c.reply_buffer[c.reply_length] = '\0';
     return true;
+}
+
+// Takes out every whole "RING" line (with the empty line in front of it,
+// as a modem with word results sends it) and gives where the text not yet
+// judged now starts.
+size_t drop_ring_lines(Conversation& c, size_t judged_length) {
+    constexpr std::string_view RING_LINE = "RING\r\n";
+    std::string_view text(c.reply_buffer, c.reply_length);
+    size_t at = 0;
+    while ((at = text.find(RING_LINE, at)) != std::string_view::npos) {
+        if (at > 0 && text[at - 1] != '\n') {
+            at += RING_LINE.size(); // inside a line of its own: not a RING
+            continue;
+        }
+        const size_t from = at >= 2 && text.substr(at - 2, 2) == "\r\n" ? at - 2 : at;
+        const size_t end = at + RING_LINE.size();
+        std::memmove(c.reply_buffer + from, c.reply_buffer + end, c.reply_length - end + 1);
+        c.reply_length -= end - from;
+        judged_length = std::min(judged_length, from);
+        text = std::string_view(c.reply_buffer, c.reply_length);
+        at = from;
+    }
+    return judged_length;
 }
 
 // What was gathered before this block held no result code (a verdict empties
@@ -298,6 +322,9 @@ void Conversation::on_data(const char* block, uint32_t length) {
         // every later block run out of room too.
         empty_reply(*this);
         return;
+    }
+    if (ignore_ring) {
+        judged_length = drop_ring_lines(*this, judged_length);
     }
     Verdict verdict = find_verdict(*this, judged_length);
     if (verdict != Verdict::none) {

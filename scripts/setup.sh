@@ -9,7 +9,8 @@
 # python3-jsonschema holds the command line's JSON to its schemas; ansible-core
 # builds the Ansible collection and runs its playbook tests, and ansible brings
 # the json callback (ansible.posix) that the tests read the playbooks' results
-# with.
+# with. mgetty and HylaFAX's faxgetty are the real gettys that a borrowed
+# port is taken from and given back to; the tests start them by hand.
 #
 # Packages are installed without the ones they merely recommend, which on a
 # fresh machine cost more than all the rest (ansible-core alone recommends
@@ -26,6 +27,7 @@ packages=(
     xvfb xauth x11-utils
     imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
+    mgetty hylafax-server
     systemd strace python3-jsonschema ansible-core ansible
     g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user dpkg-dev
     cockpit-ws cockpit-bridge chromium chromium-driver python3-selenium

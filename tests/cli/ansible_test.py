@@ -74,7 +74,7 @@ def country_module_reports_honestly(bench):
              "gci": bench.modem("gci", "gci", state=states["gci"]),
              "refusing": bench.modem("refusing", **{"fault.ncset": "error"}),
              "silent": bench.modem("silent", **{"fault.v1": "silent"}),
-             "nothing": os.path.join(bench.work, "nothing")}
+             "nothing": os.path.join(bench.work, "nothing"), "held": bench.modem("held")}
     # (what happens first, the modem, the options and flags, changed (or the
     # exit code and words of a failure), the keys the diff shows, whether
     # it may send a set command)
@@ -91,13 +91,19 @@ def country_module_reports_honestly(bench):
         (None, "silent", {"country": "gb"}, [], (3, "nothing answered"), None, False),
         (None, "nc", {"country": "gb", "cli": "/nowhere/tarvelle-cli"}, [], (None, "not found"),
          None, False),
+        ("hold", "held", {"country": "gb", "borrow": True}, [], (4, "did not let go"), None,
+         False),
     ]
     for first, name, options, flags, outcome, diff, may_set in rows:
         if first == "forget":
             forget(bench, name, states[name])
+        elif first == "hold":  # by a program that gives way to no lock: only the wake-up
+            holder = os.open(ports[name], os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
         sent = len(bench.commands(name)) if name in bench.sims else 0
         profile = read(bench.profile, "rb")
         result = play(bench, "country.yml", *flags, port=ports[name], **options)
+        if first == "hold":
+            os.close(holder)
         new = bench.commands(name)[sent:] if name in bench.sims else []
         row = (name, options, flags)
         if isinstance(outcome, bool):

@@ -114,7 +114,8 @@ class Bench:
         return link
 
     def stop(self, name):
-        if self.locks != self.own_locks and os.path.lexists(self.lock(name)):
+        planted = self.locks != self.own_locks and hasattr(self.sims[name], "slave")
+        if planted and os.path.lexists(self.lock(name)):
             os.unlink(self.lock(name))  # one a case planted in the system's folder
         self.sims.pop(name).stop()
 

@@ -20,7 +20,7 @@ work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT
 root=$work/root
 DESTDIR=$root cmake --install "$build" --prefix /usr > /dev/null
 unit=$root/usr/lib/systemd/system/tarvelle-reapply@.service
-exec_line='ExecStart=/usr/bin/tarvelle-cli reapply --wait 30 --port /dev/%I'
+exec_line='ExecStart=/usr/bin/tarvelle-cli reapply --wait 30 --borrow --port /dev/%I'
 grep -qxF "$exec_line" "$unit" || fail "no '$exec_line' in the unit"
 
 # Each instance name as systemd expands it into the port: %I is the

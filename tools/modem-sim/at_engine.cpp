@@ -1,6 +1,7 @@
 #include "tools/modem-sim/at_engine.h"
 
 #include <cctype>
+#include <cstdio>
 
 namespace modem_sim {
 namespace {
@@ -55,7 +56,18 @@ class LineRunner {
         case '*':
             return run_nc(answer);
         case '+':
-            return run_gci(answer);
+            return run_extended(answer);
+        case 'S':
+            return run_register(answer);
+        case '&':
+            return run_ampersand(answer);
+        case 'H':
+        case 'X':
+        case 'M':
+        case 'L':
+        case 'B':
+        case 'W':
+            return run_setting(letter, answer);
         default:
             answer.name = std::string(1, static_cast<char>(std::tolower(letter)));
             return false;
@@ -136,6 +148,87 @@ class LineRunner {
         return true;
     }
 
+    // Settings a getty sends a modem and the modem need not model: H0 (on
+    // hook), X4, M0, L1 and the like are taken with any number.
+    bool run_setting(char letter, Answer& answer) {
+        answer.name = std::string(1, static_cast<char>(std::tolower(letter))) + take_digits();
+        return true;
+    }
+
+    // &F, &C1, &D2, &K3 ...: any letter after "&", with its number.
+    bool run_ampersand(Answer& answer) {
+        if (pos_ >= body_.size() || !std::isalpha(static_cast<unsigned char>(body_[pos_]))) {
+            answer.name = "&";
+            return false;
+        }
+        answer.name = "&";
+        answer.name += static_cast<char>(std::tolower(static_cast<unsigned char>(body_[pos_++])));
+        answer.name += take_digits();
+        return true;
+    }
+
+    // S<n>=<v> stores a register, S<n>? reads it back (three digits, 0 for
+    // one never written).
+    bool run_register(Answer& answer) {
+        const std::string number = take_digits();
+        answer.name = "s";
+        if (number.empty() || number.size() > 3 || pos_ >= body_.size())
+            return false;
+        const int index = std::stoi(number);
+        if (body_[pos_] == '?') {
+            ++pos_;
+            answer.name = "sread";
+            char text[8];
+            std::snprintf(text, sizeof text, "%03d", state_.registers[index]);
+            answer.lines.push_back(text);
+            return true;
+        }
+        if (body_[pos_] != '=')
+            return false;
+        ++pos_;
+        const std::string value = take_digits();
+        if (value.empty() || value.size() > 3 || std::stoi(value) > 255)
+            return false;
+        state_.registers[index] = std::stoi(value);
+        return true;
+    }
+
+    // AT+FCLASS=? answers the scenario's list of service classes, and
+    // AT+FCLASS=<n> takes a class it lists; AT+FCLASS? reads class 0.
+    bool run_extended(Answer& answer) {
+        if (!starts_with_nocase(body_, pos_, "FCLASS"))
+            return run_gci(answer);
+        pos_ += 6;
+        const std::string rest = take_rest();
+        answer.name = rest == "=?" ? "fclasslist" : rest == "?" ? "fclassread" : "fclassset";
+        if (rest == "=?") {
+            answer.lines.push_back(config_.fclass);
+            return !config_.fclass.empty();
+        }
+        if (rest == "?") {
+            answer.lines.push_back("0");
+            return true;
+        }
+        // A class the modem lists may be chosen: "=1" for "0,1,2.0".
+        const std::string chosen = rest.size() > 1 && rest[0] == '=' ? rest.substr(1) : "";
+        for (const std::string& listed : codes_from_list(config_.fclass))
+            if (!chosen.empty() && listed == chosen)
+                return true;
+        return false;
+    }
+
+    // An extended command the modem does not model is named as the known
+    // ones are: AT+FTM=? is "ftmlist", AT+FOO? "fooread", AT+FOO=1 "fooset".
+    static std::string extended_name(const std::string& rest) {
+        const size_t end = rest.find_first_of("=?");
+        const std::string name = lower(rest.substr(0, end));
+        if (end == std::string::npos)
+            return name;
+        return name + (rest.compare(end, 2, "=?") == 0 ? "list"
+                       : rest[end] == '?'              ? "read"
+                                                       : "set");
+    }
+
     // Gives the code as the modem lists it, or "" when it does not support it.
     std::string supported_code(const std::string& code) const {
         for (const std::string& known : config_.codes) {
@@ -172,7 +265,7 @@ class LineRunner {
 
     bool run_gci(Answer& answer) {
         if (!starts_with_nocase(body_, pos_, "GCI")) {
-            answer.name = "+";
+            answer.name = extended_name(take_rest()); // a canned reply may answer it
             return false;
         }
         pos_ += 3;

@@ -4,6 +4,7 @@
 
 #include "tools/modem-sim/sim_config.h"
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@ struct ModemState {
     bool verbose = true;
     std::string country;
     std::string note;
+    std::map<int, int> registers; // S registers written since the start
 };
 
 ModemState initial_state(const Config& config);

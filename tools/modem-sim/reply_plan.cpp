@@ -81,6 +81,8 @@ std::vector<Step> reply_steps(const std::string& echo, Answer answer, bool verbo
         return steps;
     if (!echo.empty())
         steps.push_back(Step{0, echo, false});
+    if (f.ring) // a call coming in: the modem says so as it happens
+        steps.push_back(Step{0, verbose ? "\r\nRING\r\n" : "2\r", false});
     bend_answer(answer, f);
     std::string reply = noise(f.garbage);
     if (f.nul > 0 && answer.lines.empty())

@@ -44,6 +44,7 @@ bool parse_fault_item(const std::string& item, FaultSpec& fault) {
                  : name == "silent" ? &fault.silent
                  : name == "hangup" ? &fault.hangup
                  : name == "unplug" ? &fault.unplug
+                 : name == "ring"   ? &fault.ring
                                     : nullptr;
     if (flag != nullptr) {
         *flag = true;
@@ -95,6 +96,7 @@ bool apply_setting(const std::string& key, const std::string& value, Config& con
                         : key == "country"   ? &config.country
                         : key == "note"      ? &config.note
                         : key == "supported" ? &config.supported
+                        : key == "fclass"    ? &config.fclass
                                              : nullptr;
     if (text) {
         *text = value;

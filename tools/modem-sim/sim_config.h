@@ -18,6 +18,7 @@ struct FaultSpec {
     bool silent = false;  // send nothing at all, not even the echo
     bool hangup = false;  // drop the line half-way through the reply
     bool unplug = false;  // after the reply, remove the link: later opens fail
+    bool ring = false;    // an unsolicited RING between the echo and the reply
     int delay_ms = 0;     // wait before the reply (the echo is not delayed)
     int split = 0;        // send the reply in pieces of this many bytes
     int nul = 0;          // NUL bytes put inside the answer
@@ -40,6 +41,7 @@ struct Config {
     std::string country = "00";
     std::string note;
     std::string supported;          // list answer; empty: the dialect's default
+    std::string fclass = "0";       // answer to AT+FCLASS=?; empty: ERROR
     std::vector<std::string> codes; // settable codes; empty: taken from `supported`
     size_t note_max = 32;
     int split_gap_ms = 20;

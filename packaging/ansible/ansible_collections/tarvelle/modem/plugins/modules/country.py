@@ -42,6 +42,14 @@ options:
         the standard AT+GCI kind (C(--any-modem)).
     type: bool
     default: false
+  borrow:
+    description:
+      - Take the port from a getty that holds it, such as mgetty or HylaFAX's
+        faxgetty, over the port's UUCP lock, and give it back after
+        (C(--borrow)). A getty in a call, or a holder that does not give way
+        to the lock, fails the task with rc 4.
+    type: bool
+    default: false
   force:
     description:
       - Send the country even when the modem reports it is set to it
@@ -95,6 +103,12 @@ EXAMPLES = r"""
 - name: The same by profile key, on whichever modem the search finds
   tarvelle.modem.country:
     key: K4
+
+- name: Set the country of the modem a fax server's getty waits on
+  tarvelle.modem.country:
+    country: gb
+    port: /dev/ttyACM0
+    borrow: true
 
 - name: Apply the saved choice again if the modem lost it
   tarvelle.modem.country:
@@ -166,6 +180,7 @@ def main():
             key=dict(type="str", no_log=False),
             port=dict(type="str"),
             any_modem=dict(type="bool", default=False),
+            borrow=dict(type="bool", default=False),
             force=dict(type="bool", default=False),
             profile=dict(type="path"),
             state=dict(type="str", default="present", choices=["present", "reapplied"]),
@@ -187,6 +202,8 @@ def main():
             module.fail_json(msg="wait is taken only with state=reapplied")
         command = ["set"] + (["--force"] if p["force"] else [])
         command += ["--key", p["key"]] if p["key"] is not None else []
+    if p["borrow"]:
+        command.append("--borrow")
     if p["port"]:
         command += ["--port", p["port"]]
     if p["country"] is not None:
