@@ -98,7 +98,7 @@ def host_sources(release):
     lines = _run(["apt-get", "indextargets", "--format",
                   "$(TARGET_OF) $(REPO_URI) $(RELEASE) $(COMPONENT)", "Identifier: Packages"], 60)
     wanted = (release, release + "-updates", release + "-security")
-    return sorted({line for line in lines.splitlines() if line.split()[2:3] in [[w] for w in wanted]})
+    return sorted({line for line in lines.splitlines() if line.split()[2] in wanted})
 
 
 def host_apt_options():
@@ -179,8 +179,9 @@ class Workspace:
         os.mkdir(base)
         _run(["tar", "-C", base, "-xf", tarball], 300)
         script = "dpkg -i %s >/dev/null\n%s" % (PACKAGE_IN_ROOT, setup)
-        proc = subprocess.run(_nspawn(base, "--machine=tarvelle-setup", *_bind_args(binds, [(deb, PACKAGE_IN_ROOT)]),
-                                      "/bin/sh", "-euc", script), capture_output=True, text=True,
+        args = _nspawn(base, "--machine=tarvelle-setup",
+                       *_bind_args(binds, [(deb, PACKAGE_IN_ROOT)]))
+        proc = subprocess.run(args + ["/bin/sh", "-euc", script], capture_output=True, text=True,
                               timeout=120, preexec_fn=_die_with_parent)
         if proc.returncode != 0:
             raise ContainerError("setting up the root: exit %d\n%s%s" %
