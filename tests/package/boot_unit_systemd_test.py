@@ -83,14 +83,14 @@ def boot(args, ws, base, case):
             binds = [(sim.slave, PORT if comes == "boot" else LATER)]
             with container.Container(root, binds, name="tarvelle-" + name.replace("_", "-")) as box:
                 if comes == "later":
-                    started.wait(60)
+                    started.wait(30)
                     locked = container.Watch(box.path("/run/lock"), container.IN_CREATE)
                     box.run("sh", "-ec", ": > {1}; mount --bind {0} {1}".format(LATER, PORT))
                     # Other programs read its PID to tell whether it is stale.
-                    locked.wait(60, LOCK)
+                    locked.wait(30, LOCK)
                     mode = os.stat(box.path("/run/lock/" + LOCK)).st_mode & 0o777
                     expect(mode == 0o644, "the UUCP lock's mode is %o" % mode)
-                seconds = box.wait_ready(120)
+                seconds = box.wait_ready(100)
                 journal = box.journal(UNIT)
                 got = box.run("systemctl", "show", "-P", "Result", UNIT).strip()
                 expect(got == result, "Result=%s" % got, journal)

@@ -134,7 +134,7 @@ def ensure_root(cache_dir, log=sys.stderr):
             _run(["mmdebstrap", "--quiet", "--variant=minbase", "--include=" + ROOT_PACKAGES] +
                  ["--aptopt=" + option for option in host_apt_options()] +
                  ["--dpkgopt=path-exclude=" + path for path in ROOT_EXCLUDES] +
-                 [release, made, listed], 900)
+                 [release, made, listed], 200)
             os.rename(made, tarball)
         print("root made in %.0f s" % (time.monotonic() - started), file=log, flush=True)
     return tarball
@@ -167,7 +167,14 @@ class Workspace:
     def __init__(self, build_dir, log=sys.stderr):
         self.build_dir = os.path.abspath(build_dir)
         self.log = log
+        # The folders of runs that were killed outright: no one holds their lock.
+        for folder in glob.glob(os.path.join(self.build_dir, "container.*")):
+            with contextlib.suppress(OSError), open(os.path.join(folder, "lock")) as lock:
+                fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                shutil.rmtree(folder)
         self.work = tempfile.mkdtemp(prefix="container.", dir=self.build_dir)
+        self.lock = open(self.path("lock"), "w")
+        fcntl.flock(self.lock, fcntl.LOCK_EX)
 
     def path(self, name):
         return os.path.join(self.work, name)
@@ -193,6 +200,7 @@ class Workspace:
 
     def __exit__(self, *exc):
         shutil.rmtree(self.work, ignore_errors=True)
+        self.lock.close()
 
 
 class Overlay:
