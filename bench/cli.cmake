@@ -20,3 +20,11 @@ add_script_bench(bench_reapply_wake reapply_wake.py "Wake-up figures of tarvelle
         --config ${CMAKE_SOURCE_DIR}/tools/modem-sim/scenarios/demo.cfg
         --work ${CMAKE_BINARY_DIR}/bench_reapply_wake
     DEPENDS tarvelle-cli)
+
+# `--target bench_busy_walk`: the look for other users of a port, while
+# another user holds a million descriptors; run as root.
+add_script_bench(bench_busy_walk busy_walk.py "The busy check against a million descriptors"
+    ENV PYTHONPATH=${CMAKE_SOURCE_DIR}/tools/wine
+    ARGS --cli $<TARGET_FILE:tarvelle-cli>
+        --work ${CMAKE_BINARY_DIR}/bench_busy_walk
+    DEPENDS tarvelle-cli modem-sim)

@@ -8,7 +8,8 @@ command is the program's part. Printed for each pace: the median, 99th
 percentile and largest gap over the commands that follow a reply directly
 (the wake-up that opens each conversation follows the user or the dialog, and
 is left out), and apart from them the step that records the choice in the
-profile before "ATi9##", which syncs a file. Then, for a modem that takes
+profile before "ATi9##", which syncs a file (--steps gives that step also
+less the save's own time, which the program traces). Then, for a modem that takes
 150 to 700 ms per answer, the apply's time over the modem's own time (each
 command's reply write less its arrival), from the wake-up to the last answer.
 
@@ -60,6 +61,9 @@ READ_COMMANDS = 7  # the scan's wake-up and ATV1i3, the read's two wake-ups, AT*
 APPLY_COMMANDS = 6  # wake-up, country, ATz, ATi5, ATi9##, ATi9cc<key>#
 WAKE = r"\rATV1\r"
 PROFILE_STEP = r"ATi9##\r"
+SAVE_STEP = r"ATi5\r -> ATi9##\r"
+# The program's trace line for the save of the choice, as Wine writes it.
+SAVED = re.compile(r"choice saved in (\d+) us")
 LAST_OF_APPLY = re.compile(r"^ATi9cc.*#\\r$")
 LINE = re.compile(r'^(\S+) "(.*)"$')
 
@@ -150,10 +154,12 @@ def wait_for_commands(sim, count, timeout=60.0):
         time.sleep(0.02)  # the pace of looking at the log, not a wait for the program
 
 
-def apply_in_turn(d, sim, applies):
-    """`applies` applies through the dialog, the countries in turn."""
+def apply_in_turn(d, sim, applies, first=0):
+    """`applies` applies through the dialog, the countries in turn from
+    COUNTRIES[first], which must not be the modem's present country: an apply
+    of that one would write no note."""
     for i in range(applies):
-        country = COUNTRIES[i % 2]
+        country = COUNTRIES[(first + i) % 2]
         countries, _ = d.combo(wine_case.IDC_COUNTRY)
         d.do("select %d %d" % (wine_case.IDC_COUNTRY, countries.index(country)))
         d.do("wait-enabled %d %d 1" % (wine_case.IDC_APPLY, wine_case.WAIT))
@@ -175,20 +181,31 @@ def run_wine(args, name, config, applies):
         return timeline(sim)
 
 
-def start_once(args, session, sim, applies, country):
+def start_once(args, session, sim, applies, country, saves):
     """One start of args.tarvelle: it scans and reads the modem, set for
     `country`, then applies `applies` times; gives the country the modem is
     left set for. The driver is started first and keeps quiet until the modem has
     seen the read's last command: another Wine program starting, or looking
-    for the dialog, while the program scans would be timed as the program's."""
+    for the dialog, while the program scans would be timed as the program's.
+    The program's trace lines go to a file, and `saves` gets the time in ms
+    of each save of the choice that they report, in order."""
     sent = len(sim.commands())
-    with wine_case.started(args, session, quiet_start=True) as (program, d):
-        wait_for_commands(sim, sent + READ_COMMANDS)
-        program.find()
-        d.wait_status("Your modem is currently set for " + country)
-        apply_in_turn(d, sim, applies)
-        program.end(wine_case.IDCANCEL)
-    return COUNTRIES[(applies - 1) % len(COUNTRIES)] if applies else country
+    first = 1 if country == COUNTRIES[0] else 0
+    trace = os.path.join(session.work_dir, "trace.log")
+    os.environ["TARVELLE_WINEDEBUG"] = "-all,+debugstr"
+    try:
+        with open(trace, "w") as stderr, \
+                wine_case.started(args, session, quiet_start=True, stderr=stderr) as (program, d):
+            wait_for_commands(sim, sent + READ_COMMANDS)
+            program.find()
+            d.wait_status("Your modem is currently set for " + country)
+            apply_in_turn(d, sim, applies, first)
+            program.end(wine_case.IDCANCEL)
+    finally:
+        del os.environ["TARVELLE_WINEDEBUG"]
+    with open(trace, errors="replace") as f:
+        saves += [int(us) / 1000 for us in SAVED.findall(f.read())]
+    return COUNTRIES[(first + applies - 1) % len(COUNTRIES)] if applies else country
 
 
 def run_starts(args, builds, starts, applies):
@@ -199,6 +216,7 @@ def run_starts(args, builds, starts, applies):
     alike."""
     work = os.path.join(args.work, "bench-reply-steps")
     spans = []
+    saves = {label: [] for label, _ in builds}
     country = "Japan"  # the simulated modem's own setting
     with harness.Session(work, harness.ensure_template(args.work)) as session:
         sim = session.add_modem(PORT, args.sim, config=scenario(args.work, "steps", {}))
@@ -208,13 +226,21 @@ def run_starts(args, builds, starts, applies):
                 build_args.tarvelle = exe
                 began = time.time()
                 here = applies // starts + (1 if start < applies % starts else 0)
-                country = start_once(build_args, session, sim, here, country)
+                country = start_once(build_args, session, sim, here, country, saves[label])
                 spans.append((label, began, time.time()))
         line = timeline(sim)
     steps = {label: collections.defaultdict(list) for label, _ in builds}
     for label, began, ended in spans:
         for name, values in line.steps_by_name(began, ended).items():
             steps[label][name] += values
+    # The step that saves the choice, less the save's own time as the
+    # program traced it: the program's share of that step.
+    for label, _ in builds:
+        saving = steps[label].get(SAVE_STEP, [])
+        if saves[label] and len(saves[label]) == len(saving):
+            steps[label][SAVE_STEP + " less the save"] = [
+                step - save for step, save in zip(saving, saves[label])]
+            steps[label]["the save itself"] = saves[label]
     return steps
 
 

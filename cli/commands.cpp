@@ -55,12 +55,16 @@ std::string reason_only(const std::string& port, const std::string& message) {
     return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : message;
 }
 
-// Runs `work` on the modem at `port`; a failure there names the port.
+// Runs `work` on the modem at `port`; a failure or an interruption there
+// names the port.
 template <class Work> void on_port(const std::string& port, Work work) {
     try {
         work();
     } catch (Failure& failure) {
         failure.port = port;
+        throw;
+    } catch (Interrupted& interrupted) {
+        interrupted.port = port;
         throw;
     }
 }
@@ -127,7 +131,9 @@ Target find_modem(ConversationLoop& loop, const Options& options) {
             ProbedPort& probed = probes.result(i);
             if (!probed.unavailable.empty()) {
                 if (named) {
-                    throw Failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    Failure failure(EXIT_PORT, probed.unavailable, "", probed.port);
+                    failure.holder = probed.holder;
+                    throw failure;
                 }
                 passed.unavailable.push_back(
                     {probed.port, reason_only(probed.port, probed.unavailable)});
@@ -194,7 +200,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
                 found.modem.ident = probed.ident;
                 found.modem.standard_only = probed.probe == Probe::standard;
                 try {
-                    ModemSession(*probed.loop).read(found.modem);
+                    on_port(port, [&] { ModemSession(*probed.loop).read(found.modem); });
                 } catch (const Failure& failure) {
                     print_message(port + ": " + failure.what());
                     found.modem.has_country = false;
@@ -211,10 +217,12 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
         return EXIT_DONE;
     }
     const bool only_unavailable = !ports.empty() && result.unavailable.size() == ports.size();
+    // A scan of one port failed on that port.
     const Failure failure(only_unavailable ? EXIT_PORT : EXIT_NO_MODEM,
                           ports.empty() ? "no port to search"
                                         : "no modem found" + listed("skipped", result.skipped) +
-                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT));
+                                              (result.rejected.empty() ? "" : ANY_MODEM_HINT),
+                          "", ports.size() == 1 ? ports.front().path : "");
     report.scan(result, &failure);
     return failure.exit;
 }
@@ -234,16 +242,19 @@ std::string names_of(const std::vector<ProfileEntry>& entries) {
     return names;
 }
 
-// The entry's key goes into the modem's note, its code (or, for an AT+GCI
-// modem, its key) into the set-country command: both must be sendable.
-Choice sendable(const Choice& choice) {
-    if (!profile::is_sendable(choice.key.c_str()) || !profile::is_sendable(choice.code.c_str())) {
-        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
-                                      utf8_from_1252(choice.key) + "] has the code " +
-                                      utf8_from_1252(choice.code) +
-                                      "; only letters and digits are sent to a modem");
+// What is sent must be letters and digits: an AT*nc modem is sent the
+// entry's code and its key (in the note), an AT+GCI modem only the key. So
+// the check waits for the read, which tells the dialect.
+void require_sendable(const Choice& choice, const ModemRead& modem) {
+    const bool key_sendable = profile::is_sendable(choice.key.c_str());
+    if (key_sendable && (modem.gci || profile::is_sendable(choice.code.c_str()))) {
+        return;
     }
-    return choice;
+    throw Failure(EXIT_USAGE,
+                  "the entry " + utf8_from_1252(choice.name) + " [" + utf8_from_1252(choice.key) +
+                      "] has the " +
+                      (key_sendable ? "code " + utf8_from_1252(choice.code) : std::string("key")) +
+                      "; only letters and digits are sent to a modem");
 }
 
 Choice chosen_entry(const Options& options) {
@@ -260,7 +271,7 @@ Choice chosen_entry(const Options& options) {
         throw Failure(EXIT_USAGE, "\"" + wanted + "\" is ambiguous: " + names_of(match.found));
     }
     const ProfileEntry& entry = match.found.front();
-    return sendable({entry.key, entry.name, entry.code});
+    return {entry.key, entry.name, entry.code};
 }
 
 // The modem must list the entry: a country it does not support cannot be set.
@@ -284,6 +295,7 @@ int apply(const Options& options, Report& report, const Choice& choice, Target& 
     const ModemRead before = target.modem;
     Outcome outcome;
     on_port(target.port, [&] {
+        require_sendable(choice, target.modem);
         require_listed(choice, target.modem);
         outcome =
             ModemSession(*target.loop).apply(choice, options.force, options.check, target.modem);
@@ -308,15 +320,17 @@ Choice saved_entry() {
         throw Failure(EXIT_USAGE, std::string("the saved key ") + saved + " is not in the profile");
     }
     const char* listed = profile::find_listed_key(saved);
-    return sendable({listed != nullptr ? listed : saved, record.name, record.code});
+    return {listed != nullptr ? listed : saved, record.name, record.code};
 }
 
 // At boot the modem may still be enumerating, or ModemManager may still be
 // probing it: while the time allows, a port that is missing or busy and a
 // modem that does not answer yet are tried again. A device that appears
 // ends the wait at once; one that is there but held is tried again after a
-// pause that starts short and doubles. The pauses are the main thread's
-// wait, so Ctrl-C ends them at once.
+// pause that starts short and doubles, and no sooner: a try that looked
+// through other programs' open files waits its pause out, however many
+// events the watched folders see. The pauses are the main thread's wait,
+// so Ctrl-C ends them at once.
 Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     constexpr int FIRST_PAUSE_MS = 10;
     constexpr int LONGEST_PAUSE_MS = 250;
@@ -325,6 +339,8 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     DeviceWatch watch(options.ports);
     int pause = FIRST_PAUSE_MS;
     for (;;) {
+        const unsigned looks = port_user_looks();
+        const Clock::time_point tried = Clock::now();
         try {
             return find_modem(loop, options);
         } catch (const Failure& failure) {
@@ -334,13 +350,26 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
                 if (options.wait_seconds == 0) {
                     throw;
                 }
-                throw Failure(failure.exit,
-                              failure.what() + std::string(" (waited ") +
-                                  std::to_string(options.wait_seconds) + " s)",
-                              failure.step, failure.port);
+                Failure waited(failure.exit,
+                               failure.what() + std::string(" (waited ") +
+                                   std::to_string(options.wait_seconds) + " s)",
+                               failure.step, failure.port);
+                waited.holder = failure.holder;
+                throw waited;
             }
-            const bool appeared =
-                watch.wait(loop, static_cast<int>(std::min<long long>(left.count(), pause)));
+            // A busy port whose look took long (a user holding many
+            // descriptors) is looked at again only after four times as
+            // long, so the wait spends most of its time asleep.
+            const bool looked = port_user_looks() != looks;
+            const long long took =
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tried).count();
+            const int milliseconds = static_cast<int>(std::min<long long>(
+                left.count(),
+                std::max<long long>(pause, looked && failure.exit == EXIT_PORT ? 4 * took : 0)));
+            const bool appeared = !looked && watch.wait(loop, milliseconds);
+            if (looked) {
+                loop.pause(milliseconds);
+            }
             pause = appeared ? FIRST_PAUSE_MS : std::min(pause * 2, LONGEST_PAUSE_MS);
         }
     }
@@ -371,12 +400,6 @@ int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
     return reapply(loop, options, report);
 }
 
-// Under --check every profile write goes nowhere, before it takes the
-// writers' lock: not the choice, nor an unknown code's entry.
-const char* no_write(const char*, const char**) {
-    return nullptr;
-}
-
 } // namespace
 
 int run_command(const Options& options) {
@@ -387,7 +410,9 @@ int run_command(const Options& options) {
     try {
         use_profile(options.profile);
         if (options.check) {
-            profile::set_profile_write_target(no_write);
+            // Every profile write goes nowhere: not the choice, nor an
+            // unknown code's entry.
+            profile::set_profile_write_target(profile::drop_writes);
         }
         ConversationLoop loop;
         copy_text(loop.talk().vendor_name, TEXT_VENDOR);
@@ -400,8 +425,12 @@ int run_command(const Options& options) {
         report.failure(failure);
         exit = failure.exit;
     } catch (const Interrupted& interrupted) {
+        // A command given one port was interrupted on it.
+        const std::string port = !interrupted.port.empty() || options.ports.size() != 1
+                                     ? interrupted.port
+                                     : options.ports.front();
         if (interrupted.signal_number != BROKEN_PIPE) {
-            report.interrupted(interrupted.signal_number);
+            report.interrupted(interrupted.signal_number, port);
         }
         exit = interrupted_exit(interrupted.signal_number);
     }

@@ -2,6 +2,7 @@
 
 #include "cli/console.h"
 #include "cli/failure.h"
+#include "cli/json_text.h"
 #include "cli/main_wait.h"
 #include "cli/output.h"
 #include "modem/command_table.h"
@@ -26,9 +27,10 @@ class EventsLocked {
     EventsLocked& operator=(const EventsLocked&) = delete;
 };
 
-// One line on stderr: a time stamp, the direction and the bytes, with CR,
-// LF and other control bytes made visible.
-void log_bytes(const char* direction, const char* bytes, size_t length) {
+// One line on stderr: a time stamp, the port, the direction and the bytes,
+// with CR, LF and other control bytes made visible. Ports probed at once
+// write their lines in turn, so each line names its own.
+void log_bytes(const std::string& port, const char* direction, const char* bytes, size_t length) {
     const auto now = std::chrono::system_clock::now();
     const std::time_t seconds = std::chrono::system_clock::to_time_t(now);
     const long micros = static_cast<long>(
@@ -53,14 +55,15 @@ void log_bytes(const char* direction, const char* bytes, size_t length) {
     char stamp[32];
     std::snprintf(stamp, sizeof stamp, "%02d:%02d:%02d.%06ld ", local.tm_hour, local.tm_min,
                   local.tm_sec, micros);
-    write_err(stamp + std::string(direction) + " " + line + "\n");
+    write_err(stamp + (port.empty() ? "" : visible_text(port) + " ") + direction + " " + line +
+              "\n");
 }
 
 // The sender asks for the deadline just before it writes the command it has
 // built into command_text, on the thread that sends it: the moment to log it.
-void log_command(const modem::Conversation& talk) {
+void log_command(const std::string& port, const modem::Conversation& talk) {
     if (verbose) {
-        log_bytes("->", talk.command_text, std::char_traits<char>::length(talk.command_text));
+        log_bytes(port, "->", talk.command_text, std::char_traits<char>::length(talk.command_text));
     }
 }
 
@@ -77,7 +80,9 @@ void set_verbose(bool on) {
 
 void logged_modem_data(void* context, const char* block, uint32_t length) {
     if (verbose && block != nullptr) {
-        log_bytes("<-", block, length);
+        const auto* talk = static_cast<const modem::Conversation*>(context);
+        const auto* loop = static_cast<const ConversationLoop*>(talk->front_end);
+        log_bytes(loop != nullptr ? loop->port_name() : std::string(), "<-", block, length);
     }
     modem::Conversation::receive(context, block, length);
 }
@@ -131,7 +136,7 @@ void ConversationLoop::answered(unsigned command, bool ok) {
 }
 
 void ConversationLoop::arm_deadline(unsigned milliseconds, unsigned sequence) {
-    log_command(talk_);
+    log_command(port_name_, talk_);
     push({Event::arm, milliseconds, 0, static_cast<intptr_t>(sequence)});
 }
 
@@ -141,7 +146,7 @@ void ConversationLoop::cancel_deadline(unsigned sequence) {
 
 void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) {
     if (!starting_queued_arm_) {
-        log_command(talk_); // sent on this thread: arm_deadline was not asked
+        log_command(port_name_, talk_); // sent on this thread: arm_deadline was not asked
     }
     armed_ = sequence;
     due_ = Clock::now() + std::chrono::milliseconds(milliseconds);

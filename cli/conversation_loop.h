@@ -65,6 +65,9 @@ class ConversationLoop : public FrontEnd {
 
     // The conversation with the modem on the claimed port; it reports here.
     modem::Conversation& talk() { return talk_; }
+    // The port it talks on, which --verbose names; set before the port opens.
+    void set_port_name(const std::string& port) { port_name_ = port; }
+    const std::string& port_name() const { return port_name_; }
 
   private:
     struct Event {
@@ -82,6 +85,7 @@ class ConversationLoop : public FrontEnd {
     bool deadline_expired(Ending& ending);
 
     modem::Conversation talk_;
+    std::string port_name_;
     std::deque<Event> events_; // and failure_: under lock_events()
     std::string failure_;
     uintptr_t main_thread_;

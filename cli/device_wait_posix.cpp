@@ -4,6 +4,7 @@
 #include "cli/failure.h"
 #include "cli/main_wait.h"
 #include "cli/output.h"
+#include "common/setting_for_tests.h"
 
 #include <cerrno>
 #include <chrono>
@@ -43,7 +44,7 @@ bool is_folder(const std::string& path) {
 
 DeviceWatch::DeviceWatch(const std::vector<std::string>& ports) : paths_(ports) {
     if (paths_.empty()) {
-        const char* root = std::getenv("TARVELLE_DEV_ROOT"); // as the search reads it
+        const char* root = test_setting("TARVELLE_DEV_ROOT"); // as the search reads it
         const std::string prefix = root != nullptr ? root : "";
         paths_ = {prefix + "/dev/serial/by-id/*", prefix + "/dev/ttyACM*", prefix + "/dev/ttyUSB*"};
     }

@@ -23,6 +23,12 @@ inline int interrupted_exit(int signal_number) {
     return 128 + signal_number;
 }
 
+// The process that has a port open, when that is why a command could not use it.
+struct Holder {
+    long pid = 0; // 0: none known
+    std::string name;
+};
+
 struct Failure : std::runtime_error {
     Failure(int exit, const std::string& message, const std::string& step = "",
             const std::string& port = "")
@@ -30,6 +36,7 @@ struct Failure : std::runtime_error {
     int exit;
     std::string step; // the AT command that failed, e.g. "ATz"; "" when none did
     std::string port; // the port it failed on; "" when none was known
+    Holder holder;
 };
 
 // SIGPIPE's number on Linux; a closed output ends a command as it would.
@@ -38,6 +45,7 @@ constexpr int BROKEN_PIPE = 13;
 // Ctrl-C (or a termination request, or a closed output) while a command runs.
 struct Interrupted {
     int signal_number;
+    std::string port = ""; // the port being worked on; "" when none or several
 };
 
 } // namespace cli

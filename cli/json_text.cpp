@@ -119,16 +119,49 @@ std::u16string utf16_from_utf8(const std::string& text) {
 
 namespace {
 
-// Each byte of `text`: a control byte shown as "\x1b", any other given to `plain`.
-template <class Plain> std::string controls_shown(const std::string& text, Plain plain) {
+// The code point of the well-formed sequence of `length` bytes at `at`.
+unsigned decoded(const unsigned char* at, size_t length) {
+    unsigned code = length == 1 ? at[0] : at[0] & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        code = (code << 6) | (at[i] & 0x3F);
+    }
+    return code;
+}
+
+// Characters that work a terminal or the order in which it draws text,
+// without being seen: the C1 controls (0x9B is CSI on a console that is not
+// in UTF-8 mode) and the bidirectional embeddings, overrides and isolates,
+// which turn the text that follows around.
+bool is_hidden_control(unsigned code) {
+    return (code >= 0x80 && code <= 0x9F) || (code >= 0x202A && code <= 0x202E) ||
+           (code >= 0x2066 && code <= 0x2069);
+}
+
+// A UTF-8 text with every control shown as its escape, the rest as it
+// stands: "\x1b" for a C0 control or DEL, "\u202e" for a C1 control or a
+// bidirectional control (which is a JSON string's own escape too, so a
+// JSON line stays valid), "\xff" for a byte that is no part of a
+// well-formed sequence.
+std::string escaped_utf8(const std::string& text) {
     std::string out;
     out.reserve(text.size());
-    for (unsigned char byte : text) {
-        if (is_control(byte)) {
-            append_visible(out, byte);
-        } else {
-            plain(out, byte);
+    const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t at = 0; at < text.size();) {
+        const size_t length = utf8_sequence(bytes + at, text.size() - at);
+        if (length == 0 || (length == 1 && is_control(bytes[at]))) {
+            append_visible(out, bytes[at]);
+            ++at;
+            continue;
         }
+        const unsigned code = decoded(bytes + at, length);
+        if (is_hidden_control(code)) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", code);
+            out += escaped;
+        } else {
+            out.append(text, at, length);
+        }
+        at += length;
     }
     return out;
 }
@@ -136,13 +169,18 @@ template <class Plain> std::string controls_shown(const std::string& text, Plain
 } // namespace
 
 std::string utf8_from_1252(const std::string& text) {
-    return controls_shown(
-        text, [](std::string& out, unsigned char byte) { append_utf8(out, code_point(byte)); });
+    // Windows-1252 gives 0x80..0x9F to characters (the euro sign, quotes,
+    // letters with a caron): converted first, they are no controls.
+    std::string converted;
+    converted.reserve(text.size());
+    for (unsigned char byte : text) {
+        append_utf8(converted, code_point(byte));
+    }
+    return escaped_utf8(converted);
 }
 
 std::string visible_text(const std::string& text) {
-    return controls_shown(
-        text, [](std::string& out, unsigned char byte) { out += static_cast<char>(byte); });
+    return escaped_utf8(text);
 }
 
 std::string json_string(const std::string& text, bool from_1252) {

@@ -7,12 +7,15 @@
 namespace cli {
 
 // Windows-1252 to UTF-8, for a person to read. The five codes the code page
-// leaves unassigned become U+FFFD; control bytes (ESC, CR, DEL, ...) are
-// shown as "\x1b", so that a device's answer cannot work the terminal.
+// leaves unassigned become U+FFFD; control characters are then shown as
+// visible_text shows them, so that a device's answer cannot work the terminal.
 std::string utf8_from_1252(const std::string& text);
 
-// `text` with its control bytes shown as "\x1b", the rest as it stands: a
-// last pass over every line and message meant for a terminal.
+// The UTF-8 `text` as a terminal may be given it: a C0 control or DEL shown
+// as "\x1b", a C1 control or a bidirectional control (U+202A..U+202E,
+// U+2066..U+2069) as "\u202e", a byte that is not UTF-8 as "\xff"; the
+// rest as it stands. A last pass over every line and message meant for a
+// terminal, and over a process's name, which its owner chooses freely.
 std::string visible_text(const std::string& text);
 
 // UTF-8 to UTF-16, as a Windows console takes text whatever its code page.

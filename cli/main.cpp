@@ -3,9 +3,12 @@
 #include "cli/failure.h"
 #include "cli/main_wait.h"
 #include "cli/options.h"
+#include "cli/output.h"
 #include "cli/report.h"
+#include "common/trace.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -16,6 +19,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "tarvelle-cli: cannot set up its event loop\n");
         return cli::EXIT_USAGE;
     }
+#ifndef _WIN32
+    if (std::getenv("TARVELLE_TRACE") != nullptr) {
+        set_trace_sink(cli::trace_on_stderr);
+    }
+#endif
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     cli::Options options;
     std::string error;
@@ -26,6 +34,10 @@ int main(int argc, char** argv) {
     }
     if (options.help) {
         std::fputs(cli::usage_text(), stdout);
+        return cli::EXIT_DONE;
+    }
+    if (options.version) {
+        std::fputs(cli::version_text().c_str(), stdout);
         return cli::EXIT_DONE;
     }
     return cli::run_command(options);

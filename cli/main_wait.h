@@ -19,6 +19,11 @@ Woken wait_main_thread(int milliseconds, int* signal_number);
 #ifndef _WIN32
 // The same wait, woken also when the descriptor `fd` has data (Woken::file).
 Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number);
+
+// Without waiting: true, with `signal_number`, when Ctrl-C or a termination
+// request has come, for work on the main thread that does not wait but may
+// take long.
+bool take_signal(int* signal_number);
 #endif
 
 // Callable from any thread; a wake-up that comes before the wait is kept.

@@ -75,6 +75,15 @@ Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number) {
     return Woken::events;
 }
 
+bool take_signal(int* signal_number) {
+    signalfd_siginfo info{};
+    if (read(signal_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
+        return false; // nothing there: the descriptor does not block
+    }
+    *signal_number = static_cast<int>(info.ssi_signo);
+    return true;
+}
+
 void lock_events() {
     events_mutex.lock();
 }

@@ -59,15 +59,28 @@ std::string save_failure() {
            (why.empty() ? "the profile could not be written" : why);
 }
 
+Country country_of(const profile::PresentEntry& found) {
+    return {found.key, found.entry.name, found.entry.code};
+}
+
+Country unknown_country(const std::string& code) {
+    return {"", profile::unknown_country_name(code.c_str()), code};
+}
+
+// The present country by the dialog's rules, and, when the modem's code
+// names another, that one too: a send is decided on the code.
 void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
     modem.i5 = talk.i5_code;
     profile::PresentEntry found;
-    if (procedures::present_entry(talk, found)) {
-        modem.has_country = true;
-        modem.country = {found.key, found.entry.name, found.entry.code};
-    } else {
-        modem.has_country = !modem.i5.empty();
-        modem.country = {"", profile::unknown_country_name(modem.i5.c_str()), modem.i5};
+    const bool known = procedures::present_entry(talk, found);
+    modem.has_country = known || !modem.i5.empty();
+    modem.country = known ? country_of(found) : unknown_country(modem.i5);
+    const std::string sent = modem.gci ? modem.country.key : modem.country.code;
+    modem.i5_differs = known && !equal_ignoring_case(sent.c_str(), modem.i5.c_str());
+    if (modem.i5_differs) {
+        modem.by_i5 = modem.i5.empty()                      ? Country{}
+                      : procedures::code_entry(talk, found) ? country_of(found)
+                                                            : unknown_country(modem.i5);
     }
 }
 
@@ -75,7 +88,8 @@ void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
 // is a list of none.
 void read_supported(const modem::Conversation& talk, bool listed, ModemRead& modem) {
     modem.supported.clear();
-    if (procedures::take_list(talk, listed, procedures::COMMAND_LINE) !=
+    char list[modem::LIST_REPLY_SIZE];
+    if (procedures::take_list(talk, listed, procedures::COMMAND_LINE, list, sizeof list) !=
         profile::ListAnswer::items) {
         return;
     }
@@ -202,6 +216,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
     const std::string code = talk_.code_to_send;
     Outcome outcome;
     outcome.sets_modem = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
+    outcome.rewrites_note = procedures::note_names_other_entry(talk_, choice.key.c_str());
     // Saving rewrites the profile only when the key differs as it is spelt.
     char saved[profile::SAVED_CHOICE_SIZE];
     profile::read_saved_choice(saved, sizeof saved);
@@ -209,6 +224,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
     if (check) {
         modem.has_country = true;
         modem.country = {choice.key, choice.name, choice.code};
+        modem.i5_differs = false;
         return outcome;
     }
     if (outcome.sets_modem) {
@@ -227,8 +243,9 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
     // The note is still written when the choice cannot be saved: the modem
     // is set by now, and the failure is reported once the modem is done.
     loop_.take_failure();
-    const procedures::Finish finish = procedures::finish_apply(
-        talk_, choice.key.c_str(), procedures::COMMAND_LINE, outcome.sets_modem);
+    const procedures::Finish finish =
+        procedures::finish_apply(talk_, choice.key.c_str(), procedures::COMMAND_LINE,
+                                 outcome.sets_modem || outcome.rewrites_note);
     if (finish.end == procedures::ApplyEnd::abandoned) {
         throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
     }
@@ -243,6 +260,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};
+    modem.i5_differs = false;
     return outcome;
 }
 

@@ -29,8 +29,14 @@ struct ModemRead {
     bool standard_only = false;
     std::vector<Country> supported;
     bool has_country = false; // the modem gave a present code
-    Country country;
-    std::string i5; // the modem's present code as it answered ATi5
+    Country country;          // the present country, as the dialog finds it
+    std::string i5;           // the modem's present code as it answered ATi5
+    // The present country is not the one the modem's code names: its note,
+    // or the saved choice, named another. `by_i5` is the country the code
+    // alone names, which decides whether a country is sent again; its code
+    // is empty when the modem gave none.
+    bool i5_differs = false;
+    Country by_i5;
 };
 
 // The profile entry to apply, found by key.
@@ -42,9 +48,10 @@ struct Choice {
 
 // What an apply changes, or under --check would change.
 struct Outcome {
-    bool sets_modem = false;   // the set-country command is sent
-    bool saves_choice = false; // the saved choice names another key, or none
-    bool changed() const { return sets_modem || saves_choice; }
+    bool sets_modem = false;    // the set-country command is sent
+    bool saves_choice = false;  // the saved choice names another key, or none
+    bool rewrites_note = false; // the modem's note names another entry
+    bool changed() const { return sets_modem || saves_choice || rewrites_note; }
 };
 
 class ModemSession {
@@ -68,7 +75,9 @@ class ModemSession {
     void read(ModemRead& modem);
 
     // Applies `choice` unless the modem's ATi5 code is already its code
-    // (`force` applies regardless), and records it as the saved choice.
+    // (`force` applies regardless), and records it as the saved choice. A
+    // note that names another entry is rewritten even when the code is the
+    // choice's: the next read would take the note's entry.
     // With `check` it decides the same and stops there: nothing is sent and
     // nothing saved, and `modem` tells the country it would be set to.
     // Throws Failure(EXIT_MODEM).

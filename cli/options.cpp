@@ -1,5 +1,9 @@
 #include "cli/options.h"
 
+#include "resources/string_texts.h"
+
+#include <cstring>
+
 namespace cli {
 namespace {
 
@@ -102,6 +106,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             options_ended = true;
         } else if (word == "--help" || word == "-h") {
             options.help = true;
+        } else if (word == "--version") {
+            options.version = true;
         } else if (word == "--json") {
             options.json = true;
         } else if (word == "--verbose" || word == "-v") {
@@ -140,7 +146,7 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
             return false;
         }
     }
-    if (options.help) {
+    if (options.help || options.version) {
         return true;
     }
     error = check_command(options, positionals);
@@ -150,6 +156,7 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options,
 const char* usage_text() {
     return "usage: tarvelle-cli [--profile FILE] [--json] [--verbose] [--any-modem] [--probe-all]\n"
            "                    [--check] COMMAND\n"
+           "       tarvelle-cli --help | --version\n"
            "  scan [--port PORT]...          find modems: port, identification, dialect, country\n"
            "  show [--port PORT]             the modem's supported countries and present country\n"
            "  set COUNTRY [--port PORT] [--force]   apply a country (picture code, name or start)\n"
@@ -176,9 +183,15 @@ const char* usage_text() {
            "\"--\" ends the options.\n"
            "Exit codes: 0 done, 1 the modem failed, 2 usage or country, 3 no modem found,\n"
            "4 port missing, busy or not accessible, 5 with --check: set or reapply would\n"
-           "change the modem or the saved choice, 6 the profile could not be read or\n"
-           "written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
+           "change the modem, its note or the saved choice, 6 the profile could not be\n"
+           "read or written, 128+N ended by signal N (130 Ctrl-C, 143 SIGTERM, 129 SIGHUP,\n"
            "141 output closed).\n";
+}
+
+std::string version_text() {
+    // The About box's "Version 1.4" gives the number, so the two never differ.
+    const char* number = TEXT_VERSION + std::strlen("Version ");
+    return std::string("tarvelle-cli (" TEXT_TITLE ") ") + number + "\n" TEXT_COPYRIGHT "\n";
 }
 
 } // namespace cli

@@ -17,6 +17,7 @@ struct Options {
     bool verbose = false;
     bool force = false;
     bool help = false;
+    bool version = false;
     // --check: every read of the real command, and its decision, but nothing
     // sent past the reads and nothing written to the profile.
     bool check = false;
@@ -40,5 +41,8 @@ bool parse_options(const std::vector<std::string>& arguments, Options& options, 
 
 // The usage text of --help.
 const char* usage_text();
+
+// The text of --version: the program's name and version, then its copyright.
+std::string version_text();
 
 } // namespace cli

@@ -1,6 +1,7 @@
 #include "cli/output.h"
 
 #include "cli/console.h"
+#include "cli/json_text.h"
 #include "cli/main_wait.h"
 
 #include <atomic>
@@ -47,6 +48,15 @@ void flush_output() {
 
 bool output_lost() {
     return lost.load();
+}
+
+void trace_on_stderr(const char* line) {
+    std::string text = line;
+    const bool ended = !text.empty() && text.back() == '\n';
+    if (ended) {
+        text.pop_back();
+    }
+    write_err(utf8_from_1252(text) + (ended ? "\n" : ""));
 }
 
 } // namespace cli

@@ -18,4 +18,10 @@ void flush_output();
 // Whether a write has failed since the program started.
 bool output_lost();
 
+// A trace line of the core (TARVELLE_TRACE) on stderr. The core's texts are
+// Windows-1252, as its lines are on Windows, and they carry the modem's
+// answers and the profile's text: converted, then escaped as any text for
+// a person is.
+void trace_on_stderr(const char* line);
+
 } // namespace cli

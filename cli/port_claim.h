@@ -2,7 +2,9 @@
 // port session, and letting all of it go again.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace modem {
 class Conversation;
@@ -23,12 +25,36 @@ struct LockFileSeen {
     bool fresh = false;
 };
 
+// The ports a command may claim, each looked at before any of them is
+// locked or opened, and looked for among the open files of other programs
+// once for all of them. On Linux each port is then the device its path
+// named at that moment: every later step decides on that device, never on
+// the path looked up again.
+class PortChecks {
+  public:
+    explicit PortChecks(const std::vector<std::string>& ports);
+    ~PortChecks();
+    PortChecks(const PortChecks&) = delete;
+    PortChecks& operator=(const PortChecks&) = delete;
+
+    struct Looked; // the platform's part
+
+  private:
+    friend class PortClaim;
+    std::unique_ptr<Looked> looked_;
+};
+
+// How many times this run has looked through other programs' open files
+// (never, where the system keeps a port to one program): a wait between
+// tries can tell whether a try looked.
+unsigned port_user_looks();
+
 class PortClaim {
   public:
-    // Opens `port` for the conversation `talk`; throws Failure(EXIT_PORT)
-    // naming the port and the likely cause when it is missing, busy or not
-    // accessible.
-    PortClaim(const std::string& port, modem::Conversation& talk);
+    // Opens the port that `checks` looked at as its `index`th, for the
+    // conversation `talk`; throws Failure(EXIT_PORT) naming the port and the
+    // likely cause when it is missing, busy or not accessible.
+    PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk);
     // Closes the port (its line settings put back) and releases the locks.
     ~PortClaim();
     PortClaim(const PortClaim&) = delete;

@@ -5,8 +5,10 @@
 
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
+#include "cli/port_steps_posix.h"
 #include "cli/port_users.h"
 #include "common/new_file_posix.h"
+#include "common/setting_for_tests.h"
 #include "common/test_stop.h"
 #include "common/text.h"
 #include "modem/conversation.h"
@@ -26,20 +28,20 @@
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace cli {
 namespace {
 
 std::string lock_folder() {
-    const char* folder = std::getenv("TARVELLE_LOCK_DIR");
-    return folder != nullptr && folder[0] != '\0' ? folder : "/var/lock";
+    const char* folder = test_setting("TARVELLE_LOCK_DIR");
+    return folder != nullptr ? folder : "/var/lock";
 }
 
 // LCK..ttyACM0 for /dev/ttyACM0; a device below /dev keeps its folders,
 // with "_" for "/" (LCK..pts_3), so two devices never share a lock.
-std::string lock_name(const std::string& port) {
-    char resolved[PATH_MAX];
-    std::string device = realpath(port.c_str(), resolved) != nullptr ? resolved : port;
+std::string lock_name(const std::string& device_path) {
+    std::string device = device_path;
     if (device.compare(0, 5, "/dev/") == 0) {
         device.erase(0, 5);
     }
@@ -138,15 +140,16 @@ std::string write_new_lock(const std::string& port, const std::string& file, Loc
     return made;
 }
 
-// Takes the UUCP lock of `port`: our lock is linked to the lock's name,
-// which fails if another program was quicker. A lock whose program is gone
-// is replaced by ours with one rename, and only while it is still the very
-// file that was judged stale, so two programs that both judged it cannot
-// both end up believing they hold the port. Gives the lock file and what we
-// wrote into it; "" when this process holds it already. Throws when the port
-// is locked or no lock can be made.
-std::string take_uucp_lock(const std::string& port, LockFileSeen& ours) {
-    const std::string file = lock_name(port);
+} // namespace
+
+// Our lock is linked to the lock's name, which fails if another program was
+// quicker. A lock whose program is gone is replaced by ours with one
+// rename, and only while it is still the very file that was judged stale,
+// so two programs that both judged it cannot both end up believing they
+// hold the port.
+std::string take_uucp_lock(const PortNode& node, LockFileSeen& ours) {
+    const std::string& port = node.port;
+    const std::string file = lock_name(node.device_path);
     char text[16];
     std::snprintf(text, sizeof text, "%10ld\n", static_cast<long>(getpid()));
     ours.text = text;
@@ -180,13 +183,13 @@ std::string take_uucp_lock(const std::string& port, LockFileSeen& ours) {
     busy(port, file, look_at_lock(file));
 }
 
-// Removes the lock only while it is the one we made: after a takeover by
-// another program (ours judged stale, say) it is theirs.
 void release_uucp_lock(const std::string& file, const LockFileSeen& ours) {
     if (!file.empty() && same_lock(look_at_lock(file), ours)) {
         unlink(file.c_str());
     }
 }
+
+namespace {
 
 std::string open_failure(const std::string& port, int error) {
     switch (error) {
@@ -210,28 +213,90 @@ std::string open_failure(const std::string& port, int error) {
 
 } // namespace
 
-PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_(talk) {
-    struct stat info {};
-    if (stat(port.c_str(), &info) != 0) {
+PortNode::PortNode(PortNode&& other) noexcept {
+    *this = std::move(other);
+}
+
+PortNode& PortNode::operator=(PortNode&& other) noexcept {
+    std::swap(port, other.port);
+    std::swap(fd, other.fd);
+    std::swap(device, other.device);
+    std::swap(device_path, other.device_path);
+    return *this;
+}
+
+PortNode::~PortNode() {
+    if (fd >= 0) {
+        close(fd);
+    }
+}
+
+std::string PortNode::reopen_path() const {
+    return "/proc/self/fd/" + std::to_string(fd);
+}
+
+PortNode look_at_port(const std::string& port) {
+    PortNode node;
+    node.port = port;
+    // O_PATH opens no device: it only holds on to what the path names.
+    node.fd = open(port.c_str(), O_PATH | O_CLOEXEC);
+    if (node.fd < 0) {
         throw Failure(EXIT_PORT, open_failure(port, errno));
     }
-    dev_t device = 0;
     std::string what;
-    if (!is_tty_family(port.c_str(), device, what)) { // before any lock or open
+    if (!is_tty_family(node.reopen_path().c_str(), node.device, what)) {
         throw Failure(EXIT_PORT, port + ": not a serial port (" + what + ")");
     }
-    refuse_port_in_use(port);
-    if (port.size() >= PORT_PATH_SIZE) {
-        throw Failure(EXIT_PORT, port + ": the path is too long");
+    char named[PATH_MAX];
+    const ssize_t length = readlink(node.reopen_path().c_str(), named, sizeof named);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof named) {
+        throw Failure(EXIT_PORT, port + ": cannot tell which device it is");
     }
-    lock_file_ = take_uucp_lock(port, lock_);
-    session_ = port_create_own(0, port.c_str(), logged_modem_data, &talk,
+    node.device_path.assign(named, static_cast<size_t>(length));
+    return node;
+}
+
+struct PortChecks::Looked {
+    std::vector<PortNode> nodes;
+    std::vector<std::string> failures; // why each port cannot be had; "" when it may
+    PortUsers users;
+};
+
+PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Looked) {
+    Looked& looked = *looked_;
+    looked.nodes.resize(ports.size());
+    looked.failures.resize(ports.size());
+    std::vector<dev_t> devices;
+    for (size_t i = 0; i < ports.size(); ++i) {
+        try {
+            looked.nodes[i] = look_at_port(ports[i]);
+            devices.push_back(looked.nodes[i].device);
+        } catch (const Failure& failure) {
+            looked.failures[i] = failure.what();
+        }
+    }
+    looked.users = find_port_users(devices);
+}
+
+PortChecks::~PortChecks() = default;
+
+PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk) : talk_(talk) {
+    const PortChecks::Looked& looked = *checks.looked_;
+    if (!looked.failures.at(index).empty()) {
+        throw Failure(EXIT_PORT, looked.failures[index]);
+    }
+    const PortNode& node = looked.nodes[index];
+    refuse_port_in_use(node.port, node.device, looked.users);
+    lock_file_ = take_uucp_lock(node, lock_);
+    // The session opens the device through the descriptor, and checks that
+    // what it opened is still that device and a tty.
+    session_ = port_create_own(0, node.reopen_path().c_str(), logged_modem_data, &talk,
                                modem::Conversation::port_failed);
     if (session_ == nullptr || port_open(session_) != 1) {
         const int error = session_ != nullptr ? last_open_error() : ENOMEM;
         port_release(session_);
         release_uucp_lock(lock_file_, lock_);
-        throw Failure(EXIT_PORT, open_failure(port, error != 0 ? error : EIO));
+        throw Failure(EXIT_PORT, open_failure(node.port, error != 0 ? error : EIO));
     }
     talk.port = session_;
 }

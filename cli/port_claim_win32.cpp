@@ -29,7 +29,20 @@ std::string open_failure(const std::string& port, DWORD error) {
 
 } // namespace
 
-PortClaim::PortClaim(const std::string& port, modem::Conversation& talk) : talk_(talk) {
+struct PortChecks::Looked {
+    std::vector<std::string> ports;
+};
+
+PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Looked{ports}) {}
+
+PortChecks::~PortChecks() = default;
+
+unsigned port_user_looks() {
+    return 0;
+}
+
+PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk) : talk_(talk) {
+    const std::string& port = checks.looked_->ports.at(index);
     const int number = serial::com_port_number(port);
     if (number == 0) {
         throw Failure(EXIT_PORT, port + ": not a COM port (COM1 to COM" +

@@ -8,15 +8,18 @@ namespace cli {
 PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& ports,
                        bool any_modem)
     : ports_(ports.size()), any_modem_(any_modem) {
+    PortChecks checks(ports);
     for (size_t i = 0; i < ports.size(); ++i) {
         ProbedPort& probed = ports_[i];
         probed.port = ports[i];
         probed.loop = std::make_unique<ConversationLoop>();
+        probed.loop->set_port_name(probed.port);
         copy_text(probed.loop->talk().vendor_name, vendor_name);
         try {
-            probed.claim = std::make_unique<PortClaim>(probed.port, probed.loop->talk());
+            probed.claim = std::make_unique<PortClaim>(checks, i, probed.loop->talk());
         } catch (const Failure& failure) {
             probed.unavailable = failure.what();
+            probed.holder = failure.holder;
             probed.done = true;
             continue;
         }

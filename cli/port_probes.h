@@ -6,6 +6,7 @@
 #pragma once
 
 #include "cli/conversation_loop.h"
+#include "cli/failure.h"
 #include "cli/modem_session.h"
 #include "cli/port_claim.h"
 
@@ -21,6 +22,7 @@ struct ProbedPort {
     Probe probe = Probe::silent;
     std::string ident;       // the identification line, for a rejected device too
     std::string unavailable; // why the port could not be claimed; "" when it was
+    Holder holder;           // the process that has it open, when that is why
     // The port's conversation, then its claim, which uses it and so goes first.
     std::unique_ptr<ConversationLoop> loop;
     std::unique_ptr<PortClaim> claim; // kept only for a modem once the probe is done

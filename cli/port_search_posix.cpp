@@ -1,6 +1,7 @@
 #include "cli/port_search.h"
 
 #include "cli/port_policy.h"
+#include "common/setting_for_tests.h"
 
 #include <algorithm>
 #include <climits>
@@ -30,12 +31,11 @@ std::string resolved(const std::string& path) {
     return realpath(path.c_str(), real) != nullptr ? real : path;
 }
 
-// Tests put a folder of fake devices, or a fake sysfs, in these. Root runs
-// at boot, and a variable left in its environment must not point it at
-// other files.
+// Tests put a folder of fake devices, or a fake sysfs, in these; root
+// never reads them.
 std::string test_root(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && geteuid() != 0 ? resolved(value) : "";
+    const char* value = test_setting(variable);
+    return value != nullptr ? resolved(value) : "";
 }
 
 // The kernel's name for the device at `path`: the last part of the path once

@@ -1,15 +1,22 @@
 #include "cli/port_users.h"
 
+#include "cli/failure.h"
+#include "cli/json_text.h"
+#include "cli/main_wait.h"
 #include "cli/output.h"
 
-#include "cli/failure.h"
-
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
+#include <linux/kcmp.h>
+#include <memory>
+#include <set>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
 
@@ -21,41 +28,22 @@ const dev_t PTY_MULTIPLEXER = makedev(5, 2);
 // /dev/pts/N is (136, N): the kernel gives its pty slaves one major number.
 constexpr unsigned PTY_SLAVE_MAJOR = 136;
 
-struct User {
-    long pid = 0;
-    std::string name;
-};
+// How often, in descriptors looked at, the look checks its time and signals.
+constexpr unsigned CHECK_EVERY = 64;
 
-// What the walk found: the first other user, and how many processes could
-// not be looked at.
-struct Users {
-    User first;
-    int unreadable = 0;
-    bool no_proc = false;
-    bool hidden = false; // /proc shows only our own processes (hidepid)
-};
+unsigned looks_made = 0;
 
-// The pty index of a descriptor opened on /dev/ptmx, from its fdinfo
-// ("tty-index:\t3" for the master of /dev/pts/3); -1 when none is given.
-long master_index(const std::string& pid, const char* fd) {
-    FILE* in = std::fopen(("/proc/" + pid + "/fdinfo/" + fd).c_str(), "r");
-    if (in == nullptr) {
-        return -1;
-    }
-    long index = -1;
-    char line[128];
-    while (std::fgets(line, sizeof line, in) != nullptr) {
-        if (std::sscanf(line, "tty-index: %ld", &index) == 1) {
-            break;
-        }
-    }
-    std::fclose(in);
-    return index;
-}
+using Clock = std::chrono::steady_clock;
+
+// An open folder, closed however the look ends (a signal ends it with a throw).
+struct CloseFolder {
+    void operator()(DIR* folder) const { closedir(folder); }
+};
+using Folder = std::unique_ptr<DIR, CloseFolder>;
 
 std::string process_name(const std::string& pid) {
     char name[64] = "";
-    FILE* in = std::fopen(("/proc/" + pid + "/comm").c_str(), "r");
+    FILE* in = std::fopen(("/proc/" + pid + "/comm").c_str(), "re");
     if (in != nullptr) {
         if (std::fgets(name, sizeof name, in) == nullptr) {
             name[0] = '\0';
@@ -63,83 +51,195 @@ std::string process_name(const std::string& pid) {
         std::fclose(in);
     }
     name[std::strcspn(name, "\n")] = '\0';
-    // Any process may name itself as it likes; its name must not drive the
-    // terminal that shows the message.
-    for (char* c = name; *c != '\0'; ++c) {
-        if (static_cast<unsigned char>(*c) < 0x20 || *c == 0x7f) {
-            *c = '?';
-        }
-    }
     return name[0] != '\0' ? name : "unknown";
 }
 
-enum class Holds { nothing, device, other_end, unreadable };
+// What fdinfo says of a descriptor: its open flags, and for a pty master
+// the index of its slave ("tty-index:\t3" for /dev/pts/3; -1 when none).
+struct FdInfo {
+    long flags = 0;
+    long tty_index = -1;
+};
 
-// Whether process `pid` has `device` open. On a pty the process that holds
-// the master is the line's other end, as a simulated modem or a terminal
-// emulator is: it is the far side of the port, not a second user of it,
-// even when it keeps the slave open too.
-Holds holds(const std::string& pid, dev_t device, long pty_index) {
-    const std::string folder = "/proc/" + pid + "/fd";
-    DIR* fds = opendir(folder.c_str());
-    if (fds == nullptr) {
-        // A process that ended meanwhile holds nothing.
-        return errno == ENOENT || errno == ESRCH ? Holds::nothing : Holds::unreadable;
+FdInfo fd_info(const std::string& table, const char* fd) {
+    FdInfo info;
+    FILE* in = std::fopen((table + "/fdinfo/" + fd).c_str(), "re");
+    if (in == nullptr) {
+        return info;
     }
-    bool slave = false;
-    bool master = false;
-    while (const dirent* entry = readdir(fds)) {
-        struct stat info {};
-        if (entry->d_name[0] == '.' || stat((folder + "/" + entry->d_name).c_str(), &info) != 0 ||
-            !S_ISCHR(info.st_mode)) {
-            continue;
-        }
-        if (info.st_rdev == device) {
-            slave = true;
-        } else if (pty_index >= 0 && info.st_rdev == PTY_MULTIPLEXER &&
-                   master_index(pid, entry->d_name) == pty_index) {
-            master = true;
+    char line[128];
+    while (std::fgets(line, sizeof line, in) != nullptr) {
+        if (std::sscanf(line, "flags: %lo", &info.flags) != 1) {
+            std::sscanf(line, "tty-index: %ld", &info.tty_index);
         }
     }
-    closedir(fds);
-    return master ? Holds::other_end : slave ? Holds::device : Holds::nothing;
+    std::fclose(in);
+    return info;
 }
 
-Users find_users(dev_t device) {
-    Users users;
-    const long pty_index = major(device) == PTY_SLAVE_MAJOR ? static_cast<long>(minor(device)) : -1;
-    DIR* proc = opendir("/proc");
-    if (proc == nullptr) {
-        users.no_proc = true;
-        return users;
-    }
-    const std::string self = std::to_string(getpid());
-    bool saw_init = self == "1";
-    while (const dirent* entry = readdir(proc)) {
-        const std::string pid = entry->d_name;
-        saw_init = saw_init || pid == "1";
-        if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
-            continue;
-        }
-        switch (holds(pid, device, pty_index)) {
-        case Holds::device:
-            users.first = {std::atol(pid.c_str()), process_name(pid)};
-            closedir(proc);
-            return users;
-        case Holds::unreadable:
-            ++users.unreadable;
-            break;
-        default:
-            break;
+// What one process has open of the devices looked for.
+struct Held {
+    std::set<dev_t> devices;
+    std::set<long> masters; // pty indexes of the masters it holds
+};
+
+enum class Table { read, gone, unreadable };
+
+class Look {
+  public:
+    explicit Look(const std::vector<dev_t>& devices)
+        : devices_(devices.begin(), devices.end()),
+          until_(Clock::now() + std::chrono::milliseconds(LOOK_MILLISECONDS_PER_PORT *
+                                                          static_cast<int>(devices.size()))) {
+        for (dev_t device : devices) {
+            ptys_ = ptys_ || major(device) == PTY_SLAVE_MAJOR;
         }
     }
-    closedir(proc);
-    users.hidden = !saw_init;
-    return users;
-}
+
+    PortUsers run() {
+        const Folder proc(opendir("/proc"));
+        if (!proc) {
+            users_.no_proc = true;
+            return users_;
+        }
+        const std::string self = std::to_string(getpid());
+        bool saw_init = self == "1";
+        while (const dirent* entry = readdir(proc.get())) {
+            const std::string pid = entry->d_name;
+            saw_init = saw_init || pid == "1";
+            if (pid.find_first_not_of("0123456789") != std::string::npos || pid == self) {
+                continue;
+            }
+            look_at_process(pid);
+            if (!users_.unfinished.empty() || holders_left() == 0) {
+                break;
+            }
+        }
+        users_.hidden = !saw_init;
+        return users_;
+    }
+
+  private:
+    size_t holders_left() const { return devices_.size() - users_.holders.size(); }
+
+    // Time and signals, looked at now and then: a signal ends the look at
+    // once; running out of time cuts it short, in process `pid`.
+    bool in_bounds(const std::string& pid) {
+        if (++since_check_ < CHECK_EVERY) {
+            return true;
+        }
+        since_check_ = 0;
+        int signal_number = 0;
+        if (take_signal(&signal_number)) {
+            throw Interrupted{signal_number};
+        }
+        if (Clock::now() < until_) {
+            return true;
+        }
+        users_.unfinished = "the look for other programs using it was cut off after " +
+                            std::to_string(LOOK_MILLISECONDS_PER_PORT * devices_.size()) +
+                            " ms, in the open files of process " + pid + " (" +
+                            visible_text(process_name(pid)) + ")";
+        return false;
+    }
+
+    // The descriptors of one table: /proc/PID/fd, or a thread's own
+    // /proc/PID/task/TID/fd.
+    Table read_table(const std::string& pid, const std::string& table, Held& held) {
+        const Folder fds(opendir((table + "/fd").c_str()));
+        if (!fds) {
+            // A process that ended meanwhile holds nothing.
+            return errno == ENOENT || errno == ESRCH ? Table::gone : Table::unreadable;
+        }
+        const int folder = dirfd(fds.get());
+        while (const dirent* entry = readdir(fds.get())) {
+            if (!in_bounds(pid)) {
+                break;
+            }
+            struct stat info {};
+            if (entry->d_name[0] == '.' || fstatat(folder, entry->d_name, &info, 0) != 0 ||
+                !S_ISCHR(info.st_mode)) {
+                continue;
+            }
+            if (devices_.count(info.st_rdev) != 0) {
+                // An O_PATH descriptor can neither read nor write the port.
+                if ((fd_info(table, entry->d_name).flags & O_PATH) == 0) {
+                    held.devices.insert(info.st_rdev);
+                }
+            } else if (ptys_ && info.st_rdev == PTY_MULTIPLEXER) {
+                held.masters.insert(fd_info(table, entry->d_name).tty_index);
+            }
+        }
+        return Table::read;
+    }
+
+    // The process's own table, then those of its threads that have one of
+    // their own (unshare(CLONE_FILES)), and those of the threads left after
+    // the main thread ended, whose table is gone with it. Threads that
+    // share a table already read are passed over: kcmp tells, and reading
+    // each thread's view of one table again would cost the look its time.
+    void look_at_process(const std::string& pid) {
+        Held held;
+        const Table main = read_table(pid, "/proc/" + pid, held);
+        if (main == Table::unreadable) {
+            ++users_.unreadable;
+            return;
+        }
+        std::vector<long> read{std::atol(pid.c_str())};
+        const Folder tasks(opendir(("/proc/" + pid + "/task").c_str()));
+        while (tasks && users_.unfinished.empty()) {
+            const dirent* entry = readdir(tasks.get());
+            if (entry == nullptr) {
+                break;
+            }
+            const long tid = std::atol(entry->d_name);
+            if (tid <= 0 || tid == read.front() || shares_a_table(read, tid)) {
+                continue;
+            }
+            const std::string table = "/proc/" + pid + "/task/" + entry->d_name;
+            if (read_table(pid, table, held) == Table::read) {
+                read.push_back(tid);
+            }
+        }
+        note_holder(pid, held);
+    }
+
+    static bool shares_a_table(const std::vector<long>& read, long tid) {
+        for (long other : read) {
+            const long same = syscall(SYS_kcmp, static_cast<pid_t>(other), static_cast<pid_t>(tid),
+                                      KCMP_FILES, 0UL, 0UL);
+            // Where kcmp is missing or refused, the thread counts as sharing:
+            // its table is the process's in all but rare programs.
+            if (same == 0 || (same < 0 && errno != ESRCH)) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // On a pty the process that holds the master is the line's other end,
+    // as a simulated modem or a terminal emulator is: it is the far side of
+    // the port, not a second user of it, even when it keeps the slave open
+    // too.
+    void note_holder(const std::string& pid, const Held& held) {
+        for (dev_t device : held.devices) {
+            const bool other_end = major(device) == PTY_SLAVE_MAJOR &&
+                                   held.masters.count(static_cast<long>(minor(device))) != 0;
+            if (!other_end && users_.holders.count(device) == 0) {
+                users_.holders[device] = {std::atol(pid.c_str()), process_name(pid)};
+            }
+        }
+    }
+
+    std::set<dev_t> devices_;
+    bool ptys_ = false;
+    Clock::time_point until_;
+    unsigned since_check_ = 0;
+    PortUsers users_;
+};
 
 // Said once a run: the check is as good on every port, and a scan tries many.
-void note_incomplete(const Users& users) {
+void note_incomplete(const PortUsers& users) {
     static bool said = false;
     if (said || (users.unreadable == 0 && !users.no_proc && !users.hidden)) {
         return;
@@ -157,17 +257,35 @@ void note_incomplete(const Users& users) {
 
 } // namespace
 
-void refuse_port_in_use(const std::string& port) {
-    struct stat info {};
-    if (stat(port.c_str(), &info) != 0 || !S_ISCHR(info.st_mode)) {
-        return; // the open says what is wrong with it
+PortUsers find_port_users(const std::vector<dev_t>& devices) {
+    if (devices.empty()) {
+        return {};
     }
-    const Users users = find_users(info.st_rdev);
-    if (users.first.pid != 0) {
-        throw Failure(EXIT_PORT, port + ": in use by process " + std::to_string(users.first.pid) +
-                                     " (" + users.first.name + ")");
+    ++looks_made;
+    return Look(devices).run();
+}
+
+void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& users) {
+    const auto holder = users.holders.find(device);
+    if (holder != users.holders.end()) {
+        const std::string name = visible_text(holder->second.name);
+        Failure failure(EXIT_PORT, port + ": in use by process " +
+                                       std::to_string(holder->second.pid) + " (" + name + ")");
+        failure.holder = {holder->second.pid, name};
+        throw failure;
+    }
+    // Any user can hold descriptors enough to cut the look short, and so
+    // could hide a holder behind them: a look cut short refuses the port.
+    // The same user can already hold a port off with a UUCP lock in the
+    // lock folder, which anyone may write, so this gives them nothing new.
+    if (!users.unfinished.empty()) {
+        throw Failure(EXIT_PORT, port + ": busy, as far as can be told: " + users.unfinished);
     }
     note_incomplete(users);
+}
+
+unsigned port_user_looks() {
+    return looks_made;
 }
 
 } // namespace cli

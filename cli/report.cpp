@@ -42,6 +42,19 @@ std::string present_text(const ModemRead& modem) {
     return modem.has_country ? country_text(modem.country) : "unknown";
 }
 
+// Where the modem's code names another country than its note or the saved
+// choice: the country the code names, which a reapply goes by.
+std::string i5_json(const ModemRead& modem) {
+    if (!modem.i5_differs) {
+        return "";
+    }
+    return ", \"i5\": " + (modem.by_i5.code.empty() ? "null" : country_json(modem.by_i5));
+}
+
+std::string i5_text(const ModemRead& modem) {
+    return modem.by_i5.code.empty() ? "no code" : country_text(modem.by_i5);
+}
+
 // A failure's message names its port once: a port's own failures start with it.
 std::string message_of(const Failure& failure) {
     const std::string message = failure.what();
@@ -58,7 +71,12 @@ std::string null_or(const std::string& text) {
 std::string failure_json(const Failure& failure) {
     return "{\"exit\": " + std::to_string(failure.exit) +
            ", \"message\": " + quoted(message_of(failure)) +
-           ", \"step\": " + null_or(failure.step) + ", \"port\": " + null_or(failure.port) + "}";
+           ", \"step\": " + null_or(failure.step) + ", \"port\": " + null_or(failure.port) +
+           (failure.holder.pid == 0
+                ? ""
+                : ", \"holder\": {\"pid\": " + std::to_string(failure.holder.pid) +
+                      ", \"name\": " + quoted(failure.holder.name) + "}") +
+           "}";
 }
 
 template <class Item, class Write>
@@ -133,7 +151,7 @@ void Report::show(const std::string& port, const ModemRead& modem) {
     if (json_) {
         print_object("\"port\": " + quoted(port) + ", \"ident\": " + json_string(modem.ident) +
                      ", \"dialect\": \"" + dialect(modem) +
-                     "\", \"country\": " + present_json(modem) +
+                     "\", \"country\": " + present_json(modem) + i5_json(modem) +
                      ", \"supported\": " + json_list(modem.supported, country_json));
         return;
     }
@@ -141,6 +159,9 @@ void Report::show(const std::string& port, const ModemRead& modem) {
     print_line("modem:     " + utf8_from_1252(modem.ident));
     print_line(std::string("dialect:   ") + dialect_text(modem));
     print_line("country:   " + present_text(modem));
+    if (modem.i5_differs) {
+        print_line("ATi5 code: " + i5_text(modem));
+    }
     print_line("supported:");
     for (const Country& country : modem.supported) {
         print_line("  " + country_text(country));
@@ -152,7 +173,7 @@ void Report::applied(const std::string& port, const ModemRead& before, const Mod
     if (json_) {
         print_object("\"port\": " + quoted(port) + ", \"dialect\": \"" + dialect(after) +
                      "\", \"country\": " + country_json(after.country) +
-                     ", \"before\": " + present_json(before) +
+                     ", \"before\": " + present_json(before) + i5_json(before) +
                      ", \"supported\": " + json_list(after.supported, country_json) +
                      ", \"changed\": " + (outcome.changed() ? "true" : "false"));
         return;
@@ -162,10 +183,20 @@ void Report::applied(const std::string& port, const ModemRead& before, const Mod
         print_line(port + (check_ ? ": would set " + country + " (now " + present_text(before) + ")"
                                   : ": set to " + country));
     } else {
-        print_line(port + ": already set to " + country +
-                   (outcome.saves_choice
-                        ? (check_ ? "; would save it as the choice" : "; saved as the choice")
-                        : (check_ ? "; nothing to do" : "; nothing sent")));
+        std::string done;
+        if (outcome.rewrites_note) {
+            done += check_ ? "; would rewrite its note" : "; its note rewritten";
+        }
+        if (outcome.saves_choice) {
+            done += check_ ? "; would save it as the choice" : "; saved as the choice";
+        }
+        if (done.empty()) {
+            done = check_ ? "; nothing to do" : "; nothing sent";
+        }
+        print_line(port + ": already set to " + country + done);
+    }
+    if (before.i5_differs) {
+        print_line(port + ": its ATi5 code named " + i5_text(before));
     }
 }
 
@@ -194,10 +225,11 @@ void Report::failure(const Failure& failure) {
     print_message(message_of(failure));
 }
 
-void Report::interrupted(int signal_number) {
+void Report::interrupted(int signal_number, const std::string& port) {
     failure(Failure(interrupted_exit(signal_number),
                     "interrupted (signal " + std::to_string(signal_number) +
-                        "); the port was closed and its settings restored"));
+                        "); the port was closed and its settings restored",
+                    "", port));
 }
 
 } // namespace cli

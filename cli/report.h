@@ -41,7 +41,8 @@ class Report {
                  const Outcome& outcome);
     void countries(const std::vector<ProfileEntry>& entries);
     void failure(const Failure& failure);
-    void interrupted(int signal_number);
+    // `port`: the port the command was working on, "" when none or several.
+    void interrupted(int signal_number, const std::string& port);
 
   private:
     // A whole JSON output: its version, whether it is a dry run, `fields`.

@@ -24,6 +24,7 @@ int country_picked = 0;
 int close_when_done = 0;
 int busy = 0;
 int apply_running = 0;
+char country_list_copy[COUNTRY_LIST_COPY_SIZE];
 
 namespace {
 constexpr int IDOK = 1;
@@ -98,8 +99,8 @@ void apply_country(bool from_ok) {
 
 void on_list_arrived(intptr_t lparam) {
     // With lparam 0 the modem lists its countries by neither query.
-    if (procedures::take_list(talk(), lparam != 0, procedures::DIALOG) !=
-        profile::ListAnswer::not_a_list) {
+    if (procedures::take_list(talk(), lparam != 0, procedures::DIALOG, country_list_copy,
+                              sizeof country_list_copy) != profile::ListAnswer::not_a_list) {
         seam().combo_reset(IDC_COUNTRY);
         for (int i = 0; i < profile::supported_count; ++i) {
             seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);

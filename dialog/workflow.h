@@ -19,6 +19,10 @@ extern int busy;
 // 1 from the start of an apply conversation until its "ATi5" read-back, so
 // that a read of the next modem is never taken for the end of an apply.
 extern int apply_running;
+// The working copy of a list answer that the country list is cut up from,
+// in place: 499 characters, so a longer answer loses its items past them.
+constexpr int COUNTRY_LIST_COPY_SIZE = 500;
+extern char country_list_copy[COUNTRY_LIST_COPY_SIZE];
 // Texts shown in the status line are loaded into buffers this big.
 constexpr int STATUS_TEXT_SIZE = 200;
 // The selected country's text is read back into a buffer this big: the

@@ -46,4 +46,8 @@ int update_profile(const char*, const std::function<void(std::string& text)>& ed
     return 1;
 }
 
+bool writes_dropped() {
+    return false;
+}
+
 } // namespace profile

@@ -32,22 +32,22 @@
 namespace procedures {
 
 struct Options {
-    // A list answer is cut to this many characters before it is cut up
-    // into items (the dialog's working copy holds 499).
-    size_t list_cut;
     // An AT+GCI list's ranges ("20-2F") stand for the profile's keys within them.
     bool expand_ranges;
     // A bare OK to AT*nc? lists nothing; AT+GCI=? is asked next.
     bool second_list_query;
     // The choice applied to an AT+GCI modem is remembered in the profile too.
     bool save_gci_choice;
+    // The note names the key only when it is the key (in any letter case),
+    // as the read takes it; otherwise a note that contains the key does.
+    bool exact_note;
 };
 
-// The dialog: a list cut at 499 characters, no ranges, one list query, and
-// the choice remembered for AT*nc modems only.
-constexpr Options DIALOG{499, false, false, false};
+// The dialog: no ranges, one list query, the choice remembered for AT*nc
+// modems only, and a note that contains the key left as it is.
+constexpr Options DIALOG{false, false, false, false};
 // The command line: everything a standard modem may answer.
-constexpr Options COMMAND_LINE{modem::LIST_REPLY_SIZE - 1, true, true, true};
+constexpr Options COMMAND_LINE{true, true, true, true};
 
 // --- the probe ----------------------------------------------------------
 
@@ -76,7 +76,10 @@ bool wants_standard_list(const modem::Conversation& talk, unsigned id, const Opt
 // Turns the list answer into the country list's items, unless `listed` is
 // false (the modem lists by neither query) or the answer is no list at all;
 // gives how it was taken. The list's items are then profile::supported_*.
-profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options);
+// The answer is cut up in `working_copy` (`size` bytes); a longer answer is
+// cut to what it holds.
+profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
+                              char* working_copy, size_t size);
 // Wakes the modem and asks AT+GCI=? (after wants_standard_list).
 void start_standard_list(modem::Conversation& talk);
 // The next steps of the read: the present code (a wake-up, then ATi5), then
@@ -85,14 +88,22 @@ void read_present_code(modem::Conversation& talk);
 void read_note(modem::Conversation& talk);
 // The modem's present entry, from what the read left behind.
 bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found);
+// The entry the modem's present code (ATi5) alone names.
+bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found);
 
 // --- the apply ----------------------------------------------------------
 
 // Puts into code_to_send what the set-country command sends for the entry
 // (`key`, `code`): its code to an AT*nc modem, its key to an AT+GCI modem.
-// False, with nothing set, when that or the key (which goes into the note)
-// holds anything but letters and digits, or the key is too long to send whole.
+// False, with nothing set, when what is sent holds anything but letters and
+// digits: for an AT*nc modem the code and the key (which goes into the
+// note), for an AT+GCI modem the key alone; or when the key is too long to
+// send whole.
 bool choose_code(modem::Conversation& talk, const char* key, const char* code);
+// Whether the modem's note names an entry other than `key`'s: the read takes
+// the note's entry before the modem's code, so such a note must be
+// rewritten even when the code is already the entry's.
+bool note_names_other_entry(const modem::Conversation& talk, const char* key);
 // Wakes the modem and sends the set-country command; the modem is then
 // reset and its code read back (ATz, ATi5).
 void start_apply(modem::Conversation& talk);
@@ -107,8 +118,9 @@ struct Finish {
     bool saved; // the profile remembers the choice (or was not asked to)
 };
 // After the read-back that ends the set-country conversation: checks the
-// key, starts rewriting the note unless it names the key already or
-// `write_note` is false, and remembers the choice while the modem answers.
+// key, remembers the choice, then starts rewriting the note unless it names
+// the key already or `write_note` is false. The choice is saved before the
+// note is touched, so a note that fails leaves it recorded.
 Finish finish_apply(modem::Conversation& talk, const char* key, const Options& options,
                     bool write_note = true);
 

@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "profile/lookups.h"
+#include "profile/list_rule.h"
 #include "profile/profile_file.h"
 #include "profile/profile_text.h"
 #include "profile/profile_values.h"
@@ -42,10 +43,11 @@ const char* known_key(const char* item, const char* matched) {
     return listed != nullptr ? listed : item;
 }
 
-// An unknown code's entry, as it is written.
+// An unknown code's entry, as it is written: its name, the picture "unkn"
+// and the code.
 std::string unknown_entry(const char* code) {
     char value[SUPPORTED_TEXT_SIZE];
-    format_text(value, sizeof value, "%s,unkn,%s", unknown_country_name(code).c_str(), code);
+    format_text(value, sizeof value, "Unknown Country - %s,unkn,%s", code, code);
     return value;
 }
 
@@ -118,9 +120,11 @@ class UnknownCodes {
 
     // One write at most; the file ends up as recording the codes one at a
     // time would leave it. The keys are taken again under the writers'
-    // lock, on the file as it is then.
+    // lock, on the file as it is then. In a dry run the codes keep the keys
+    // they would be recorded under.
     void record() {
-        const int written = !added_ ? 1 : update_profile(profile_path, [this](std::string& text) {
+        const bool made = !added_ || writes_dropped();
+        const int written = made ? 1 : update_profile(profile_path, [this](std::string& text) {
             SectionValues now(text, ENTRY_SECTION);
             for (size_t i = 0; i < codes_.size(); ++i) {
                 take_bogus_key(text, now, codes_[i], keys_[i]);
@@ -151,10 +155,7 @@ int list_unknown_country(const char* code) {
     if (supported_count >= SUPPORTED_CAPACITY) {
         return -1;
     }
-    // A very long code is cut to the list item's 199 characters.
-    char text[SUPPORTED_TEXT_SIZE];
-    copy_text(text, unknown_country_name(code).c_str());
-    append_entry(text, "", code);
+    append_entry(unknown_country_name(code).c_str(), "", code);
     return supported_count - 1;
 }
 
@@ -180,7 +181,10 @@ ListAnswer judge_list_answer(const char* answer) {
 }
 
 std::string unknown_country_name(const char* code) {
-    return std::string("Unknown Country - ") + code;
+    // A very long code is cut to the list item's 199 characters.
+    char name[SUPPORTED_TEXT_SIZE];
+    format_text(name, sizeof name, "Unknown Country - %s", code);
+    return name;
 }
 
 int CCTestMembers(char* text, bool gci) {
@@ -189,19 +193,13 @@ int CCTestMembers(char* text, bool gci) {
     HeldProfile held; // every look-up of this list reads the file once
     UnknownCodes unknown(held, gci);
     char* item = text;
-    while (item != nullptr && supported_count < SUPPORTED_CAPACITY) {
-        // A comma ends an item; only the last one ends at ")".
-        char* separator = std::strchr(item, ',');
-        if (separator == nullptr) {
-            separator = std::strchr(item, ')');
+    while (supported_count < SUPPORTED_CAPACITY) {
+        const size_t end = list_item_end(item);
+        if (end == 0 || end == std::string_view::npos) {
+            break; // two separators in a row, or no separator, end the list
         }
-        if (separator == nullptr) {
-            break;
-        }
+        char* separator = item + end;
         *separator = '\0';
-        if (item[0] == '\0') {
-            break; // two separators in a row end the list
-        }
         const char* matched = gci ? nullptr : find_entry_by_code(item);
         int known = gci ? read_entry(item, current_record) : matched != nullptr;
         if (known) {

@@ -46,7 +46,8 @@ int CCTestMembers(char* text, bool gci);
 // code in the profile under a new "Bogus" key. Gives 1.
 int add_unknown_country(const char* code, bool gci);
 
-// The name an unknown code goes by: "Unknown Country - <code>".
+// The name an unknown code goes by: "Unknown Country - <code>", cut to a
+// list item's 199 characters.
 std::string unknown_country_name(const char* code);
 
 // Back to the start-of-run state (tests).

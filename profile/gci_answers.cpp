@@ -1,6 +1,7 @@
 #include "profile/gci_answers.h"
 
 #include "common/text.h"
+#include "profile/list_rule.h"
 #include "profile/lookups.h"
 
 #include <cstdint>
@@ -75,12 +76,16 @@ class ListBuilder {
         }
         items_.push_back(item);
     }
+    // "a,b)"; a last item with a ")" of its own (one that a comma ended in
+    // the answer) is closed by a comma and an empty item, ",)", so that it
+    // reads back whole.
     std::string text() const {
         std::string out;
         for (std::string_view item : items_) {
             out.append(out.empty() ? "" : ",").append(item);
         }
-        return out + ")";
+        const bool closed = !items_.empty() && items_.back().find(')') != std::string_view::npos;
+        return out + (closed ? ",)" : ")");
     }
 
   private:
@@ -93,8 +98,7 @@ class ListBuilder {
 void add_keys_in_range(std::string_view range, size_t dash, const char* keys, ListBuilder& list) {
     uint64_t low = 0;
     uint64_t high = 0;
-    if (!parse_hex(trimmed(range.substr(0, dash)), low) ||
-        !parse_hex(trimmed(range.substr(dash + 1)), high)) {
+    if (!parse_hex(range.substr(0, dash), low) || !parse_hex(range.substr(dash + 1), high)) {
         return;
     }
     for (const char* key = keys; *key != '\0'; key += std::strlen(key) + 1) {
@@ -110,15 +114,13 @@ void add_keys_in_range(std::string_view range, size_t dash, const char* keys, Li
 } // namespace
 
 std::string expand_gci_ranges(std::string_view list, const char* keys) {
-    list = list.substr(0, list.find(')'));
     ListBuilder out;
-    while (!list.empty()) {
-        size_t comma = list.find(',');
-        std::string_view item = trimmed(list.substr(0, comma));
-        list = comma == std::string_view::npos ? std::string_view{} : list.substr(comma + 1);
-        if (item.empty()) {
-            break; // two separators in a row end the list, as in the country list
-        }
+    // Items are split as every list is (list_item_end), so the expanded list
+    // holds the items the country list would have read, blanks and all.
+    for (size_t end = list_item_end(list); end != 0 && end != std::string_view::npos;
+         end = list_item_end(list)) {
+        std::string_view item = list.substr(0, end);
+        list.remove_prefix(end + 1);
         size_t dash = item.find('-');
         if (dash == std::string_view::npos) {
             out.add(item);

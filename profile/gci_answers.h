@@ -19,8 +19,10 @@ namespace profile {
 // "00-FF"); a key that is not hexadecimal is in no range. A range brings only
 // keys the profile has, so it never adds an unknown country, and a key that
 // the list already holds is not added twice. Single codes are kept as they
-// are, known or not, so the rest of the list reads as it always did. The
-// list ends at its first ")" or at its end.
+// are, known or not, so the rest of the list reads as it always did. Items
+// are split by the country list's own rule (list_item_end): taken with their
+// blanks, and a last item without its ")" is dropped; a range with blanks
+// around its ends is malformed.
 std::string expand_gci_ranges(std::string_view list, const char* keys);
 
 // The code in a present-country answer, "+GCI: B5" or "+GCI:B5" (blanks

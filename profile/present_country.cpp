@@ -70,4 +70,13 @@ bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, Pres
     return false;
 }
 
+bool find_code_entry(const char* i5_code, bool gci, PresentEntry& found) {
+    found = PresentEntry{};
+    if (by_code(Said{i5_code, "", gci}, found)) {
+        return true;
+    }
+    found = PresentEntry{};
+    return false;
+}
+
 } // namespace profile

@@ -22,4 +22,7 @@ struct PresentEntry {
 // ("" for none), `gci` whether it speaks AT+GCI.
 bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, PresentEntry& found);
 
+// The entry the modem's code alone names, by the last of those rules.
+bool find_code_entry(const char* i5_code, bool gci, PresentEntry& found);
+
 } // namespace profile

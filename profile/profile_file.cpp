@@ -139,6 +139,14 @@ const char* write_failure() {
     return last_failure.c_str();
 }
 
+const char* drop_writes(const char*, const char**) {
+    return nullptr;
+}
+
+bool writes_dropped() {
+    return write_target.load() == drop_writes;
+}
+
 ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target) {
     return write_target.exchange(target != nullptr ? target : write_as_given);
 }

@@ -72,4 +72,11 @@ int update_profile(const char* path, const std::function<void(std::string& text)
 using ProfileWriteTarget = const char* (*)(const char* path, const char** seed);
 ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target);
 
+// The target of a dry run: every write goes nowhere, before it takes the
+// writers' lock, and gives 0.
+const char* drop_writes(const char* path, const char** seed);
+// Whether writes are dropped so: a caller then tells what a write would
+// have made (the key an entry would get) as if it were made.
+bool writes_dropped();
+
 } // namespace profile

@@ -9,30 +9,49 @@
 # boards and run it here (qemu's -L finds the target's libraries, so no
 # binfmt registration is needed); dpkg-dev reads the packages' dependencies.
 # python3-jsonschema holds the command line's JSON to its schemas; ansible-core
-# builds the Ansible collection and runs its playbook tests.
+# builds the Ansible collection and runs its playbook tests, and ansible brings
+# the json callback (ansible.posix) that the tests read the playbooks' results
+# with.
+#
+# Packages are installed without the ones they merely recommend, which on a
+# fresh machine cost more than all the rest (ansible-core alone recommends
+# the whole ansible bundle and its cloud libraries); what the tests need of
+# such packages is named above instead. Wine keeps its recommends: its fonts
+# (the dialogs' MS Sans Serif) and the X libraries its display driver loads
+# come only with them. Packages named on the command line keep theirs too.
 set -euo pipefail
 
 packages=(
     cmake g++ make pkg-config python3
     libgtest-dev libgmock-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-x86-64-posix
-    wine wine64 xvfb xauth x11-utils
+    xvfb xauth x11-utils
     imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
-    systemd strace python3-jsonschema ansible-core mmdebstrap systemd-container
+    systemd strace python3-jsonschema ansible-core ansible mmdebstrap systemd-container
     g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user dpkg-dev
-    "$@"
+    cockpit-ws cockpit-bridge chromium chromium-driver python3-selenium
 )
+with_recommends=(wine wine64 "$@")
 
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
+missing() {
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || echo "$p"
+    done
+}
+mapfile -t plain < <(missing "${packages[@]}")
+mapfile -t recommending < <(missing "${with_recommends[@]}")
 
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
+if [ ${#plain[@]} -gt 0 ] || [ ${#recommending[@]} -gt 0 ]; then
+    echo "Installing: ${plain[*]} ${recommending[*]}"
     sudo_cmd=()
     [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
     "${sudo_cmd[@]}" apt-get update -q
-    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -q "${missing[@]}"
+    install=("${sudo_cmd[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q)
+    if [ ${#plain[@]} -gt 0 ]; then
+        "${install[@]}" --no-install-recommends "${plain[@]}"
+    fi
+    if [ ${#recommending[@]} -gt 0 ]; then
+        "${install[@]}" "${recommending[@]}"
+    fi
 fi

@@ -17,7 +17,8 @@ import sys
 import termios
 import time
 
-from cli_test import AS_NOBODY, PROFILE, expect, main, read, sets, wait_for_command, write
+from cli_test import (AS_NOBODY, PROFILE, expect, holding, main, read, sets, wait_for_command,
+                      write)
 
 # Root's own file, which a planted link points at; a profile's text, so that
 # a program fooled into reading it as the profile still goes on to write.
@@ -72,9 +73,10 @@ def planted_links_are_never_followed(bench):
             expect(proc.returncode == code, planted, link, proc.returncode, proc.stderr)
             expect(read(secret, "rb") == SECRET.encode(), "the secret stays as it was: " + planted)
             expect(not os.path.lexists(absent), "no file made through a link: " + planted)
-            for path in [os.path.join(folder, e) for e in os.listdir(folder)] + [
-                    os.path.join(bench.locks, e) for e in os.listdir(bench.locks)]:
-                if os.path.islink(path) or path.startswith(bench.locks):
+            for path in [os.path.join(f, e) for f in (folder, bench.locks) for e in os.listdir(f)]:
+                # Ours only, planted or left: the system's lock folder holds others' too.
+                if os.readlink(path).startswith(bench.work) if os.path.islink(path) else (
+                        path == bench.lock("m%d" % i)):
                     os.unlink(path)
         bench.stop("m%d" % i)
 
@@ -92,7 +94,7 @@ def a_held_profile_lock_never_stalls_root(bench):
         proc.communicate(timeout=30)
         expect(proc.returncode == 143 and time.monotonic() - sent < 1.0, "SIGTERM",
                proc.returncode)
-        expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
+        expect(line_settings(port) == before and bench.locks_left() == [], "released")
         code, said = bench.call("set", "us", "--port", port)
         expect(code == 6 and bench.profile + ".lock" in said, "lock held 5 s", said)
     code, _ = bench.call("set", "us", "--port", port)
@@ -103,13 +105,27 @@ def a_held_profile_lock_never_stalls_root(bench):
     expect(nobody.returncode != 0, "nobody opens it")
 
 
+def as_nobody(bench):
+    """The bench's program run as nobody, who may use its modems and
+    folders, and whose test settings count."""
+    os.chmod(bench.work, 0o755)
+    os.chmod(bench.own_locks, 0o1777)
+    for sim in bench.sims.values():
+        os.chmod(sim.slave, 0o666)
+    bench.runner = AS_NOBODY
+
+
 def uucp_locks_that_are_not_ours_are_left_alone(bench):
     port = bench.modem("nc")
     lock = bench.lock("nc")
     write(lock, "")  # another program's, between its create and its write
     code, said = bench.call("show", "--port", port)
     expect(code == 4 and os.path.exists(lock), "an empty fresh lock is live", said)
+    os.unlink(lock)
+    as_nobody(bench)  # the stop below is a test setting
+    lock = bench.lock("nc")
     write(lock, "%10d\n" % 999999999)  # stale
+    os.chown(lock, 65534, 65534)
     proc = bench.start("show", "--port", port, env=bench.env(TARVELLE_TEST_STOP="uucp_takeover"))
     os.waitpid(proc.pid, os.WUNTRACED)  # stopped between its judgement and its takeover
     live = "%10d\n" % os.getpid()
@@ -124,6 +140,7 @@ def uucp_locks_that_are_not_ours_are_left_alone(bench):
 def first_writes_keep_each_other(bench):
     bench.profile = os.path.join(shared_folder(bench), "TOLVEX.INI")
     first, second = bench.modem("a", supported="00,B4)"), bench.modem("b", supported="00,B4,Q7)")
+    as_nobody(bench)  # the stop below is a test setting
     writer = bench.start("set", "gb", "--port", first,
                          env=bench.env(TARVELLE_TEST_STOP="profile_write"))
     os.waitpid(writer.pid, os.WUNTRACED)  # holding the locks, the default's text read
@@ -150,7 +167,7 @@ def outputs_and_arguments(bench):
     proc.stdout.read(1)
     proc.stdout.close()  # as "| head -c1" does
     expect(proc.wait(timeout=30) == 141, "closed pipe", proc.returncode)
-    expect(line_settings(port) == before and os.listdir(bench.locks) == [], "released")
+    expect(line_settings(port) == before and bench.locks_left() == [], "released")
     # 262 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.".
     folder = os.path.join(bench.work, "d" * (262 - len(bench.work) - 2 - len("TOLVEX.INI")))
     bench.profile = os.path.join(folder, "TOLVEX.INI")
@@ -164,13 +181,17 @@ def outputs_and_arguments(bench):
     bench.run("--port", port, "set", "--", "gb")
     os.chmod(bench.work, 0o755)
     os.chmod(bench.sims["nc"].slave, 0o666)
-    os.chmod(bench.locks, 0o1777)
+    os.chmod(bench.own_locks, 0o1777)
     env = {k: v for k, v in bench.env().items() if k not in ("HOME", "XDG_CONFIG_HOME",
                                                              "TARVELLE_PROFILE")}
     bench.runner = AS_NOBODY
     code, said = bench.call("set", "gb", "--port", port, env=env)
     home = os.path.expanduser("~nobody")
     expect(code == 6 and home + "/.config/tarvelle" in said, said)
+    version = re.search(r"set\(TARVELLE_VERSION (\S+)\)", read(os.path.join(
+        os.path.dirname(os.path.abspath(__file__)), "..", "..", "packaging", "CMakeLists.txt")))[1]
+    code, said = bench.call("show", "--version")
+    expect(code == 0 and said.startswith("tarvelle-cli (Tarvelle) %s\n" % version), "version", said)
 
 
 
@@ -178,20 +199,23 @@ def outputs_and_arguments(bench):
 ESCAPES = "\\x1b]52;c;ZXZpbA==\\x07\\x1b[2J\\x1b[8m\\x7f"
 
 
-def run_bytes(bench, *args, tracer=()):
+def run_bytes(bench, *args, tracer=(), **more):
     # LeakSanitizer cannot work under ptrace, and would fail a traced run.
-    env = bench.env(ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
+    leaks = dict(ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":detect_leaks=0")
     proc = subprocess.run(list(tracer) + [bench.cli] + list(args), stdin=subprocess.DEVNULL,
-                          capture_output=True, env=env if tracer else bench.env(), timeout=60)
+                          capture_output=True, env=bench.env(**dict(more, **(
+                              leaks if tracer else {}))), timeout=60)
     return proc.returncode, proc.stdout, proc.stderr
 
 
 def control_bytes_never_reach_the_terminal(bench):
     modem = bench.modem("nc", ident="ACF3_V1 " + ESCAPES, supported="00,Z\\x1b[2J,B5)")
+    bench.write_profile(PROFILE + "X1=Bogus,xx,\x1b[2J\n")  # a code the trace shows
     foreign = bench.modem("foreign", ident="Fax " + ESCAPES)
     for args in (["show", "--port", modem], ["scan", "--port", modem, "--port", foreign],
-                 ["show", "--port", foreign], ["countries"]):
-        _, out, err = run_bytes(bench, *args)
+                 ["show", "--port", foreign], ["countries"], ["--verbose", "show", "--port", modem]):
+        trace = {"TARVELLE_TRACE": "1"} if "--verbose" in args else {}
+        _, out, err = run_bytes(bench, *args, **trace)
         said = out.replace(b"\n", b"") + err.replace(b"\n", b"")
         expect(not re.search(rb"[\x00-\x08\x0a-\x1f\x7f]", said), "raw control bytes", args, said)
         expect(b"\\x1b" in said, "shown visibly", args, said)
@@ -208,24 +232,29 @@ def json_text_is_utf8(bench):
         expect(args[0] != "show" or code or '\xe9 "\\' in shown["ident"], "the ident", shown)
 
 
-# (what the profile says, the dialect, what the modem lists): the modem
-# lists the entry, so only the check of what is sent can refuse it.
+# (what the profile says, the dialect, what the modem lists, the set
+# command sent or None): the modem lists the entry, so only the check of
+# what is sent can refuse it. An AT+GCI modem is sent the key alone.
 SMUGGLED = [
-    ("X1=Evil,xx,Q7\rATD1", "nc", "00,Q7)"),
-    ("X1=Evil,xx,Q 7", "nc", "00,Q)"),
-    ("X1=Evil,xx,Q7;D1", "nc", "00,Q7)"),
-    ("K4;D=Evil,xx,B5", "gci", "+GCI: (00,K4;D)"),
+    ("X1=Evil,xx,Q7\rATD1", "nc", "00,Q7)", None),
+    ("X1=Evil,xx,Q 7", "nc", "00,Q)", None),
+    ("X1=Evil,xx,Q7;D1", "nc", "00,Q7)", None),
+    ("K4;D=Evil,xx,B5", "gci", "+GCI: (00,K4;D)", None),
+    ("2D=Cyprus,xx", "gci", "+GCI: (00,2D)", "AT+GCI=2D\\r"),
+    ("2D=Cyprus,xx,c-y", "gci", "+GCI: (00,2D)", "AT+GCI=2D\\r"),
 ]
 
 
 def only_letters_and_digits_are_sent(bench):
-    for i, (line, dialect, listed) in enumerate(SMUGGLED):
+    for i, (line, dialect, listed, sent) in enumerate(SMUGGLED):
         bench.write_profile(PROFILE + line + "\n")
-        message = bench.run("set", "xx", "--port", bench.modem("m%d" % i, dialect,
-                                                              supported=listed),
-                            code=2)["error"]["message"]
-        expect("Evil" in message and "does not list" not in message, "refused", line, message)
-        expect(sets(bench.commands("m%d" % i)) == [], "nothing sent", line)
+        out = bench.run("set", "xx", "--port", bench.modem("m%d" % i, dialect, supported=listed),
+                        code=0 if sent else 2)
+        if not sent:
+            message = out["error"]["message"]
+            expect("Evil" in message and "does not list" not in message, "refused", line, message)
+        expect(sets(bench.commands("m%d" % i)) == ([sent] if sent else []), "sent", line,
+               bench.commands("m%d" % i))
     # The saved choice is checked as well before the boot re-applies it.
     bench.write_profile(PROFILE + SMUGGLED[0][0] + "\n[cccfg]\ncc=X1\n")
     bench.run("reapply", "--port", bench.modem("boot", supported="00,Q7)"), code=2)
@@ -243,8 +272,104 @@ def only_a_serial_port_is_opened(bench):
     for path in ("/dev/null", "/dev/zero", fifo, plain):
         code, _, _ = run_bytes(bench, "--json", "show", "--port", path, tracer=[
             "strace", "-f", "-e", "trace=open,openat", "-o", trace])
-        expect(code == 4 and '"%s"' % path not in read(trace), "exit 4 and no open of", path)
-        expect(os.listdir(bench.locks) == [], "no lock taken for", path)
+        opened = [line for line in read(trace).splitlines() if '"%s"' % path in line]
+        expect(code == 4 and all("O_PATH" in line for line in opened), "no open of", path, opened)
+        expect(bench.locks_left() == [], "no lock taken for", path)
+
+
+# how the port is held, by whom, under what name; runs: arguments, exit
+# code, what stderr says of the holder
+HOLDERS = [
+    ("O_PATH", "nobody", b"ModemManager", [(["show", "--port", "{port}"], 0, b""),
+                                          (["show", "--probe-all"], 0, b"")]),
+    ("own table", "root", b"holder", [(["show", "--port", "{port}"], 4, b" (holder)")]),
+    ("main gone", "root", b"holder", [(["show", "--port", "{port}"], 4, b" (holder)")]),
+    # CSI, a byte that is not UTF-8, a right-to-left override
+    ("read-write", "root", b"\x9b2J\xff\xe2\x80\xaeabc", [
+        (["show", "--port", "{port}"], 4, rb" (\x9b2J\xff\u202eabc)"),
+        (["--json", "show", "--port", "{port}"], 4, b"")]),
+]
+
+
+def only_a_real_holder_makes_a_port_busy(bench):
+    bench.modem("nc")
+    # A name under the real /dev, which a search as root looks at: a pty
+    # opens only through its own inode, so it is bound over an empty file.
+    dev = "/dev/ttyUSB%d" % (9000 + os.getpid() % 1000)
+    write(dev, "")
+    try:
+        subprocess.run(["mount", "--bind", bench.sims["nc"].slave, dev], check=True)
+        for how, user, name, runs in HOLDERS:
+            with holding(dev, how, name, user):
+                for args, code, said in runs:
+                    args = [a.format(port=dev) for a in args]
+                    got, out, err = run_bytes(bench, *args)
+                    expect(got == code and said in err, how, args, got, err)
+                    expect(not re.search(rb"[\x00-\x09\x0b-\x1f\x7f\x9b\xff]|\xe2\x80\xae", err),
+                           "raw controls", err)
+                    expect("--json" not in args or bench.parsed(args, out.decode()), args)
+    finally:
+        subprocess.run(["umount", dev])
+        os.unlink(dev)
+
+
+def a_million_descriptors_neither_stall_nor_hide_a_holder(bench):
+    port = bench.modem("nc")
+    with holding("/dev/null", "read-write", user="nobody", more=1000000):
+        started = time.monotonic()
+        code, said = bench.call("show", "--port", port)
+        took = time.monotonic() - started
+        expect(code == 4 and "cut off after 200 ms" in said and took < 1.0, took, said)
+        proc = bench.start("scan", *["--port", port] * 10)  # a look of 2 s at most
+        time.sleep(0.5)
+        proc.send_signal(signal.SIGTERM)
+        sent = time.monotonic()
+        proc.communicate(timeout=30)
+        took = time.monotonic() - sent
+        expect(proc.returncode == 143 and took < 1.0, "SIGTERM", proc.returncode, took)
+    expect(bench.commands("nc") == [], "nothing sent")
+
+
+FLIP = """import os, sys
+while True:
+    for target in sys.argv[2:]:
+        os.symlink(target, sys.argv[1] + ".new")
+        os.rename(sys.argv[1] + ".new", sys.argv[1])
+"""
+
+
+def a_link_flipped_meanwhile_never_leads_to_a_held_port(bench):
+    held, free = bench.modem("held"), bench.modem("free")
+    link = os.path.join(shared_folder(bench), "modem")
+    flipper = subprocess.Popen(AS_NOBODY + [sys.executable, "-c", FLIP, link, os.path.realpath(
+        held), os.path.realpath(free)])
+    try:
+        with holding(os.path.realpath(held), "read-write"):
+            codes = [run_bytes(bench, "show", "--port", link)[0] for _ in range(40)]
+    finally:
+        flipper.kill()
+    expect(bench.commands("held") == [] and set(codes) <= {0, 4} and 0 in codes, codes)
+
+
+def root_reads_no_test_setting(bench):
+    port = bench.modem("nc")
+    write(bench.lock("nc"), "%10d\n" % os.getpid())  # in the system's folder, live
+    code, said = bench.call("show", "--port", port)  # TARVELLE_LOCK_DIR names another
+    expect(code == 4 and "locked by process %d" % os.getpid() in said, said)
+    os.unlink(bench.lock("nc"))
+    proc = bench.start("set", "gb", "--port", port,
+                       env=bench.env(TARVELLE_TEST_STOP="profile_write"))
+    try:
+        proc.communicate(timeout=10)
+    finally:
+        proc.kill()
+    expect(proc.returncode == 0, "no stop", proc.returncode)
+    os.makedirs(os.path.join(bench.work, "fake", "dev"))
+    trace = os.path.join(bench.work, "trace")
+    run_bytes(bench, "reapply", "--wait", "1", tracer=[
+        "strace", "-f", "-e", "trace=inotify_add_watch", "-o", trace],
+        TARVELLE_DEV_ROOT=os.path.join(bench.work, "fake"))
+    expect('"/dev"' in read(trace) and "/fake" not in read(trace), read(trace))
 
 
 if __name__ == "__main__":
@@ -252,4 +377,7 @@ if __name__ == "__main__":
                   uucp_locks_that_are_not_ours_are_left_alone, first_writes_keep_each_other,
                   outputs_and_arguments,
                   control_bytes_never_reach_the_terminal, json_text_is_utf8,
-                  only_letters_and_digits_are_sent, only_a_serial_port_is_opened))
+                  only_letters_and_digits_are_sent, only_a_serial_port_is_opened,
+                  only_a_real_holder_makes_a_port_busy,
+                  a_million_descriptors_neither_stall_nor_hide_a_holder,
+                  a_link_flipped_meanwhile_never_leads_to_a_held_port, root_reads_no_test_setting))

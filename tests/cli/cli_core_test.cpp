@@ -67,6 +67,7 @@ TEST(Options, CommandsTheirArgumentsAndOptionsAnywhere) {
         {{"countries"}, true},
         {{"show", "--probe-all"}, true},
         {{"--help"}, true},
+        {{"--version"}, true},
         {{"reapply", "--wait", "3600"}, true},
         {{"set", "--", "-x"}, true}, // after "--" a word is a country
         {{}, false},

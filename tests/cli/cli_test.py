@@ -83,8 +83,8 @@ class Bench:
         self.sims = {}
         self.profile = os.path.join(self.work, "TOLVEX.INI")
         self.write_profile(PROFILE)
-        self.locks = os.path.join(self.work, "locks")
-        os.makedirs(self.locks)
+        self.own_locks = os.path.join(self.work, "locks")
+        os.makedirs(self.own_locks)
 
     def program(self, words):
         """One executable that runs `words`, so that every case can start it,
@@ -114,20 +114,34 @@ class Bench:
         return link
 
     def stop(self, name):
+        if self.locks != self.own_locks and os.path.lexists(self.lock(name)):
+            os.unlink(self.lock(name))  # one a case planted in the system's folder
         self.sims.pop(name).stop()
 
     def commands(self, name):
         return self.sims[name].commands()
 
+    @property
+    def locks(self):
+        """The lock folder of the program as the bench runs it: root's is
+        the system's, whatever the environment says."""
+        return "/var/lock" if os.geteuid() == 0 and not self.runner else self.own_locks
+
     def lock(self, name):
         """The UUCP lock file of a simulated modem's line."""
         return os.path.join(self.locks, "LCK.." + self.sims[name].slave[5:].replace("/", "_"))
 
+    def locks_left(self):
+        """The lock files left in the lock folder: there, those of this
+        bench's modems; in the bench's own, any."""
+        if self.locks == self.own_locks:
+            return os.listdir(self.locks)
+        return [n for n in self.sims if os.path.lexists(self.lock(n))]
+
     def env(self, **more):
-        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.locks,
-                   **more)
+        env = dict(os.environ, TARVELLE_PROFILE=self.profile, TARVELLE_LOCK_DIR=self.own_locks)
         env.pop("TARVELLE_TRACE", None)
-        return env
+        return dict(env, **more)
 
     def start(self, *args, env=None, **popen):
         popen.setdefault("stdout", subprocess.PIPE)
@@ -169,8 +183,9 @@ class Bench:
         return found.group(1) if found else None
 
     def close(self):
-        for sim in self.sims.values():
-            sim.stop()
+        self.runner = []
+        for name in list(self.sims):
+            self.stop(name)
 
 
 def schema_validator(name):
@@ -193,11 +208,11 @@ def sets(commands):
     return [c for c in commands if c.startswith(("AT*nc", "AT+GCI=")) and "?" not in c]
 
 
-def wait_for_command(bench, name, command, timeout=10):
+def wait_for_command(bench, name, command, timeout=10, times=1):
     deadline = time.monotonic() + timeout
-    while command not in bench.commands(name) and time.monotonic() < deadline:
+    while bench.commands(name).count(command) < times and time.monotonic() < deadline:
         time.sleep(0.01)  # polling the simulator's log file, not the program
-    expect(command in bench.commands(name), "the modem was sent " + command)
+    expect(bench.commands(name).count(command) >= times, "the modem was sent " + command)
 
 
 @contextlib.contextmanager
@@ -209,6 +224,46 @@ def held(path):
         yield
     finally:
         os.close(fd)
+
+
+# A holder of a port, as any local user may start one: the port opened as
+# `how` says, in a process named `name`; `more` descriptors besides, spread
+# over a chain of processes under the hard limit of 20,000 a process has here.
+HOLDER = r"""
+import ctypes, os, sys, threading, time
+libc = ctypes.CDLL(None)
+port, how, name, more = sys.argv[1], sys.argv[2], os.fsencode(sys.argv[3]), int(sys.argv[4])
+while more > 19000 and os.fork() == 0:
+    more -= 19000
+held = threading.Event()
+def hold():
+    if how == "own table":
+        libc.unshare(0x400)  # CLONE_FILES
+    fd = os.open(port, os.O_PATH if how == "O_PATH" else os.O_RDWR | os.O_NOCTTY | os.O_NONBLOCK)
+    for _ in range(min(more, 19000)):
+        os.dup(fd)
+    held.set()
+    time.sleep(600)
+libc.prctl(15, name)  # PR_SET_NAME
+threading.Thread(target=hold, daemon=how != "main gone").start()
+held.wait()
+os.write(1, b"held\n")  # one write: the chain's processes share the pipe
+libc.pthread_exit(None) if how == "main gone" else time.sleep(600)
+"""
+
+
+@contextlib.contextmanager
+def holding(port, how, name=b"holder", user="root", more=0):
+    proc = subprocess.Popen((AS_NOBODY if user == "nobody" else []) + [
+        sys.executable, "-c", HOLDER, port, how, name, str(more)], stdout=subprocess.PIPE,
+        start_new_session=True)
+    try:
+        for _ in range(1 + max(more - 1, 0) // 19000):  # each process of the chain
+            expect(proc.stdout.readline() == b"held\n", "holding", how)
+        yield proc.pid
+    finally:
+        os.killpg(proc.pid, signal.SIGKILL)
+        proc.wait()
 
 
 # --- cases -------------------------------------------------------------------
@@ -240,6 +295,8 @@ def scan_finds_modems_and_reports_the_rest(bench):
     expect(bench.commands("held") == [] and bench.commands("uucp") == [], "busy ports untouched")
     out = bench.run("scan", "--port", ports[5], "--port", ports[3], code=3)
     expect(out["modems"] == [] and out["error"]["exit"] == 3, "no modem", out)
+    out = bench.run("scan", "--port", ports[3], code=4)  # a scan of one port fails on it
+    expect(out["error"]["port"] == ports[3], "the port named", out)
 
 
 def show_both_dialects(bench):
@@ -249,9 +306,14 @@ def show_both_dialects(bench):
         expect(out["dialect"] == dialect and out["country"]["key"] == "B5", dialect, out)
         keys = [c["key"] for c in out["supported"]]
         expect(keys == ["00", "B5", "K4", "80", "81"] and out["supported"][2] == UK, "listed", out)
-    _, said = bench.call("show", "--verbose", "--port", port)
-    expect(re.search(r"^\d\d:\d\d:\d\d\.\d{6} -> \\rATV1\\r$", said, re.M) and
-           re.search(r"^\S+ <- .*\\r\\nOK\\r\\n$", said, re.M), "verbose", said)
+    # Ports probed at once: each line names its own.
+    ports = [port, bench.modem("nc", "nc")]
+    _, said = bench.call("scan", "--verbose", *[a for p in ports for a in ("--port", p)])
+    for p in ports:
+        expect(re.search(r"^\d\d:\d\d:\d\d\.\d{6} %s -> \\rATV1\\r$" % re.escape(p), said,
+                         re.M) and
+               re.search(r"^\S+ %s <- .*\\r\\nOK\\r\\n$" % re.escape(p), said, re.M), "verbose",
+               p, said)
 
 
 SAME = {"country": "B5", "note": "CCB5"}  # set already, the note naming it
@@ -271,6 +333,9 @@ SETS = [
     ({"fault.ncset": "hangup"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"reply.i5": "ATi5\\r\\r\\n00\\r\\n\\r\\nOK\\r\\n"}, ["us"], 1, ["ATi5", "00", "B5"],
      [WAKE, "AT*ncB5\\r", Z, I5], None),
+    # Set already, but its note names another country, which a read would take.
+    ({"country": "B4", "note": "CC00"}, ["gb"], 0, True, [I5, "ATi9\\r", "ATi9##\\r", "ATi9ccK4#\\r"],
+     "K4"),
 ]
 
 
@@ -308,9 +373,13 @@ CHECKS = [
     (SAME, None, ["set", "us"], True),  # only the choice would be saved
     (dict(SAME, dialect="gci"), "B5", ["set", "--key", "B5"], False),
     (SAME, "B5", ["set", "us", "--force"], True),
+    ({"note": "CCB5"}, "B5", ["set", "us"], True),  # the note names the choice, the code Japan
+    ({"country": "B5", "note": "CC00"}, "B5", ["set", "us"], True),  # only the note is stale
     ({}, "K4", ["reapply"], True),
+    ({"note": "CCK4"}, "K4", ["reapply"], True),  # a note kept, its country lost
     ({"dialect": "gci", "country": "K4"}, "K4", ["reapply"], False),
     ({"supported": "00,B5,77)"}, None, ["show"], False),  # 77 would be recorded as unknown
+    ({"country": "B5", "note": "CC00"}, None, ["show"], False),
 ]
 
 
@@ -321,13 +390,22 @@ def check_reads_and_decides_but_changes_nothing(bench):
         port = bench.modem("m%d" % i, **modem)
         out = bench.run("--check", *args, "--port", port, code=5 if changes else 0)
         sent = bench.commands("m%d" % i)
+        # The present country is the note's, as the dialog has it; where the
+        # modem's code names another, "i5" names that one too.
         had = out["country" if args[0] == "show" else "before"]
+        stale = modem.get("note", "CC" + modem.get("country", "00"))[2:]
         expect(out["check"] is True and out.get("changed", False) is changes and
-               had["key"] == modem.get("country", "00"), "check", args, out)
+               had["key"] == stale and out.get("i5", had)["key"] == modem.get("country", "00") and
+               ("i5" in out) == (stale != modem.get("country", "00")), "check", args, out)
         expect(sets(sent) == [] and Z not in sent and
                not [c for c in sent if c.startswith(("ATi9#", "ATi9cc"))], "only reads", args, sent)
         expect(read(bench.profile, "rb") == before, "nothing written", args, read(bench.profile))
         if args[0] == "show":
+            # The real command tells the same, down to the keys it records.
+            real = bench.run(*args, "--port", port)
+            expect(real == dict(out, check=False), "real", args, real)
+            _, text = bench.call(*args, "--port", port)
+            expect(("ATi5 code:" in text) == ("i5" in out), "text", args, text)
             continue
         # The real command decides the same; run again, it has nothing to do
         # unless forced.
@@ -371,6 +449,26 @@ def profile_starts_as_the_default(bench):
     expect("Vietnam" in text and re.search(r"^cc=B4\s*$", text, re.M), "copied, then written")
 
 
+def the_choice_is_saved_before_the_note(bench):
+    # The profile's writers' lock is held from the moment the set command
+    # reaches the modem: the note waits for the save, and a modem that then
+    # refuses the note leaves the choice saved.
+    for name, refuses, code in (("ok", {}, 0), ("refused", {"fault.i9clear": "error"}, 1)):
+        bench.write_profile(PROFILE)
+        port = bench.modem(name, **{"fault.ncset": "delay:300"}, **refuses)
+        with open(bench.profile + ".lock", "w") as held:
+            proc = bench.start("--json", "set", "gb", "--port", port)
+            wait_for_command(bench, name, "AT*ncB4\\r")
+            fcntl.flock(held, fcntl.LOCK_EX)
+            wait_for_command(bench, name, I5, times=2)  # the read's, then the apply's
+            time.sleep(0.3)  # a note sent before the save would be in the log by now
+            expect("ATi9##\\r" not in bench.commands(name), "no note while the save waits", name)
+        out, err = proc.communicate(timeout=30)
+        expect(proc.returncode == code and bench.choice() == "K4", name, out, err)
+        expect(bench.commands(name)[-1] == ("ATi9ccK4#\\r" if code == 0 else "ATi9##\\r"), name,
+               bench.commands(name))
+
+
 def interrupt_closes_the_port_and_restores_it(bench):
     port = bench.modem("nc", **{"fault.ncset": "delay:1200"})
     # Settings the program must put back; the simulator keeps the line open,
@@ -389,11 +487,12 @@ def interrupt_closes_the_port_and_restores_it(bench):
         expect(fcntl.ioctl(fd, TIOCGEXCL, b"\0\0\0\0") != b"\0\0\0\0", "exclusive while talking")
         proc.send_signal(signal.SIGINT)
         _, err = proc.communicate(timeout=10)
-        expect(proc.returncode == 130 and "interrupted" in err, "exit code", proc.returncode, err)
+        expect(proc.returncode == 130 and port + ": interrupted" in err, "exit code",
+               proc.returncode, err)
         expect(termios.tcgetattr(fd) == before, "line settings restored")
         expect(fcntl.ioctl(fd, TIOCGEXCL, b"\0\0\0\0") == b"\0\0\0\0", "exclusive mode ended")
         fcntl.flock(fd, fcntl.LOCK_EX | fcntl.LOCK_NB)  # raises if still held
-        expect(os.listdir(bench.locks) == [], "UUCP lock released", os.listdir(bench.locks))
+        expect(bench.locks_left() == [], "UUCP lock released", bench.locks_left())
         expect(bench.choice() is None, "nothing saved")
     finally:
         os.close(fd)
@@ -425,4 +524,4 @@ if __name__ == "__main__":
         set_applies_saves_or_names_the_failed_step, check_reads_and_decides_but_changes_nothing,
         set_refuses_unknown_ambiguous_and_unlisted,
         reapply_needs_a_saved_choice_the_modem_lists, profile_starts_as_the_default,
-        interrupt_closes_the_port_and_restores_it))
+        the_choice_is_saved_before_the_note, interrupt_closes_the_port_and_restores_it))

@@ -12,21 +12,18 @@ import datetime
 import json
 import os
 import re
-import shutil
 import signal
-import subprocess
 import sys
 
-from cli_test import AS_NOBODY, JAPAN, expect, held, main, wait_for_command, write
+from cli_test import AS_NOBODY, JAPAN, expect, held, holding, main, wait_for_command, write
 
 ROOT = os.geteuid() == 0
 RUNNER = AS_NOBODY if ROOT else []
 HINT = ": name it with --port, or use --probe-all"
 BY_ID = "serial/by-id/usb-Maker_Modem_42-if00"
 # A program that holds a port open with no lock, under a name with a
-# terminal escape, as any process may name itself (here: sleep, through a
-# link of that name).
-HOLDER = "\x1b[2Jholder"
+# terminal escape, as any process may name itself.
+HOLDER = b"\x1b[2Jholder"
 
 # kernel name: driver, bInterfaceProtocol, by-id link, in the fake /dev of
 # "all" devices only or also in that of the "skipped" ones
@@ -49,7 +46,7 @@ def make_link(path, target):
 def plant(bench):
     """DEVICES in their fake /dev and sysfs; gives the sysfs root."""
     os.chmod(bench.work, 0o755)
-    os.chmod(bench.locks, 0o1777)
+    os.chmod(bench.own_locks, 0o1777)
     sysfs = os.path.join(bench.work, "sysfs")
     for name, (driver, protocol, by_id, skipped) in DEVICES.items():
         target = "/nonexistent"
@@ -88,6 +85,8 @@ def outcomes(bench, out):
         seen[short[out["port"]]] = "modem"
     if "error" in out:
         seen["error"] = out["error"]["message"]
+        if "holder" in out["error"]:
+            seen["holder"] = "{pid} ({name})".format(**out["error"]["holder"])
     return seen
 
 
@@ -103,7 +102,8 @@ RUNS = [
         "ttyACM4": "unavailable: busy, locked by process {me}"},
      ["ttyACM1", "ttyUSB0", "ttyACM3", "ttyACM4"]),
     ("nobody", ["show", "--port", "ttyACM3"], "all", 4,
-     {"error": "{ttyACM3}: in use by process {holder} ({name})"}, ["ttyACM3"]),
+     {"error": "{ttyACM3}: in use by process {holder} ({name})", "holder": "{holder} ({name})"},
+     ["ttyACM3"]),
     # The simulator holds its pty's master and slave; root sees it, and it
     # is the line's other end, no second user.
     ("root", ["show", "--port", "ttyUSB0"], "all", 0, {"ttyUSB0": "modem"}, ["ttyACM3"]),
@@ -125,17 +125,13 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
     sysfs = plant(bench)
     # Its program (this one, as root) may not be signalled by nobody, yet it
     # lives; the file is nobody's, so that only that judgement keeps it.
+    bench.runner = RUNNER  # whose lock folder is the bench's own
     write(bench.lock("ttyACM4"), "%10d\n" % os.getpid())
     os.chown(bench.lock("ttyACM4"), 65534, 65534)
-    with open(bench.sims["ttyACM3"].slave) as line:
-        make_link(os.path.join(bench.work, HOLDER), shutil.which("sleep"))
-        # Popen returns once it runs, as nobody when started by root.
-        holder = subprocess.Popen([os.path.join(bench.work, HOLDER), "600"], stdin=line, **(
-            dict(user=65534, group=65534, extra_groups=[]) if ROOT else {}))
-    try:
-        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder.pid, name="?[2Jholder",
-                     me=os.getpid(),
-                     skipped=os.path.join(bench.work, "skipped", "dev"))
+    with holding(bench.sims["ttyACM3"].slave, "read-write", HOLDER, "nobody" if ROOT else None) \
+            as holder:
+        words = dict({n: port(bench, n) for n in DEVICES}, holder=holder, name="\\x1b[2Jholder",
+                     me=os.getpid(), skipped=os.path.join(bench.work, "skipped", "dev"))
         for user, args, root, code, wanted, untouched in RUNS:
             bench.runner = RUNNER if user == "nobody" else []
             os.environ.update(TARVELLE_DEV_ROOT=os.path.join(bench.work, root),
@@ -156,9 +152,6 @@ def search_probes_only_at_devices_and_leaves_busy_ports_alone(bench):
         expect("skipped      %s: a USB-serial adapter" % port(bench, "ttyUSB0") in out and
                "incomplete" in err, "human output, and the note that others' processes "
                "were not seen", out, err)
-    finally:
-        holder.kill()
-        holder.wait()
 
 
 SILENT = {"fault.v1": "silent"}
@@ -192,7 +185,7 @@ def ports_are_probed_at_once(bench):
         bench.modem(name, **settings)
         os.chmod(bench.sims[name].slave, 0o666)
         os.symlink(bench.sims[name].slave, os.path.join(dev, name))
-    for path, mode in ((bench.work, 0o777), (bench.locks, 0o1777), (bench.profile, 0o666)):
+    for path, mode in ((bench.work, 0o777), (bench.own_locks, 0o1777), (bench.profile, 0o666)):
         os.chmod(path, mode)
     bench.runner = AS_NOBODY if os.geteuid() == 0 else []
     env = bench.env(TARVELLE_DEV_ROOT=os.path.dirname(dev))
@@ -214,7 +207,7 @@ def ports_are_probed_at_once(bench):
         wait_for_command(bench, name, "\\rATV1\\r")
     proc.send_signal(signal.SIGTERM)
     _, err = proc.communicate(timeout=10)
-    expect(proc.returncode == 143 and os.listdir(bench.locks) == [], "ended, locks released",
+    expect(proc.returncode == 143 and bench.locks_left() == [], "ended, locks released",
            proc.returncode, err, os.listdir(bench.locks))
     for port in quiet:
         with held(port):

@@ -90,7 +90,13 @@ def case_two_modems(args, session):
 
 
 def case_apply(args, session):
-    com3 = add_modem(args, session, 3)
+    # The modem copies the profile as each "ATi9##" arrives: the choice is
+    # recorded before the note is touched, also when the modem then refuses
+    # the note (the second time).
+    at_note = os.path.join(session.work_dir, "profile-at-note.ini")
+    profile = os.path.join(session.prefix.drive_c("tarvelle"), "TOLVEX.INI")
+    com3 = add_modem(args, session, 3, "copy.i9clear = %s > %s" % (profile, at_note),
+                     "fault.i9clear = error skip:1 x1")
 
     with started(args, session) as (program, d):
         d.wait_status(READ_DONE)
@@ -98,9 +104,16 @@ def case_apply(args, session):
         expect(applied == [WAKE, r"AT*ncB5\r", r"ATz\r", r"ATi5\r", r"ATi9##\r",
                            r"ATi9ccB5#\r"], "the apply's commands", applied)
         expect(not d.enabled(IDC_APPLY), "Apply off after the apply")
-        expect("[cccfg]" in program.profile() and "cc=B5" in program.profile(),
-               "the choice recorded in the profile", program.profile()[-200:])
+        with open(at_note, "rb") as f:
+            expect(b"[cccfg]\r\ncc=B5\r\n" in f.read(), "the choice recorded first")
         session.screenshot("applied")
+        choose(d, "Australia")
+        d.do("press %d" % IDC_APPLY)
+        expect(d.box() == ("Modem Status", "Failure to clear/set the I9 string!"), "the box")
+        d.do("close-box")
+        with open(at_note, "rb") as f:
+            expect(b"[cccfg]\r\ncc=09\r\n" in f.read(), "the choice recorded before the refusal")
+        expect("[cccfg]\r\ncc=09\r\n" in program.profile(), "and kept", program.profile()[-50:])
         program.end(IDCANCEL)
 
 

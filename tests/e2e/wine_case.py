@@ -120,12 +120,13 @@ class Driver:
 class Program:
     """tarvelle.exe installed with its profile in C:\\tarvelle, and running."""
 
-    def __init__(self, args, session, folder="tarvelle", prepare=None, quiet_start=False):
+    def __init__(self, args, session, folder="tarvelle", prepare=None, quiet_start=False,
+                 stderr=None):
         """`prepare(folder)` may change the installed files before the start.
         `quiet_start` has the driver up and running before the program starts
         and leaves the finding of the dialog to the caller (`find`): neither
         the driver's start nor its questions then compete with the program's
-        own start."""
+        own start. `stderr`: a file for the program's standard error."""
         files = [args.tarvelle, args.profile] + ([args.flags] if args.flags else [])
         self.folder = session.prefix.install(files, folder)
         if prepare is not None:
@@ -133,7 +134,8 @@ class Program:
         if quiet_start:
             self.driver = Driver(session, args.driver)
             self.driver.do("ready")
-        self.proc = session.start(os.path.join(self.folder, os.path.basename(args.tarvelle)))
+        self.proc = session.start(os.path.join(self.folder, os.path.basename(args.tarvelle)),
+                                  **({"stderr": stderr} if stderr is not None else {}))
         if not quiet_start:
             self.driver = Driver(session, args.driver)
             self.find()

@@ -5,7 +5,12 @@
 #   check_package.sh <mingw build>/packaging <source tree> <mingw objdump>
 set -euo pipefail
 packaging=$1 source=$2 objdump=$3 top=tarvelle-1.4
-[ -f "$packaging/package-missing.txt" ] && echo "no package: $(cat "$packaging/package-missing.txt")" && exit 77
+# Skipped only off CI: there a missing package is a broken build.
+if [ -f "$packaging/package-missing.txt" ]; then
+    echo "no package: $(cat "$packaging/package-missing.txt")"
+    [ "${CI:-}" = true ] && exit 1
+    exit 77
+fi
 failures=0
 fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 work=$(mktemp -d) && trap 'rm -rf "$work"' EXIT

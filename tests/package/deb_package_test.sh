@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
-# The .deb that CPack makes: exactly the command line and its files, and a
+# The .debs that CPack makes: exactly the command line and its files, and a
 # program that works from wherever the package is unpacked, finding its
 # default profile beside itself. An ARM build's package is named for its
 # board, and its program runs here under qemu-user, as the build's cache
-# says. Skipped (77) before the build has a command line, and when lintian is
-# missing outside CI.
+# says. Beside it, cockpit-tarvelle, the web console's page. Skipped (77)
+# before the build has a command line, and when lintian is missing outside CI.
 #   deb_package_test.sh <build folder> <source tree> <command-line target, empty if none>
 set -euo pipefail
 build=$1 source=$2 cli_target=${3:-}
@@ -35,6 +35,20 @@ depends=$(dpkg-deb -f "$deb" Depends)
 dpkg-deb -c "$work"/out/tarvelle-cli-dbgsym_*.ddeb 2> /dev/null |
     grep -Eq '\./usr/lib/debug/\.build-id/../.*\.debug$' || fail "no debug package with the program's build id"
 
+# The web console's page, the same from every build: the page, a PNG for
+# each flag bitmap, and its documents.
+page=$work/out/cockpit-tarvelle_${version}_all.deb
+files=$(dpkg-deb -c "$page" | awk '$1 !~ /^d/ { print $6 }' | LC_ALL=C sort | tr '\n' ' ') || fail "no $page"
+wanted=$({ printf './usr/share/cockpit/tarvelle/%s\n' cli.js index.html manifest.json page.js tarvelle.css
+    for bitmap in "$source"/resources/flags/*.bmp; do
+        echo "./usr/share/cockpit/tarvelle/flags/$(basename "$bitmap" .bmp).png"
+    done
+    printf './usr/share/doc/cockpit-tarvelle/%s\n' changelog.gz copyright; } | LC_ALL=C sort | tr '\n' ' ')
+[ "$files" = "$wanted" ] || fail "the page's package holds $files"
+fields=$(dpkg-deb -f "$page" Architecture Depends Recommends | tr '\n' ';')
+[ "$fields" = "Architecture: all;Depends: cockpit-bridge, tarvelle-cli (>= $version);Recommends: cockpit-system;" ] ||
+    fail "the page's package says $fields"
+
 dpkg -x "$deb" "$work/x"
 cmp -s "$work/x/usr/share/tarvelle/TOLVEX.INI" "$source/profile/TOLVEX.INI" ||
     fail "the default profile is not profile/TOLVEX.INI"
@@ -54,7 +68,7 @@ shipped=$(sed -n '/^\[tolvx\]/,/^\[/p' "$source/profile/TOLVEX.INI" | grep -c '^
 [ "$listed" -eq "$shipped" ] || fail "countries lists $listed entries, the default profile has $shipped"
 if command -v lintian > /dev/null; then
     # --fail-on: also a warning fails; info and pedantic tags do not.
-    lintian --fail-on error,warning "$deb" > "$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"
+    lintian --fail-on error,warning "$deb" "$page" > "$work/lintian" 2>&1 || fail "lintian: $(cat "$work/lintian")"
 elif [ "${CI:-}" = true ]; then
     fail "lintian is missing (scripts/setup.sh installs it)"
 else

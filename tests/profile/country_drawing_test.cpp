@@ -1,5 +1,7 @@
 #include "profile/country_drawing.h"
 
+#include "profile/profile_values.h"
+
 #include "common/text.h"
 #include "resources/resource.h"
 #include "tests/profile/profile_dir.h"
@@ -67,8 +69,13 @@ TEST_F(CountryDrawing, OnlyDrawingAnItemMovesTheChosenEntry) {
     };
     for (const CountryItemRequest& request : nothing_to_draw) {
         draw_country_item(request, canvas);
+        EXPECT_STREQ(key_cursor, "00");
+        EXPECT_STREQ(current_record.name, "Japan");
     }
     EXPECT_EQ(canvas.steps, "");
+    draw("United States", ITEM_DRAW_ENTIRE);
+    EXPECT_STREQ(key_cursor, "B5");
+    EXPECT_STREQ(current_record.name, "United States");
 }
 
 // A picture loaded for an item is let go again; a missing one is passed over.

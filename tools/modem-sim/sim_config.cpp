@@ -113,6 +113,15 @@ bool apply_setting(const std::string& key, const std::string& value, Config& con
         config.replies[key.substr(6)] = value;
         return true;
     }
+    if (key.rfind("copy.", 0) == 0 && key.size() > 5) {
+        const size_t arrow = value.find(" > ");
+        if (arrow == std::string::npos || arrow == 0 || arrow + 3 == value.size()) {
+            problem = "copy needs FROM > TO";
+            return false;
+        }
+        config.copies[key.substr(5)] = {value.substr(0, arrow), value.substr(arrow + 3)};
+        return true;
+    }
     problem = "unknown key " + key;
     return false;
 }

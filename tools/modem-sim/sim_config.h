@@ -46,6 +46,12 @@ struct Config {
     std::map<int, std::string> infos;           // ATIn answers besides 5 and 9
     std::map<std::string, FaultSpec> faults;    // by command name
     std::map<std::string, std::string> replies; // by command name: raw bytes
+    // By command name: a file copied as the command arrives, before its
+    // reply (what a client had written by then), and where to.
+    struct FileCopy {
+        std::string from, to;
+    };
+    std::map<std::string, FileCopy> copies;
 };
 
 // Parses scenario text into `config` (which keeps its defaults for keys not

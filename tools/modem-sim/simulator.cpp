@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <fstream>
 #include <poll.h>
 #include <unistd.h>
 
@@ -96,6 +97,7 @@ void Simulator::handle_command(const std::string& chunk) {
     ModemState before = state_;
     ModemState trial = state_;
     Answer answer = run_command_line(text, config_, trial);
+    copy_file_for(answer.name);
     auto canned = config_.replies.find(answer.name);
     if (canned != config_.replies.end()) {
         schedule(canned_plan(canned->second));
@@ -107,6 +109,20 @@ void Simulator::handle_command(const std::string& chunk) {
     std::string echo = before.echo ? chunk : "";
     schedule(build_plan(echo, answer, state_.verbose, fault, config_.split_gap_ms));
     save_if_changed(before);
+}
+
+// A copy of a client's file as a command arrives: what the client had
+// written before it sent the command. A file that cannot be read or
+// written leaves no copy, which the test then misses.
+void Simulator::copy_file_for(const std::string& name) {
+    auto copy = config_.copies.find(name);
+    if (copy == config_.copies.end())
+        return;
+    std::ifstream from(copy->second.from, std::ios::binary);
+    if (!from)
+        return;
+    std::ofstream to(copy->second.to, std::ios::binary | std::ios::trunc);
+    to << from.rdbuf();
 }
 
 // The command's fault, if it applies to this occurrence of the command.

@@ -44,6 +44,7 @@ class Simulator {
 
     void take_bytes(const char* data, size_t count);
     void handle_command(const std::string& chunk);
+    void copy_file_for(const std::string& name);
     const FaultSpec* next_fault(const std::string& name);
     void schedule(const std::vector<Step>& steps);
     void run_due_steps();
