@@ -4,8 +4,7 @@
 # systemd is there for systemd-analyze and systemd-escape, which the boot
 # unit's test runs; nothing starts it there. mmdebstrap and systemd-container
 # (systemd-nspawn) make and boot the minimal Debian in which a real systemd
-# starts the unit. strace watches what the command line
-# opens. The cross compilers and qemu-user build the command line for ARM
+# starts the unit. strace watches what the command line opens. The cross compilers and qemu-user build the command line for ARM
 # boards and run it here (qemu's -L finds the target's libraries, so no
 # binfmt registration is needed); dpkg-dev reads the packages' dependencies.
 # python3-jsonschema holds the command line's JSON to its schemas; ansible-core

@@ -44,6 +44,7 @@ def rated_in_place(box, journal):
     said = box.run("systemd-analyze", "security", "--no-pager", UNIT)
     rated = re.search(r"Overall exposure level for \S+: ([0-9.]+)", said)
     expect(rated and float(rated.group(1)) <= 2.5, "rated 2.5 or better", said[-300:])
+    print("exposure %s" % rated.group(1))
 
 
 # name, the modem (a modem-sim scenario), when the port comes, units that start
