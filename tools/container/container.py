@@ -161,20 +161,25 @@ def _nspawn(root, *args):
 
 
 class Workspace:
-    """A work folder and the tree that every boot starts from: the root with
-    the package installed and `setup` (a shell script) run in it as root."""
+    """A work folder (under private_mounts()) and the tree that every boot
+    starts from: the root with the package installed and `setup` (a shell
+    script) run in it as root."""
 
     def __init__(self, build_dir, log=sys.stderr):
         self.build_dir = os.path.abspath(build_dir)
         self.log = log
         # The folders of runs that were killed outright: no one holds their lock.
-        for folder in glob.glob(os.path.join(self.build_dir, "container.*")):
-            with contextlib.suppress(OSError), open(os.path.join(folder, "lock")) as lock:
+        for lock_path in glob.glob(os.path.join(self.build_dir, "container.*.lock")):
+            with contextlib.suppress(OSError), open(lock_path) as lock:
                 fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
-                shutil.rmtree(folder)
+                shutil.rmtree(lock_path[:-len(".lock")], ignore_errors=True)
+                os.unlink(lock_path)
         self.work = tempfile.mkdtemp(prefix="container.", dir=self.build_dir)
-        self.lock = open(self.path("lock"), "w")
+        self.lock = open(self.work + ".lock", "w")
         fcntl.flock(self.lock, fcntl.LOCK_EX)
+        # In memory, in this process's mount namespace: quick to fill and to
+        # empty, and gone with the namespace however the run ends.
+        _run(["mount", "-t", "tmpfs", "-o", "mode=0700,size=2g", "tarvelle", self.work], 30)
 
     def path(self, name):
         return os.path.join(self.work, name)
@@ -199,7 +204,10 @@ class Workspace:
         return self
 
     def __exit__(self, *exc):
-        shutil.rmtree(self.work, ignore_errors=True)
+        subprocess.run(["umount", "--lazy", self.work], timeout=30)
+        with contextlib.suppress(OSError):
+            os.rmdir(self.work)
+            os.unlink(self.lock.name)
         self.lock.close()
 
 
@@ -296,14 +304,9 @@ class Container:
         self._until(lambda: self._ready, timeout)
         return time.monotonic() - self.started
 
-    def run(self, *args, check=True, timeout=60):
+    def run(self, *args):
         """A command in the container, as its root; its output."""
-        cmd = ["nsenter", "-t", str(self.leader), "-a", "--"] + list(args)
-        result = subprocess.run(cmd, capture_output=True, text=True, timeout=timeout)
-        if check and result.returncode != 0:
-            raise ContainerError("%s: exit %d\n%s%s" % (shlex.join(args), result.returncode,
-                                                        result.stdout, result.stderr))
-        return result.stdout
+        return _run(["nsenter", "-t", str(self.leader), "-a", "--"] + list(args), 60)
 
     def path(self, inside):
         """A path of the container's, as seen from here."""
