@@ -157,19 +157,8 @@ class Look {
                 break;
             }
             struct stat info {};
-            if (entry->d_name[0] == '.') {
-                continue;
-            }
-            if (fstatat(folder, entry->d_name, &info, 0) != 0) {
-                // Root without CAP_SYS_PTRACE lists the descriptors of a
-                // program with more capabilities but cannot follow them:
-                // what they name is unknown, not free.
-                if (errno == EACCES || errno == EPERM) {
-                    return Table::unreadable;
-                }
-                continue; // closed meanwhile
-            }
-            if (!S_ISCHR(info.st_mode)) {
+            if (entry->d_name[0] == '.' || fstatat(folder, entry->d_name, &info, 0) != 0 ||
+                !S_ISCHR(info.st_mode)) {
                 continue;
             }
             if (devices_.count(info.st_rdev) != 0) {
