@@ -2,8 +2,9 @@
 # Installs the Debian packages that building and testing need, if missing,
 # and any further packages named on the command line (scripts/fuzz.sh adds clang).
 # systemd is there for systemd-analyze and systemd-escape, which the boot
-# unit's test runs; nothing starts it. strace watches what the command line
-# opens. The cross compilers and qemu-user build the command line for ARM
+# unit's test runs; nothing starts it there. mmdebstrap and systemd-container
+# (systemd-nspawn) make and boot the minimal Debian in which a real systemd
+# starts the unit. strace watches what the command line opens. The cross compilers and qemu-user build the command line for ARM
 # boards and run it here (qemu's -L finds the target's libraries, so no
 # binfmt registration is needed); dpkg-dev reads the packages' dependencies.
 # python3-jsonschema holds the command line's JSON to its schemas; ansible-core
@@ -28,7 +29,7 @@ packages=(
     imagemagick librsvg2-bin nsis zip unzip lintian
     iaxmodem
     mgetty hylafax-server
-    systemd strace python3-jsonschema ansible-core ansible
+    systemd strace python3-jsonschema ansible-core ansible mmdebstrap systemd-container
     g++-aarch64-linux-gnu g++-arm-linux-gnueabihf qemu-user dpkg-dev
     cockpit-ws cockpit-bridge chromium chromium-driver python3-selenium
 )

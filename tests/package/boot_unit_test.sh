@@ -2,8 +2,8 @@
 # The boot unit as systemd reads it, from a "cmake --install" tree: it runs
 # the installed program with the re-apply command line, every instance name
 # the README, the man page and the udev rule give names the intended device,
-# systemd finds nothing to object to (the man page it names included), and
-# its sandbox rates 2.5 or better. Skipped (77) where systemd-analyze is
+# and systemd finds nothing to object to (the man page it names included).
+# Its sandbox is rated where systemd runs it (boot_unit_systemd_test.py). Skipped (77) where systemd-analyze is
 # missing, unless CI=true, or where the build has no command line yet.
 #   boot_unit_test.sh <build folder> <command-line target, empty if none>
 set -euo pipefail
@@ -56,8 +56,4 @@ sed "s|=/usr/bin/|=$root/usr/bin/|" "$unit" > "$work/units/tarvelle-reapply@.ser
 said=$(MANPATH=$root/usr/share/man systemd-analyze verify \
     "$work/units/tarvelle-reapply@ttyACM0.service" 2>&1) || fail "$said"
 [ -z "$said" ] || fail "systemd-analyze says: $said"
-rated=$(systemd-analyze security --offline=true "$work/units/tarvelle-reapply@.service" 2>&1 |
-    sed -n 's/.*Overall exposure level for .*: \([0-9.]*\) .*/\1/p')
-[ -n "$rated" ] || fail "systemd-analyze security gave no rating"
-awk -v r="$rated" 'BEGIN { exit !(r <= 2.5) }' || fail "the sandbox rates $rated, above 2.5"
-echo "unit ok: exposure $rated"
+echo "unit ok"
