@@ -254,7 +254,7 @@ void ConversationLoop::pause(int milliseconds) {
 
 Ending ConversationLoop::converse(uint32_t word) {
     take_failure();
-    talk_.send(word);
+    talk_.send_modem_command(word);
     return wait();
 }
 

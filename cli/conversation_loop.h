@@ -8,6 +8,7 @@
 
 #include "modem/conversation.h"
 #include "modem/front_end.h"
+#include "procedures/procedures.h"
 
 #include <chrono>
 #include <cstdint>
@@ -16,14 +17,8 @@
 
 namespace cli {
 
-// How a conversation handed control back.
-struct Ending {
-    bool notified = false;    // a notification came; otherwise the deadline gave up
-    unsigned id = 0;          // the notification's id (NOTIFY_*, CMD_LIST_*)
-    intptr_t value = 0;       // and its value
-    uint32_t word = 0;        // the state word then: its low byte is the command outstanding
-    bool silent_port = false; // a probe's wake-up went unanswered twice
-};
+// How a conversation handed control back: the event its procedure takes.
+using Ending = procedures::Event;
 
 class ConversationLoop : public FrontEnd {
   public:

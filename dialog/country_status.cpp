@@ -36,7 +36,7 @@ void finish_applied() {
     busy = 0;
     show_current_status(profile::current_record.name);
     port_close();
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
     if (close_when_done) {
         seam.post_destroy_to_owner();
     }
@@ -49,7 +49,7 @@ void finish_applied() {
 void abandon_apply() {
     DialogSeam& seam = dialog_seam();
     port_close();
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
     seam.enable(IDC_COUNTRY, true);
     busy = 0;
     show_codes(seam);
@@ -99,19 +99,23 @@ void show_current_country() {
     show_current_status(found.entry.name);
 }
 
-void finish_apply() {
-    switch (procedures::finish_apply(modem::dialog_conversation(), profile::key_cursor,
-                                     procedures::DIALOG)
-                .end) {
-    case procedures::ApplyEnd::abandoned:
-        trace("\nCC finish_apply: no entry chosen\n");
-        abandon_apply();
+void finish_apply(const procedures::Answer& answer) {
+    switch (answer.kind) {
+    case procedures::Answer::Kind::converse:
+        modem::dialog_conversation().send_modem_command(
+            answer.word); // the note; its notification ends the apply
         break;
-    case procedures::ApplyEnd::done:
+    case procedures::Answer::Kind::done:
         finish_applied();
         break;
-    case procedures::ApplyEnd::writing_note:
-        break; // its notification ends the apply
+    case procedures::Answer::Kind::failed:
+        if (answer.failure.kind == procedures::Failed::Kind::no_usable_key) {
+            trace("\nCC finish_apply: no entry chosen\n");
+            abandon_apply();
+        } else if (answer.failure.notified) {
+            conversation_over();
+        }
+        break;
     }
 }
 

@@ -110,10 +110,10 @@ class Conversation {
     // command, builds its text, arms its reply deadline and writes it. May
     // run on the front end's thread or on the receive thread, never on both
     // at once: one command is outstanding at a time.
-    void send(uint32_t word);
+    void send_modem_command(uint32_t word);
     // The reply interpreter: one received block, block[length] being NUL.
     // Runs on the receive thread, one block at a time.
-    void on_data(const char* block, uint32_t length);
+    void on_modem_data(const char* block, uint32_t length);
     // The port session's callbacks; `context` is the conversation. A
     // failure of the port reaches the front end as the conversation's do.
     static void receive(void* context, const char* block, uint32_t length);

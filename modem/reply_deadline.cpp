@@ -57,7 +57,7 @@ int Conversation::on_reply_timer(unsigned sequence) {
     front().cancel_deadline(sequence);
     uint32_t word = conversation_state.load();
     if (command_code(word) == CMD_WAKE && retry_count.fetch_add(1) + 1 < 2) {
-        send(word); // the one retry of a wake-up
+        send_modem_command(word); // the one retry of a wake-up
         return 0;
     }
     retry_count = 0;

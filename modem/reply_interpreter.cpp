@@ -214,7 +214,7 @@ void act_on_error(Conversation& c, uint32_t word) {
     case CMD_WAKE:
         empty_reply(c);
         if (c.retry_count.fetch_add(1) + 1 < 2) {
-            c.send(word); // the same wake-up, the same follow-up
+            c.send_modem_command(word); // the same wake-up, the same follow-up
         } else {
             fail(c, "The modem refused the wake-up command!");
         }
@@ -223,7 +223,7 @@ void act_on_error(Conversation& c, uint32_t word) {
         // A modem without AT*nc may still know AT+GCI; the dialog need not know.
         trace("Country Code *nc? fails, try +gci=?\n");
         empty_reply(c);
-        c.send(CMD_LIST_GCI);
+        c.send_modem_command(CMD_LIST_GCI);
         break;
     case CMD_LIST_GCI:
         c.front().list_read(CMD_LIST_GCI, false);
@@ -246,14 +246,14 @@ void act_on_ok(Conversation& c, uint32_t word) {
     uint32_t code = command_code(word);
     switch (code) {
     case CMD_SET_COUNTRY:
-        c.send(CMD_RESET);
+        c.send_modem_command(CMD_RESET);
         break;
     case CMD_READ_I5:
         copy_answer(c.i5_code, take_answer(c, "ATi5\r"));
         c.front().code_read();
         break;
     case CMD_RESET:
-        c.send(CMD_READ_I5);
+        c.send_modem_command(CMD_READ_I5);
         break;
     case CMD_READ_I9:
         read_i9_note(c);
@@ -263,10 +263,10 @@ void act_on_ok(Conversation& c, uint32_t word) {
         c.front().ended(CMD_WRITE_I9, true);
         break;
     case CMD_CLEAR_I9:
-        c.send(CMD_WRITE_I9);
+        c.send_modem_command(CMD_WRITE_I9);
         break;
     case CMD_WAKE:
-        c.send(follow_up_code(word));
+        c.send_modem_command(follow_up_code(word));
         break;
     case CMD_IDENTIFY:
         c.front().identified(identify_modem(c) ? c.modem_ident : nullptr);
@@ -311,7 +311,7 @@ void judge(Conversation& c, Verdict verdict) {
 
 } // namespace
 
-void Conversation::on_data(const char* block, uint32_t length) {
+void Conversation::on_modem_data(const char* block, uint32_t length) {
     if (block == nullptr || length > REPLY_LIMIT) {
         return; // too long to be a reply of ours: dropped without a word
     }
@@ -334,7 +334,7 @@ void Conversation::on_data(const char* block, uint32_t length) {
 }
 
 void Conversation::receive(void* context, const char* block, uint32_t length) {
-    static_cast<Conversation*>(context)->on_data(block, length);
+    static_cast<Conversation*>(context)->on_modem_data(block, length);
 }
 
 void Conversation::port_failed(void* context, Step step, const char* text) {
@@ -344,5 +344,5 @@ void Conversation::port_failed(void* context, Step step, const char* text) {
 } // namespace modem
 
 void on_modem_data(const char* block, uint32_t length) {
-    modem::dialog_conversation().on_data(block, length);
+    modem::dialog_conversation().on_modem_data(block, length);
 }

@@ -7,7 +7,7 @@
 
 namespace modem {
 
-void Conversation::send(uint32_t word) {
+void Conversation::send_modem_command(uint32_t word) {
     // The word is stored even when it is refused: the front end tells the
     // cases of a notification apart by the state word.
     conversation_state = word;
@@ -34,5 +34,5 @@ PortSession* Conversation::session() {
 } // namespace modem
 
 void send_modem_command(uint32_t word) {
-    modem::dialog_conversation().send(word);
+    modem::dialog_conversation().send_modem_command(word);
 }
