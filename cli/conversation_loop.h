@@ -79,7 +79,8 @@ class ConversationLoop : public FrontEnd {
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
-    modem::Conversation talk_;
+    PortSession* session_ = nullptr; // the claimed port's, while it is open
+    modem::Conversation talk_{*this, session_};
     std::string port_name_;
     std::deque<Event> events_; // and failure_: under lock_events()
     std::string failure_;

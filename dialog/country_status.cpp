@@ -6,7 +6,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
@@ -24,7 +23,8 @@ constexpr size_t STATUS_SIZE = 200;
 
 void show_codes(DialogSeam& seam) {
     char codes[STATUS_SIZE];
-    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", modem::i5_code, modem::i9_text);
+    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", dialog_conversation().i5_code,
+                dialog_conversation().i9_text);
     seam.show(IDC_CURRENT_CODES, true);
     seam.set_text(IDC_CURRENT_CODES, codes);
 }
@@ -82,7 +82,7 @@ void show_current_status(const char* name) {
 void show_current_country() {
     DialogSeam& seam = dialog_seam();
     profile::PresentEntry found;
-    bool known = procedures::present_entry(modem::dialog_conversation(), found);
+    bool known = procedures::present_entry(dialog_conversation(), found);
     // A modem that lists no country leaves nothing to pick from.
     seam.enable(IDC_COUNTRY, profile::supported_count > 0);
     if (!known) {
@@ -102,7 +102,7 @@ void show_current_country() {
 void finish_apply(const procedures::Answer& answer) {
     switch (answer.kind) {
     case procedures::Answer::Kind::converse:
-        modem::dialog_conversation().send_modem_command(
+        dialog_conversation().send_modem_command(
             answer.word); // the note; its notification ends the apply
         break;
     case procedures::Answer::Kind::done:

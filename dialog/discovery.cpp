@@ -9,7 +9,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "procedures/procedures.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
@@ -40,7 +39,7 @@ void record_modem(const char* ident) {
 
 bool open_probe_port() {
     port_number = probe_port;
-    return port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+    return port_create(0, modem::Conversation::receive, &dialog_conversation(),
                        modem::Conversation::port_failed) == 1 &&
            port_open() == 1;
 }
@@ -76,7 +75,7 @@ int try_next_port() {
         }
         if (open_probe_port()) {
             dialog_seam().paint_now();
-            modem::Conversation& talk = modem::dialog_conversation();
+            modem::Conversation& talk = dialog_conversation();
             talk.send_modem_command(probing.start(talk).word);
             return 1;
         }
@@ -87,7 +86,7 @@ int try_next_port() {
 void on_probe_ended(const procedures::Event& event) {
     // The value is the address of modem_ident when the modem was accepted;
     // the text is taken from modem_ident itself, never through the number.
-    modem::Conversation& talk = modem::dialog_conversation();
+    modem::Conversation& talk = dialog_conversation();
     probing.on_event(talk, event);
     if (probing.found() == procedures::Found::modem) {
         record_modem(talk.modem_ident);
@@ -96,7 +95,7 @@ void on_probe_ended(const procedures::Event& event) {
 }
 
 bool on_identify_deadline(unsigned sequence) {
-    if (!procedures::identify_deadline(modem::dialog_conversation(), sequence)) {
+    if (!procedures::identify_deadline(dialog_conversation(), sequence)) {
         return false; // the verdict came first; its notification goes on with the scan
     }
     try_next_port();

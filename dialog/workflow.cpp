@@ -9,8 +9,6 @@
 #include "dialog/discovery.h"
 #include "dialog/messages.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
-#include "modem/reply_deadline.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
@@ -37,7 +35,7 @@ DialogSeam& seam() {
 }
 
 modem::Conversation& talk() {
-    return modem::dialog_conversation();
+    return dialog_conversation();
 }
 
 void show_status(const char* text) {
@@ -269,7 +267,7 @@ void conversation_over() {
 }
 
 void on_init_dialog() {
-    seam().load_string(IDS_VENDOR, modem::vendor_name, sizeof modem::vendor_name);
+    seam().load_string(IDS_VENDOR, talk().vendor_name, sizeof talk().vendor_name);
     seam().enable(IDC_COUNTRY, false);
     profile::load_profile();
     reset();
@@ -332,7 +330,7 @@ int connect_modem() {
                            "Country Code Status", WARNING, true);
         return 0;
     }
-    if (port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+    if (port_create(0, modem::Conversation::receive, &dialog_conversation(),
                     modem::Conversation::port_failed) == -1) {
         seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
                            "Info Status", WARNING, true);

@@ -124,7 +124,7 @@ bool identify_deadline(modem::Conversation& talk, unsigned sequence) {
     if (!talk.claim_expired(sequence)) {
         return false;
     }
-    port_close(talk.session());
+    port_close(talk.port);
     return true;
 }
 

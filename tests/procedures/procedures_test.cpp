@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "modem/notifications.h"
 #include "profile/profile_file.h"
+#include "serial/port_session.h"
 #include "tests/profile/profile_dir.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_seam.h"
@@ -33,7 +34,7 @@ class Procedures : public ::testing::Test {
     Procedures() {
         fake::fake_port().reset();
         profile::reset_country_lists();
-        talk.front_end = &seam;
+        seam.conversation = &talk;
         dir.start(COUNTRIES);
     }
     ~Procedures() override { fake::fake_port().reset(); }
@@ -51,7 +52,7 @@ class Procedures : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
-    modem::Conversation talk;
+    modem::Conversation talk{seam, port_session};
     ProfileDir dir;
 };
 
