@@ -6,6 +6,7 @@
 // (main_wait.h): nothing here spins or sleeps.
 #pragma once
 
+#include "cli/main_wait.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 #include "procedures/procedures.h"
@@ -99,6 +100,11 @@ size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending);
 // How a profile write waits for another writer's lock: the main thread's
 // wait, so that a signal ends it at once (throws Interrupted).
 void pause_for_lock(unsigned milliseconds);
+
+// How every wait of the main thread ends on a signal (Ctrl-C, a request to
+// terminate) or once the output can no longer be written: it throws
+// Interrupted. Otherwise gives back how the wait was woken.
+Woken unless_interrupted(Woken woken, int signal_number);
 
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);
