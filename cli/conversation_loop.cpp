@@ -68,8 +68,7 @@ void log_command(const std::string& port, const modem::Conversation& talk) {
 }
 
 bool port_is_open(modem::Conversation& talk) {
-    PortSession* session = talk.session();
-    return session != nullptr && session->connected.load() != 0;
+    return talk.port != nullptr && talk.port->connected.load() != 0;
 }
 
 } // namespace
@@ -81,14 +80,13 @@ void set_verbose(bool on) {
 void logged_modem_data(void* context, const char* block, uint32_t length) {
     if (verbose && block != nullptr) {
         const auto* talk = static_cast<const modem::Conversation*>(context);
-        const auto* loop = static_cast<const ConversationLoop*>(talk->front_end);
-        log_bytes(loop != nullptr ? loop->port_name() : std::string(), "<-", block, length);
+        const auto& loop = static_cast<const ConversationLoop&>(talk->front_end);
+        log_bytes(loop.port_name(), "<-", block, length);
     }
     modem::Conversation::receive(context, block, length);
 }
 
 ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {
-    talk_.front_end = this;
     talk_.ignore_ring = true;
 }
 
@@ -220,14 +218,20 @@ bool ConversationLoop::deadline_expired(Ending& ending) {
     return true;
 }
 
-void pause_for_lock(unsigned milliseconds) {
-    int signal_number = 0;
-    if (wait_main_thread(static_cast<int>(milliseconds), &signal_number) == Woken::signal) {
+Woken unless_interrupted(Woken woken, int signal_number) {
+    if (woken == Woken::signal) {
         throw Interrupted{signal_number};
     }
     if (output_lost()) {
         throw Interrupted{BROKEN_PIPE};
     }
+    return woken;
+}
+
+void pause_for_lock(unsigned milliseconds) {
+    int signal_number = 0;
+    const Woken woken = wait_main_thread(static_cast<int>(milliseconds), &signal_number);
+    unless_interrupted(woken, signal_number);
 }
 
 void ConversationLoop::pause(int milliseconds) {
@@ -239,22 +243,19 @@ void ConversationLoop::pause(int milliseconds) {
         // A wake-up for an event (a late post of the last conversation)
         // leaves the event queued for the next conversation, as it would be
         // without the pause, and the pause goes on.
-        if (left <= 0 ||
-            wait_main_thread(static_cast<int>(left), &signal_number) == Woken::timeout) {
+        if (left <= 0) {
             return;
         }
-        if (signal_number != 0) {
-            throw Interrupted{signal_number};
-        }
-        if (output_lost()) {
-            throw Interrupted{BROKEN_PIPE};
+        const Woken woken = wait_main_thread(static_cast<int>(left), &signal_number);
+        if (unless_interrupted(woken, signal_number) == Woken::timeout) {
+            return;
         }
     }
 }
 
 Ending ConversationLoop::converse(uint32_t word) {
     take_failure();
-    talk_.send(word);
+    talk_.send_modem_command(word);
     return wait();
 }
 
@@ -284,10 +285,8 @@ bool ConversationLoop::take(Ending& ending) {
 }
 
 size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending) {
+    unless_interrupted(Woken::events, 0);
     for (;;) {
-        if (output_lost()) {
-            throw Interrupted{BROKEN_PIPE};
-        }
         int soonest = -1;
         for (size_t i = 0; i < count; ++i) {
             if (loops[i] == nullptr) {
@@ -302,9 +301,8 @@ size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending) {
             }
         }
         int signal_number = 0;
-        if (wait_main_thread(soonest, &signal_number) == Woken::signal) {
-            throw Interrupted{signal_number};
-        }
+        const Woken woken = wait_main_thread(soonest, &signal_number);
+        unless_interrupted(woken, signal_number);
     }
 }
 

@@ -6,8 +6,10 @@
 // (main_wait.h): nothing here spins or sleeps.
 #pragma once
 
+#include "cli/main_wait.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
+#include "procedures/procedures.h"
 
 #include <chrono>
 #include <cstdint>
@@ -16,14 +18,8 @@
 
 namespace cli {
 
-// How a conversation handed control back.
-struct Ending {
-    bool notified = false;    // a notification came; otherwise the deadline gave up
-    unsigned id = 0;          // the notification's id (NOTIFY_*, CMD_LIST_*)
-    intptr_t value = 0;       // and its value
-    uint32_t word = 0;        // the state word then: its low byte is the command outstanding
-    bool silent_port = false; // a probe's wake-up went unanswered twice
-};
+// How a conversation handed control back: the event its procedure takes.
+using Ending = procedures::Event;
 
 class ConversationLoop : public FrontEnd {
   public:
@@ -84,7 +80,8 @@ class ConversationLoop : public FrontEnd {
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
-    modem::Conversation talk_;
+    PortSession* session_ = nullptr; // the claimed port's, while it is open
+    modem::Conversation talk_{*this, session_};
     std::string port_name_;
     std::deque<Event> events_; // and failure_: under lock_events()
     std::string failure_;
@@ -103,6 +100,11 @@ size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending);
 // How a profile write waits for another writer's lock: the main thread's
 // wait, so that a signal ends it at once (throws Interrupted).
 void pause_for_lock(unsigned milliseconds);
+
+// How every wait of the main thread ends on a signal (Ctrl-C, a request to
+// terminate) or once the output can no longer be written: it throws
+// Interrupted. Otherwise gives back how the wait was woken.
+Woken unless_interrupted(Woken woken, int signal_number);
 
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);

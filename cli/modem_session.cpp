@@ -12,24 +12,8 @@
 #include "profile/profile_values.h"
 #include "profile/saved_choice.h"
 
-#include <iterator>
-
 namespace cli {
 namespace {
-
-// The standard query of the present country, "+GCI: B5", for AT+GCI modems
-// that refuse ATi5. The dialog never sends it, so it is the command line's
-// own command, beside the dialog's table.
-constexpr uint32_t CMD_READ_GCI = 43;
-constexpr modem::CommandRow standard_rows[] = {
-    {CMD_READ_GCI, "AT+GCI?\r", nullptr, modem::Fill::none, 1000},
-};
-
-// The conversation that ended with ATi5 refused.
-bool refused_i5(const Ending& ending) {
-    return ending.notified && ending.id == NOTIFY_DISCONNECT &&
-           command_code(ending.word) == CMD_READ_I5;
-}
 
 // The command last written, as a user would type it: "ATz", "AT*ncB4".
 std::string last_step(const modem::Conversation& talk) {
@@ -86,11 +70,9 @@ void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
 
 // Read as the dialog reads it: one country ("B5)") is a list too, and "()"
 // is a list of none.
-void read_supported(const modem::Conversation& talk, bool listed, ModemRead& modem) {
+void read_supported(profile::ListAnswer list, ModemRead& modem) {
     modem.supported.clear();
-    char list[modem::LIST_REPLY_SIZE];
-    if (procedures::take_list(talk, listed, procedures::COMMAND_LINE, list, sizeof list) !=
-        profile::ListAnswer::items) {
+    if (list != profile::ListAnswer::items) {
         return;
     }
     for (int i = 0; i < profile::supported_count; ++i) {
@@ -101,14 +83,16 @@ void read_supported(const modem::Conversation& talk, bool listed, ModemRead& mod
 
 } // namespace
 
-ModemSession::ModemSession(ConversationLoop& loop, bool any_modem)
-    : loop_(loop), talk_(loop.talk()), any_modem_(any_modem) {
-    talk_.own_rows = standard_rows;
-    talk_.own_row_count = std::size(standard_rows);
-}
+ModemSession::ModemSession(ConversationLoop& loop) : loop_(loop), talk_(loop.talk()) {}
 
-Ending ModemSession::converse(uint32_t word) {
-    return loop_.converse(word);
+template <class Procedure>
+procedures::Answer ModemSession::run(Procedure& procedure, procedures::Answer answer,
+                                     Ending& last) {
+    while (answer.kind == procedures::Answer::Kind::converse) {
+        last = loop_.converse(answer.word);
+        answer = procedure.on_event(talk_, last);
+    }
+    return answer;
 }
 
 void ModemSession::fail(const Ending& ending) {
@@ -124,87 +108,23 @@ void ModemSession::fail(const Ending& ending) {
     throw Failure(EXIT_MODEM, message, step);
 }
 
-void ModemSession::start_probe() {
-    loop_.take_failure();
-    procedures::start_probe(talk_);
-}
-
-Probe ModemSession::probe_result(const Ending& ending, std::string& ident) {
-    ident.clear();
-    switch (
-        procedures::probe_result(ending.notified, ending.word, ending.value, ending.silent_port)) {
-    case procedures::Probe::silent:
-        return Probe::silent;
-    case procedures::Probe::modem:
-        ident = talk_.modem_ident;
-        return Probe::modem;
-    case procedures::Probe::rejected:
-        break;
-    }
-    // A device that refused the wake-up or stayed silent at ATV1i3 gave no
-    // identification to take.
-    if (!ending.notified || command_code(ending.word) != CMD_IDENTIFY) {
-        return Probe::rejected;
-    }
-    ident = talk_.answered_ident;
-    if (any_modem_) {
-        copy_text(talk_.modem_ident, talk_.answered_ident);
-        return Probe::standard;
-    }
-    return Probe::rejected;
-}
-
 void ModemSession::read(ModemRead& modem) {
-    loop_.take_failure();
-    procedures::start_read(talk_);
-    Ending ending = loop_.wait();
-    if (!ending.notified || (ending.id != CMD_LIST_NC && ending.id != CMD_LIST_GCI)) {
-        fail(ending);
-    }
-    if (procedures::wants_standard_list(talk_, ending.id, procedures::COMMAND_LINE,
-                                        modem.standard_only)) {
-        loop_.take_failure();
-        procedures::start_standard_list(talk_);
-        ending = loop_.wait();
-        if (!ending.notified || ending.id != CMD_LIST_GCI) {
-            fail(ending);
+    char list[modem::LIST_REPLY_SIZE];
+    procedures::Read reading(procedures::COMMAND_LINE, list, sizeof list);
+    Ending last;
+    const procedures::Answer answer = run(reading, reading.start(talk_, modem.standard_only), last);
+    if (answer.kind == procedures::Answer::Kind::failed) {
+        if (answer.failure.kind == procedures::Failed::Kind::not_standard) {
+            throw Failure(EXIT_NO_MODEM,
+                          "the device refuses AT+GCI=?: --any-modem takes only modems of the "
+                          "standard AT+GCI kind",
+                          "AT+GCI=?");
         }
-    }
-    if (modem.standard_only && ending.value == 0) {
-        throw Failure(EXIT_NO_MODEM,
-                      "the device refuses AT+GCI=?: --any-modem takes only modems of the "
-                      "standard AT+GCI kind",
-                      "AT+GCI=?");
+        fail(last);
     }
     modem.gci = talk_.use_gci != 0;
-    read_supported(talk_, ending.value != 0, modem);
-    loop_.take_failure();
-    procedures::read_present_code(talk_);
-    take_present_code(loop_.wait(), modem);
-    // A refused ATi9 only means there is no note.
-    loop_.take_failure();
-    procedures::read_note(talk_);
-    ending = loop_.wait();
-    if (!ending.notified || ending.id != NOTIFY_DISCONNECT) {
-        fail(ending);
-    }
+    read_supported(reading.list(), modem);
     read_present_country(talk_, modem);
-}
-
-void ModemSession::take_present_code(const Ending& ending, const ModemRead& modem) {
-    if (ending.notified && ending.id == NOTIFY_I5_READ) {
-        return;
-    }
-    if (!modem.gci || !refused_i5(ending)) {
-        fail(ending);
-    }
-    const Ending asked = converse(wake_then(CMD_READ_GCI));
-    if (!asked.notified || asked.id != CMD_READ_GCI || asked.value == 0) {
-        fail(asked);
-    }
-    // An answer that names no code leaves the present country unknown.
-    const std::string_view code = profile::gci_present_code(talk_.front_end_answer);
-    copy_text_n(talk_.i5_code, sizeof talk_.i5_code, code.data(), code.size());
 }
 
 Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemRead& modem) {
@@ -214,48 +134,40 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
                                       "] has a key too long to send to a modem");
     }
     const std::string code = talk_.code_to_send;
-    Outcome outcome;
-    outcome.sets_modem = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
-    outcome.rewrites_note = procedures::note_names_other_entry(talk_, choice.key.c_str());
-    // Saving rewrites the profile only when the key differs as it is spelt.
-    char saved[profile::SAVED_CHOICE_SIZE];
-    profile::read_saved_choice(saved, sizeof saved);
-    outcome.saves_choice = choice.key != saved;
+    const Outcome outcome = procedures::plan_apply(talk_, choice.key.c_str(), force);
     if (check) {
         modem.has_country = true;
         modem.country = {choice.key, choice.name, choice.code};
         modem.i5_differs = false;
         return outcome;
     }
+    // The note is still written when the choice cannot be saved: the modem
+    // is set by now, and the failure is reported once the modem is done.
+    procedures::Apply applying(procedures::COMMAND_LINE);
+    Ending last;
+    const procedures::Answer answer =
+        run(applying,
+            applying.start(talk_, choice.key.c_str(), outcome.sets_modem,
+                           outcome.sets_modem || outcome.rewrites_note),
+            last);
     if (outcome.sets_modem) {
-        loop_.take_failure();
-        procedures::start_apply(talk_);
-        take_present_code(loop_.wait(), modem);
         modem.i5 = talk_.i5_code;
-        if (!equal_ignoring_case(modem.i5.c_str(), code.c_str())) {
+    }
+    if (answer.kind == procedures::Answer::Kind::failed) {
+        switch (answer.failure.kind) {
+        case procedures::Failed::Kind::read_back:
             throw Failure(EXIT_MODEM,
                           "the modem reads back " +
                               (modem.i5.empty() ? "nothing" : utf8_from_1252(modem.i5)) +
                               " after " + code + " was sent",
                           last_step(talk_));
+        case procedures::Failed::Kind::no_usable_key:
+            throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
+        default:
+            fail(last);
         }
     }
-    // The note is still written when the choice cannot be saved: the modem
-    // is set by now, and the failure is reported once the modem is done.
-    loop_.take_failure();
-    const procedures::Finish finish =
-        procedures::finish_apply(talk_, choice.key.c_str(), procedures::COMMAND_LINE,
-                                 outcome.sets_modem || outcome.rewrites_note);
-    if (finish.end == procedures::ApplyEnd::abandoned) {
-        throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
-    }
-    if (finish.end == procedures::ApplyEnd::writing_note) {
-        const Ending ending = loop_.wait();
-        if (!ending.notified || ending.id != NOTIFY_DISCONNECT || ending.value == 0) {
-            fail(ending);
-        }
-    }
-    if (!finish.saved) {
+    if (!applying.saved()) {
         throw Failure(EXIT_PROFILE, save_failure());
     }
     modem.has_country = true;

@@ -6,7 +6,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
@@ -24,7 +23,8 @@ constexpr size_t STATUS_SIZE = 200;
 
 void show_codes(DialogSeam& seam) {
     char codes[STATUS_SIZE];
-    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", modem::i5_code, modem::i9_text);
+    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", dialog_conversation().i5_code,
+                dialog_conversation().i9_text);
     seam.show(IDC_CURRENT_CODES, true);
     seam.set_text(IDC_CURRENT_CODES, codes);
 }
@@ -36,7 +36,7 @@ void finish_applied() {
     busy = 0;
     show_current_status(profile::current_record.name);
     port_close();
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
     if (close_when_done) {
         seam.post_destroy_to_owner();
     }
@@ -49,7 +49,7 @@ void finish_applied() {
 void abandon_apply() {
     DialogSeam& seam = dialog_seam();
     port_close();
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
     seam.enable(IDC_COUNTRY, true);
     busy = 0;
     show_codes(seam);
@@ -82,7 +82,7 @@ void show_current_status(const char* name) {
 void show_current_country() {
     DialogSeam& seam = dialog_seam();
     profile::PresentEntry found;
-    bool known = procedures::present_entry(modem::dialog_conversation(), found);
+    bool known = procedures::present_entry(dialog_conversation(), found);
     // A modem that lists no country leaves nothing to pick from.
     seam.enable(IDC_COUNTRY, profile::supported_count > 0);
     if (!known) {
@@ -99,19 +99,23 @@ void show_current_country() {
     show_current_status(found.entry.name);
 }
 
-void finish_apply() {
-    switch (procedures::finish_apply(modem::dialog_conversation(), profile::key_cursor,
-                                     procedures::DIALOG)
-                .end) {
-    case procedures::ApplyEnd::abandoned:
-        trace("\nCC finish_apply: no entry chosen\n");
-        abandon_apply();
+void finish_apply(const procedures::Answer& answer) {
+    switch (answer.kind) {
+    case procedures::Answer::Kind::converse:
+        dialog_conversation().send_modem_command(
+            answer.word); // the note; its notification ends the apply
         break;
-    case procedures::ApplyEnd::done:
+    case procedures::Answer::Kind::done:
         finish_applied();
         break;
-    case procedures::ApplyEnd::writing_note:
-        break; // its notification ends the apply
+    case procedures::Answer::Kind::failed:
+        if (answer.failure.kind == procedures::Failed::Kind::no_usable_key) {
+            trace("\nCC finish_apply: no entry chosen\n");
+            abandon_apply();
+        } else if (answer.failure.notified) {
+            conversation_over();
+        }
+        break;
     }
 }
 

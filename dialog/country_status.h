@@ -1,8 +1,10 @@
 // What the main dialog shows of the modem's country: the status line, the
 // selection of the present country, and the end of an apply. The decisions
-// themselves are the profile's (profile/present_country.h,
-// profile/saved_choice.h); this is their presentation in the dialog.
+// themselves are the procedures' (procedures/procedures.h: present_entry,
+// Apply), over the profile's rules; this is their presentation in the dialog.
 #pragma once
+
+#include "procedures/procedures.h"
 
 namespace workflow {
 
@@ -14,8 +16,9 @@ void show_current_status(const char* name);
 // list and says so in the status line, or shows the raw codes.
 void show_current_country();
 
-// After the read-back of ATi5 that ends the modem part of an apply: records
-// the choice (AT*nc) and finishes, or goes on to write the modem's note.
-void finish_apply();
+// What the apply answered after the read-back of ATi5 that ends its
+// set-country conversation: the apply is over, or it was abandoned (no
+// usable key), or the modem's note is written next.
+void finish_apply(const procedures::Answer& answer);
 
 } // namespace workflow

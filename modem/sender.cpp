@@ -1,5 +1,5 @@
-#include "modem/sender.h"
-
+// The sender: every AT command leaves through a conversation's
+// send_modem_command (modem/conversation.h).
 #include "common/text.h"
 #include "common/trace.h"
 #include "modem/conversation.h"
@@ -7,7 +7,7 @@
 
 namespace modem {
 
-void Conversation::send(uint32_t word) {
+void Conversation::send_modem_command(uint32_t word) {
     // The word is stored even when it is refused: the front end tells the
     // cases of a notification apart by the state word.
     conversation_state = word;
@@ -24,15 +24,7 @@ void Conversation::send(uint32_t word) {
     // Armed before the write, so the deadline also covers a write that stalls.
     arm_reply_deadline(row->deadline_ms);
     // A failed write is not reported: the missing answer runs into the deadline.
-    port_write(session(), text, static_cast<uint32_t>(length));
-}
-
-PortSession* Conversation::session() {
-    return port != nullptr ? port : port_session;
+    port_write(port, text, static_cast<uint32_t>(length));
 }
 
 } // namespace modem
-
-void send_modem_command(uint32_t word) {
-    modem::dialog_conversation().send(word);
-}
