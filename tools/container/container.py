@@ -36,8 +36,8 @@ import tempfile
 import time
 
 # "--include" of the root; the name of the tarball changes with it.
-ROOT_PACKAGES = "systemd,systemd-sysv,dbus"
-ROOT_RECIPE = "minbase-systemd-1"
+ROOT_PACKAGES = "systemd,systemd-sysv,dbus,mgetty"
+ROOT_RECIPE = "minbase-systemd-mgetty-1"
 # What the root needs no copy of: it shrinks the tarball by a quarter.
 ROOT_EXCLUDES = ("/usr/share/doc/*", "/usr/share/man/*", "/usr/share/locale/*", "/usr/share/info/*")
 # The machine's apt settings that reaching its mirrors can depend on.
