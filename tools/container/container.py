@@ -312,6 +312,26 @@ class Container:
         """A path of the container's, as seen from here."""
         return "/proc/%d/root%s" % (self.leader, inside)
 
+    def read(self, inside):
+        """A file of the container's, or "" while there is none."""
+        with contextlib.suppress(FileNotFoundError), open(self.path(inside), errors="replace") as f:
+            return f.read()
+        return ""
+
+    def main_pid(self, unit):
+        return int(self.run("systemctl", "show", "-P", "MainPID", unit))
+
+    def holds(self, pid, device):
+        """Whether the container's process `pid` has `device` (an st_rdev) open."""
+        fds = self.path("/proc/%d/fd" % pid)
+        with contextlib.suppress(FileNotFoundError):  # no such process, or it closed one
+            return any(os.stat(os.path.join(fds, fd)).st_rdev == device for fd in os.listdir(fds))
+        return False
+
+    def plug_in(self, source, target):
+        """`source`, a device of the container's, appears as `target`."""
+        self.run("sh", "-ec", ': > "$2"; mount --bind "$1" "$2"', "sh", source, target)
+
     def journal(self, unit):
         self.run("journalctl", "--sync")
         return self.run("journalctl", "--no-pager", "-o", "cat", "-u", unit)
