@@ -300,8 +300,12 @@ class Container:
                 self._ready = self._ready or line == "READY=1"
 
     def wait_ready(self, timeout):
-        """Until the boot has finished: every unit it started is done."""
+        """Until the boot has finished: every unit it started is done. Once."""
         self._until(lambda: self._ready, timeout)
+        # nspawn passes on the container's status, twice a second while a job
+        # runs long; unread, the socket's queue fills and nspawn, then the
+        # container's systemd, block sending. Closed, it refuses them.
+        self.notify.close()
         return time.monotonic() - self.started
 
     def run(self, *args):
