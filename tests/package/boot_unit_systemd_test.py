@@ -40,9 +40,9 @@ def readme_getty():
     """The README's unit for mgetty, as a user would save it."""
     with open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md")) as f:
         text = f.read()
-    block = re.search(r"Save as\s+`/etc/systemd/system/(\S+)`.*?\n\n((?:    [^\n]*\n|\n)+)",
+    block = re.search(r"Save as\s+`(/etc/systemd/system/\S+)`.*?\n\n((?:    [^\n]*\n|\n)+)",
                       text, re.S)
-    return "/etc/systemd/system/" + block.group(1), "".join(line[4:] + "\n" for line in block.group(2).splitlines())
+    return block.group(1), re.sub(r"(?m)^    ", "", block.group(2))
 
 
 def expect(condition, message, *details):
