@@ -14,20 +14,35 @@ import time
 
 import container
 import harness
+from getty_line import GettyError, poll
 
 UNIT = "tarvelle-reapply@ttyACM0.service"
 PORT = "/dev/ttyACM0"
 PROFILE = "/var/lib/tarvelle/TOLVEX.INI"
-LOCK = "LCK..ttyACM0"
+LOCK = "/run/lock/LCK..ttyACM0"
+WAKE_UP = "\\rATV1\\r"
 LOST, KEPT = "country = 00", "country = 09"
 LATER = "/mnt/modem"  # a modem plugged in later waits here, out of the program's sight
 # The README's steps, as root. Unbooted, the root has no /run/lock yet.
 SETUP = "systemctl enable {0}\nmkdir /run/lock\ntarvelle-cli set Australia --port {1}\n".format(
     UNIT, PORT)
 SET_COMMANDS = re.compile(r"AT\*NC[0-9A-Z]|ATI9(##|CC)", re.I)
-HOLDER = ("port-holder.service", "[Unit]\nBefore=%s\n[Service]\nType=exec\n"
+HOLDER = ("/etc/systemd/system/port-holder.service", "[Unit]\nBefore=%s\n[Service]\nType=exec\n"
           "ExecStart=/bin/sleep infinity\nStandardInput=file:%s\n"
           "[Install]\nWantedBy=multi-user.target\n" % (UNIT, PORT))
+GETTY = "mgetty@ttyACM0.service"
+# The simulated modem wants a set-up of one AT.
+MGETTY_CONFIG = ("/etc/mgetty/mgetty.config", "port ttyACM0\n  init-chat \"\" AT OK\n")
+MGETTY_LOG = "/var/log/mgetty/mg_ttyACM0.log"
+
+
+def readme_getty():
+    """The README's unit for mgetty, as a user would save it."""
+    with open(os.path.join(os.path.dirname(__file__), "..", "..", "README.md")) as f:
+        text = f.read()
+    block = re.search(r"Save as\s+`(/etc/systemd/system/\S+)`.*?\n\n((?:    [^\n]*\n|\n)+)",
+                      text, re.S)
+    return block.group(1), re.sub(r"(?m)^    ", "", block.group(2))
 
 
 def expect(condition, message, *details):
@@ -35,21 +50,59 @@ def expect(condition, message, *details):
         raise AssertionError(" ".join([message] + [str(d) for d in details]))
 
 
-def held_by_the_holder(box, journal):
-    pid = box.run("systemctl", "show", "-P", "MainPID", HOLDER[0]).strip()
-    expect("in use by process %s (sleep)" % pid in journal, "the holder named", journal)
+def held_by_the_holder(box, journal, sim):
+    pid = box.main_pid(os.path.basename(HOLDER[0]))
+    expect("in use by process %d (sleep), which did not let go" % pid in journal,
+           "the holder named", journal)
 
 
-def rated_in_place(box, journal):
+def plugged_in_while_waiting(box):
+    locked = container.Watch(box.path("/run/lock"), container.IN_CREATE)
+    box.plug_in(LATER, PORT)
+    # Other programs read its PID to tell whether it is stale.
+    locked.wait(30, os.path.basename(LOCK))
+    mode = os.stat(box.path(LOCK)).st_mode & 0o777
+    expect(mode == 0o644, "the UUCP lock's mode is %o" % mode)
+
+
+def borrowed_from_the_getty(box, sim):
+    # Each start fails until the modem is there: past systemd's start limit
+    # (5 in 10 s), the getty must still be trying.
+    poll(lambda: box.read(MGETTY_LOG).count("cannot get terminal line") > 5, 30,
+         "mgetty trying again without its modem")
+    box.plug_in(LATER, PORT)
+    getty_holds_the_port(box, sim, 1)
+    box.run("sh", "-c", "systemctl start %s || true" % UNIT)  # as the udev rule starts it
+
+
+def getty_holds_the_port(box, sim, start):
+    """Until mgetty's start number `start` has set the modem up and waits for
+    a call, holding the port and no lock."""
+    device = os.stat(sim.slave).st_rdev
+    poll(lambda: box.read(MGETTY_LOG).count("waiting...") >= start and
+         box.holds(box.main_pid(GETTY), device) and not os.path.exists(box.path(LOCK)), 40,
+         "mgetty's start %d" % start)
+
+
+def getty_took_it_back(box, journal, sim):
+    sent = sim.commands()
+    set_at = next(i for i, c in enumerate(sent) if SET_COMMANDS.search(c))
+    expect(WAKE_UP in sent[:set_at] and sent[set_at + 1] == "ATz\\r", "borrowed, then set", sent)
+    expect("lock file exists" in box.read(MGETTY_LOG), "mgetty stepped aside")
+    getty_holds_the_port(box, sim, 2)
+
+
+def rated_in_place(box, journal, sim):
     said = box.run("systemd-analyze", "security", "--no-pager", UNIT)
     rated = re.search(r"Overall exposure level for \S+: ([0-9.]+)", said)
     expect(rated and float(rated.group(1)) <= 2.5, "rated 2.5 or better", said[-300:])
     print("exposure %s" % rated.group(1))
 
 
-# name, the modem (a modem-sim scenario), when the port comes, units that start
-# with it, the unit's Result, its journal says, set commands sent (None: not
-# a byte), and a last look.
+# name, the modem (a modem-sim scenario), when the port comes ("getty": after
+# boot, into a getty's hands, and the unit is then started as the udev rule
+# starts it), files added (units enabled), the unit's Result, its journal
+# says, set commands sent (None: only the wake-up of a borrow), a last look.
 CASES = [
     ("lost_country_set_at_boot", LOST, "boot", (), "success", PORT + ": set to Australia", True,
      None),
@@ -61,11 +114,13 @@ CASES = [
     ("busy_port_left_alone", LOST, "boot", (HOLDER,), "exit-code", "(waited 30 s)", None,
      held_by_the_holder),
     ("sandbox_rated_online", KEPT, "boot", (), "success", "nothing sent", False, rated_in_place),
+    ("borrowed_from_a_getty", LOST, "getty", (readme_getty(), MGETTY_CONFIG), "success",
+     "set to Australia", True, getty_took_it_back),
 ]
 
 
 def boot(args, ws, base, case):
-    name, modem, comes, units, result, said, sets, then = case
+    name, modem, comes, files, result, said, sets, then = case
     folder = ws.path(name)
     os.makedirs(folder)
     with open(os.path.join(folder, "modem.cfg"), "w") as f:
@@ -75,35 +130,38 @@ def boot(args, ws, base, case):
     try:
         with container.Overlay(base, os.path.join(folder, "tree")) as root:
             system = root + "/etc/systemd/system/"
-            for unit, text in units:  # enabled, as "systemctl enable" leaves them
-                with open(system + unit, "w") as f:
+            for path, text in files:  # units enabled, as "systemctl enable" leaves them
+                with open(root + path, "a") as f:
                     f.write(text)
-                os.symlink("../" + unit, system + "multi-user.target.wants/" + unit)
+                if path.endswith(".service"):
+                    unit = os.path.basename(path)
+                    os.symlink("../" + unit, system + "multi-user.target.wants/" +
+                               unit.replace("@.", "@ttyACM0."))
+            if comes == "getty":
+                os.unlink(system + "multi-user.target.wants/" + UNIT)
             if comes == "later":  # it reads the profile first thing, in its sandbox
                 started = container.Watch(root + PROFILE, container.IN_OPEN)
             binds = [(sim.slave, PORT if comes == "boot" else LATER)]
             with container.Container(root, binds, name="tarvelle-" + name.replace("_", "-")) as box:
                 if comes == "later":
                     started.wait(30)
-                    locked = container.Watch(box.path("/run/lock"), container.IN_CREATE)
-                    box.run("sh", "-ec", ": > {1}; mount --bind {0} {1}".format(LATER, PORT))
-                    # Other programs read its PID to tell whether it is stale.
-                    locked.wait(30, LOCK)
-                    mode = os.stat(box.path("/run/lock/" + LOCK)).st_mode & 0o777
-                    expect(mode == 0o644, "the UUCP lock's mode is %o" % mode)
+                    plugged_in_while_waiting(box)
                 seconds = box.wait_ready(100)
+                if comes == "getty":
+                    borrowed_from_the_getty(box, sim)
                 journal = box.journal(UNIT)
                 got = box.run("systemctl", "show", "-P", "Result", UNIT).strip()
                 expect(got == result, "Result=%s" % got, journal)
                 expect(said in journal, "the journal says %r" % said, journal)
                 sent = sim.commands()
+                expect(not os.path.exists(box.path(LOCK)), "no lock left behind")
                 if sets is None:
-                    expect(sent == [], "not a byte sent", sent)
+                    expect(sent == [WAKE_UP], "only the wake-up sent", sent)
                 else:
                     expect(any(SET_COMMANDS.search(c) for c in sent) == sets and
                            any("ATi5" in c for c in sent), "set commands: %s" % sets, sent)
                 if then:
-                    then(box, journal)
+                    then(box, journal, sim)
         return seconds
     finally:
         sim.stop()
@@ -135,9 +193,12 @@ def main():
             sim.stop()
         print("root ready in %.1f s" % (time.monotonic() - began), flush=True)
         for case in CASES:
+            started = time.monotonic()
             try:
-                print("%s: booted in %.1f s" % (case[0], boot(args, ws, base, case)), flush=True)
-            except (AssertionError, container.ContainerError, harness.HarnessError) as e:
+                print("%s: booted in %.1f s, done in %.1f s" % (
+                    case[0], boot(args, ws, base, case), time.monotonic() - started), flush=True)
+            except (AssertionError, container.ContainerError, harness.HarnessError,
+                    GettyError) as e:
                 print("FAIL %s: %s" % (case[0], e), flush=True)
                 failures += 1
     print("%d cases in %.1f s" % (len(CASES), time.monotonic() - began))

@@ -36,8 +36,8 @@ import tempfile
 import time
 
 # "--include" of the root; the name of the tarball changes with it.
-ROOT_PACKAGES = "systemd,systemd-sysv,dbus"
-ROOT_RECIPE = "minbase-systemd-1"
+ROOT_PACKAGES = "systemd,systemd-sysv,dbus,mgetty"
+ROOT_RECIPE = "minbase-systemd-mgetty-1"
 # What the root needs no copy of: it shrinks the tarball by a quarter.
 ROOT_EXCLUDES = ("/usr/share/doc/*", "/usr/share/man/*", "/usr/share/locale/*", "/usr/share/info/*")
 # The machine's apt settings that reaching its mirrors can depend on.
@@ -300,8 +300,12 @@ class Container:
                 self._ready = self._ready or line == "READY=1"
 
     def wait_ready(self, timeout):
-        """Until the boot has finished: every unit it started is done."""
+        """Until the boot has finished: every unit it started is done. Once."""
         self._until(lambda: self._ready, timeout)
+        # nspawn passes on the container's status, twice a second while a job
+        # runs long; unread, the socket's queue fills and nspawn, then the
+        # container's systemd, block sending. Closed, it refuses them.
+        self.notify.close()
         return time.monotonic() - self.started
 
     def run(self, *args):
@@ -311,6 +315,26 @@ class Container:
     def path(self, inside):
         """A path of the container's, as seen from here."""
         return "/proc/%d/root%s" % (self.leader, inside)
+
+    def read(self, inside):
+        """A file of the container's, or "" while there is none."""
+        with contextlib.suppress(FileNotFoundError), open(self.path(inside), errors="replace") as f:
+            return f.read()
+        return ""
+
+    def main_pid(self, unit):
+        return int(self.run("systemctl", "show", "-P", "MainPID", unit))
+
+    def holds(self, pid, device):
+        """Whether the container's process `pid` has `device` (an st_rdev) open."""
+        fds = self.path("/proc/%d/fd" % pid)
+        with contextlib.suppress(FileNotFoundError):  # no such process, or it closed one
+            return any(os.stat(os.path.join(fds, fd)).st_rdev == device for fd in os.listdir(fds))
+        return False
+
+    def plug_in(self, source, target):
+        """`source`, a device of the container's, appears as `target`."""
+        self.run("sh", "-ec", ': > "$2"; mount --bind "$1" "$2"', "sh", source, target)
 
     def journal(self, unit):
         self.run("journalctl", "--sync")
