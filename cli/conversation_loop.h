@@ -6,6 +6,7 @@
 // (main_wait.h): nothing here spins or sleeps.
 #pragma once
 
+#include "common/failure.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 
@@ -23,6 +24,9 @@ struct Ending {
     intptr_t value = 0;       // and its value
     uint32_t word = 0;        // the state word then: its low byte is the command outstanding
     bool silent_port = false; // a probe's wake-up went unanswered twice
+    // The first failure the conversation reported on its way here (a refused
+    // command, a write the port refused, the deadline); none when it ended well.
+    ::Failure failure;
 };
 
 class ConversationLoop : public FrontEnd {
@@ -31,13 +35,13 @@ class ConversationLoop : public FrontEnd {
     ~ConversationLoop() override;
 
     // The conversation's events end a wait as the notifications the dialog
-    // gets would (Ending::id); its failures are kept for the error message.
+    // gets would (Ending::id); a failure goes with the ending that follows it.
     void identified(const char* ident) override;
     void list_read(unsigned command, bool ok) override;
     void code_read() override;
     void ended(unsigned step, bool ok) override;
     void answered(unsigned command, bool ok) override;
-    void report(Step step, const char* text) override;
+    void report(const ::Failure& failure) override;
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
@@ -59,10 +63,6 @@ class ConversationLoop : public FrontEnd {
     // Ctrl-C (throws Interrupted).
     void pause(int milliseconds);
 
-    // The failure the conversation reported last (what the dialog shows in
-    // a box), then forgets it.
-    std::string take_failure();
-
     // The conversation with the modem on the claimed port; it reports here.
     modem::Conversation& talk() { return talk_; }
     // The port it talks on, which --verbose names; set before the port opens.
@@ -71,8 +71,8 @@ class ConversationLoop : public FrontEnd {
 
   private:
     struct Event {
-        enum Kind { post, arm, cancel } kind;
-        unsigned number; // message, or milliseconds
+        enum Kind { post, arm, cancel, failed } kind; // failed: the front of failures_
+        unsigned number;                              // message, or milliseconds
         uintptr_t wparam;
         intptr_t lparam; // or the deadline's sequence
     };
@@ -86,8 +86,10 @@ class ConversationLoop : public FrontEnd {
 
     modem::Conversation talk_;
     std::string port_name_;
-    std::deque<Event> events_; // and failure_: under lock_events()
-    std::string failure_;
+    std::deque<Event> events_; // and failures_: under lock_events()
+    std::deque<::Failure> failures_;
+    // The first failure since the last ending; touched on the main thread only.
+    ::Failure pending_;
     uintptr_t main_thread_;
     // The running deadline; touched on the main thread only.
     unsigned armed_ = 0;
@@ -101,8 +103,10 @@ class ConversationLoop : public FrontEnd {
 size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending);
 
 // How a profile write waits for another writer's lock: the main thread's
-// wait, so that a signal ends it at once (throws Interrupted).
-void pause_for_lock(unsigned milliseconds);
+// wait, so that a signal ends it at once. Gives 0 to go on waiting, or the
+// signal's number (or BROKEN_PIPE) to give the write up; the signal stays
+// seen, so the next wait ends the command with it.
+int pause_for_lock(unsigned milliseconds);
 
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);

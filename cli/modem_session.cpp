@@ -31,34 +31,6 @@ bool refused_i5(const Ending& ending) {
            command_code(ending.word) == CMD_READ_I5;
 }
 
-// The command last written, as a user would type it: "ATz", "AT*ncB4".
-std::string last_step(const modem::Conversation& talk) {
-    std::string step = talk.command_text;
-    while (!step.empty() && (step.front() == '\r' || step.front() == '\n')) {
-        step.erase(0, 1);
-    }
-    while (!step.empty() && (step.back() == '\r' || step.back() == '\n')) {
-        step.pop_back();
-    }
-    return step;
-}
-
-unsigned deadline_of(const modem::Conversation& talk, uint32_t word) {
-    const modem::CommandRow* row = talk.find_command(word);
-    return row != nullptr ? row->deadline_ms : 0;
-}
-
-// Why the saved choice could not be written, naming the profile once.
-std::string save_failure() {
-    const std::string path = profile::profile_path;
-    std::string why = profile::write_failure();
-    if (why.compare(0, path.size() + 2, path + ": ") == 0) {
-        why.erase(0, path.size() + 2);
-    }
-    return "the choice could not be saved in " + path + ": " +
-           (why.empty() ? "the profile could not be written" : why);
-}
-
 Country country_of(const profile::PresentEntry& found) {
     return {found.key, found.entry.name, found.entry.code};
 }
@@ -111,21 +83,13 @@ Ending ModemSession::converse(uint32_t word) {
     return loop_.converse(word);
 }
 
+// An ending that came with no failure of its own (an answer that was not
+// the one awaited) fails as a refusal of the command outstanding.
 void ModemSession::fail(const Ending& ending) {
-    const std::string step = last_step(talk_);
-    const std::string why = loop_.take_failure();
-    std::string message;
-    if (!ending.notified) {
-        message = "no answer to " + step + " within " +
-                  std::to_string(deadline_of(talk_, ending.word)) + " ms";
-    } else {
-        message = step + " failed" + (why.empty() ? "" : ": " + why);
-    }
-    throw Failure(EXIT_MODEM, message, step);
+    cli::fail(ending.failure ? ending.failure : talk_.failure(Kind::modem_reply, ""));
 }
 
 void ModemSession::start_probe() {
-    loop_.take_failure();
     procedures::start_probe(talk_);
 }
 
@@ -155,7 +119,6 @@ Probe ModemSession::probe_result(const Ending& ending, std::string& ident) {
 }
 
 void ModemSession::read(ModemRead& modem) {
-    loop_.take_failure();
     procedures::start_read(talk_);
     Ending ending = loop_.wait();
     if (!ending.notified || (ending.id != CMD_LIST_NC && ending.id != CMD_LIST_GCI)) {
@@ -163,7 +126,6 @@ void ModemSession::read(ModemRead& modem) {
     }
     if (procedures::wants_standard_list(talk_, ending.id, procedures::COMMAND_LINE,
                                         modem.standard_only)) {
-        loop_.take_failure();
         procedures::start_standard_list(talk_);
         ending = loop_.wait();
         if (!ending.notified || ending.id != CMD_LIST_GCI) {
@@ -178,11 +140,9 @@ void ModemSession::read(ModemRead& modem) {
     }
     modem.gci = talk_.use_gci != 0;
     read_supported(talk_, ending.value != 0, modem);
-    loop_.take_failure();
     procedures::read_present_code(talk_);
     take_present_code(loop_.wait(), modem);
     // A refused ATi9 only means there is no note.
-    loop_.take_failure();
     procedures::read_note(talk_);
     ending = loop_.wait();
     if (!ending.notified || ending.id != NOTIFY_DISCONNECT) {
@@ -208,10 +168,11 @@ void ModemSession::take_present_code(const Ending& ending, const ModemRead& mode
 }
 
 Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemRead& modem) {
-    if (!procedures::choose_code(talk_, choice.key.c_str(), choice.code.c_str())) {
-        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
-                                      utf8_from_1252(choice.key) +
-                                      "] has a key too long to send to a modem");
+    if (::Failure failed =
+            procedures::choose_code(talk_, choice.key.c_str(), choice.code.c_str())) {
+        failed.text = "the entry " + utf8_from_1252(choice.name) + " [" +
+                      utf8_from_1252(choice.key) + "]: " + failed.text;
+        cli::fail(failed);
     }
     const std::string code = talk_.code_to_send;
     Outcome outcome;
@@ -228,7 +189,6 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
         return outcome;
     }
     if (outcome.sets_modem) {
-        loop_.take_failure();
         procedures::start_apply(talk_);
         take_present_code(loop_.wait(), modem);
         modem.i5 = talk_.i5_code;
@@ -237,17 +197,16 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
                           "the modem reads back " +
                               (modem.i5.empty() ? "nothing" : utf8_from_1252(modem.i5)) +
                               " after " + code + " was sent",
-                          last_step(talk_));
+                          talk_.step());
         }
     }
     // The note is still written when the choice cannot be saved: the modem
     // is set by now, and the failure is reported once the modem is done.
-    loop_.take_failure();
     const procedures::Finish finish =
         procedures::finish_apply(talk_, choice.key.c_str(), procedures::COMMAND_LINE,
                                  outcome.sets_modem || outcome.rewrites_note);
     if (finish.end == procedures::ApplyEnd::abandoned) {
-        throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
+        cli::fail(finish.failure);
     }
     if (finish.end == procedures::ApplyEnd::writing_note) {
         const Ending ending = loop_.wait();
@@ -255,8 +214,8 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
             fail(ending);
         }
     }
-    if (!finish.saved) {
-        throw Failure(EXIT_PROFILE, save_failure());
+    if (finish.failure) {
+        cli::fail(finish.failure); // the choice was not saved
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};

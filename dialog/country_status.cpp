@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "dialog/dialog_seam.h"
+#include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
@@ -46,15 +47,14 @@ void finish_applied() {
 // a key too long for the modem's note): whatever the modem was set to, it
 // is not the chosen country, so the apply ends as failed and the modem's
 // real code is shown instead of a country name.
-void abandon_apply() {
+void abandon_apply(const Failure& failure) {
     DialogSeam& seam = dialog_seam();
     port_close();
     modem::conversation_state = CMD_IDLE;
     seam.enable(IDC_COUNTRY, true);
     busy = 0;
     show_codes(seam);
-    seam.message_box("Failure to set the Country Code!", "Modem Status",
-                     BOX_SETFOREGROUND | BOX_ICONWARNING, true);
+    show_failure(seam, failure);
 }
 
 } // namespace
@@ -100,12 +100,20 @@ void show_current_country() {
 }
 
 void finish_apply() {
-    switch (procedures::finish_apply(modem::dialog_conversation(), profile::key_cursor,
-                                     procedures::DIALOG)
-                .end) {
-    case procedures::ApplyEnd::abandoned:
+    const procedures::Finish finish = procedures::finish_apply(
+        modem::dialog_conversation(), profile::key_cursor, procedures::DIALOG);
+    if (finish.end == procedures::ApplyEnd::abandoned) {
         trace("\nCC finish_apply: no entry chosen\n");
-        abandon_apply();
+        abandon_apply(finish.failure);
+        return;
+    }
+    // A choice the profile could not remember: the table's row for it
+    // (shown nowhere), and the apply goes on, since the modem holds it.
+    if (finish.failure) {
+        show_failure(dialog_seam(), finish.failure);
+    }
+    switch (finish.end) {
+    case procedures::ApplyEnd::abandoned:
         break;
     case procedures::ApplyEnd::done:
         finish_applied();

@@ -7,6 +7,7 @@
 #include "dialog/country_status.h"
 #include "dialog/dialog_seam.h"
 #include "dialog/discovery.h"
+#include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "modem/command_table.h"
 #include "modem/conversation_values.h"
@@ -31,7 +32,6 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr unsigned COMBO_SELCHANGE = 1;
 constexpr unsigned COMBO_ERRSPACE = 0xFFFF; // CBN_ERRSPACE (-1) in the high word
-constexpr unsigned WARNING = BOX_SETFOREGROUND | BOX_ICONWARNING;
 
 DialogSeam& seam() {
     return dialog_seam();
@@ -81,8 +81,9 @@ void apply_country(bool from_ok) {
         show_status("Select a new country!");
         return;
     }
-    if (!procedures::choose_code(talk(), profile::key_cursor, profile::current_record.code)) {
-        seam().message_box("Failure to set the Country Code!", "Modem Status", WARNING, true);
+    if (const Failure failed =
+            procedures::choose_code(talk(), profile::key_cursor, profile::current_record.code)) {
+        show_failure(seam(), failed);
         return;
     }
     busy = 1;
@@ -237,20 +238,17 @@ void on_deadline_expired(unsigned sequence) {
 
 int connect_modem() {
     if (modem::conversation_state != CMD_IDLE) {
-        seam().message_box("Modem is busy performing a task. Please try again later!",
-                           "Country Code Status", WARNING, true);
+        show_failure(seam(), failure(Kind::port_busy));
         return 0;
     }
     modem::conversation_state = CMD_IDLE;
-    if (port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
-                    modem::Conversation::port_failed) == -1) {
-        seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
-                           "Info Status", WARNING, true);
-        return 0;
+    Failure failed = port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+                                 modem::Conversation::port_failed);
+    if (!failed) {
+        failed = port_open();
     }
-    if (port_open() == 0) {
-        seam().message_box("Connection failed! Modem may be busy, not connected or unavailable.",
-                           "Info Status", WARNING, true);
+    if (failed) {
+        show_failure(seam(), failed);
         return 0;
     }
     return 1;
@@ -269,7 +267,7 @@ void show_status_string(unsigned id) {
 }
 
 void report_list_out_of_space() {
-    seam().message_box("List box failure", "Out of Memory", BOX_OK, true);
+    show_failure(seam(), failure(Kind::list_space));
 }
 
 } // namespace workflow

@@ -68,7 +68,9 @@ int Conversation::on_reply_timer(unsigned sequence) {
         return 1;
     }
     conversation_state = CMD_IDLE;
-    front().report(Step::reply_deadline, "Modem dialog timeout occurred!");
+    const CommandRow* row = find_command(word);
+    front().report(failure(Kind::reply_deadline, "Modem dialog timeout occurred!",
+                           row != nullptr ? static_cast<int>(row->deadline_ms) : 0));
     return 0;
 }
 

@@ -23,7 +23,7 @@ enum class Verdict { none, error, ok };
 // The report comes first: the dialog's box is modal on the receive thread,
 // so the dialog hears of the end only once the user has closed it.
 void fail(Conversation& c, const char* text) {
-    c.front().report(Step::modem_reply, text);
+    c.front().report(c.failure(Kind::modem_reply, text));
     c.front().ended(command_code(c.conversation_state.load()), false);
 }
 
@@ -337,8 +337,8 @@ void Conversation::receive(void* context, const char* block, uint32_t length) {
     static_cast<Conversation*>(context)->on_data(block, length);
 }
 
-void Conversation::port_failed(void* context, Step step, const char* text) {
-    static_cast<Conversation*>(context)->front().report(step, text);
+void Conversation::port_failed(void* context, const Failure& failure) {
+    static_cast<Conversation*>(context)->front().report(failure);
 }
 
 } // namespace modem

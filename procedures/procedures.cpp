@@ -17,9 +17,9 @@ namespace {
 
 // Saves the choice and traces how long that took, which syncs a file: a
 // timing of the apply's steps tells the file's share from the program's.
-bool timed_save(const char* key) {
+Failure timed_save(const char* key) {
     const auto started = std::chrono::steady_clock::now();
-    const bool saved = profile::save_choice(key) == 1;
+    Failure saved = profile::save_choice(key);
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - started);
     tracef("CC choice saved in %lld us\n", static_cast<long long>(took.count()));
@@ -112,7 +112,7 @@ bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
     return profile::find_code_entry(talk.i5_code, talk.use_gci != 0, found);
 }
 
-bool choose_code(modem::Conversation& talk, const char* key, const char* code) {
+Failure choose_code(modem::Conversation& talk, const char* key, const char* code) {
     // What is sent must be letters and digits: anything else could end the
     // command and start another, such as a dial. An AT*nc modem is sent the
     // entry's code, and its key goes into the note; an AT+GCI modem is sent
@@ -122,10 +122,10 @@ bool choose_code(modem::Conversation& talk, const char* key, const char* code) {
     const bool gci = talk.use_gci != 0;
     if (!profile::is_sendable(key) || (!gci && !profile::is_sendable(code)) ||
         std::strlen(key) > profile::MAX_KEY_LENGTH) {
-        return false;
+        return talk.failure(Kind::key_unusable, "its key or code cannot be sent to a modem");
     }
     copy_text(talk.code_to_send, gci ? key : code);
-    return true;
+    return {};
 }
 
 bool note_names_other_entry(const modem::Conversation& talk, const char* key) {
@@ -145,13 +145,13 @@ Finish finish_apply(modem::Conversation& talk, const char* key, const Options& o
     // modem was set to, it is not a choice the program can record.
     const size_t key_length = key != nullptr ? std::strlen(key) : 0;
     if (key_length == 0 || key_length > profile::MAX_KEY_LENGTH) {
-        return {ApplyEnd::abandoned, false};
+        return {ApplyEnd::abandoned, talk.failure(Kind::key_unusable, "no usable key to record")};
     }
     const bool gci = talk.use_gci != 0;
     // The modem is set by now, so the choice is remembered first: a note
     // that then fails leaves it recorded. The note is written even when the
     // save fails.
-    bool saved = true;
+    Failure saved;
     if (!gci || options.save_gci_choice) {
         saved = timed_save(key);
     }

@@ -22,6 +22,7 @@
 // options (Options), so both front ends run the same code.
 #pragma once
 
+#include "common/failure.h"
 #include "modem/conversation.h"
 #include "profile/country_lists.h"
 #include "profile/present_country.h"
@@ -95,11 +96,11 @@ bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found);
 
 // Puts into code_to_send what the set-country command sends for the entry
 // (`key`, `code`): its code to an AT*nc modem, its key to an AT+GCI modem.
-// False, with nothing set, when what is sent holds anything but letters and
-// digits: for an AT*nc modem the code and the key (which goes into the
-// note), for an AT+GCI modem the key alone; or when the key is too long to
-// send whole.
-bool choose_code(modem::Conversation& talk, const char* key, const char* code);
+// Kind::key_unusable, with nothing set, when what is sent holds anything but
+// letters and digits: for an AT*nc modem the code and the key (which goes
+// into the note), for an AT+GCI modem the key alone; or when the key is too
+// long to send whole.
+Failure choose_code(modem::Conversation& talk, const char* key, const char* code);
 // Whether the modem's note names an entry other than `key`'s: the read takes
 // the note's entry before the modem's code, so such a note must be
 // rewritten even when the code is already the entry's.
@@ -115,7 +116,11 @@ enum class ApplyEnd {
 };
 struct Finish {
     ApplyEnd end;
-    bool saved; // the profile remembers the choice (or was not asked to)
+    // abandoned: Kind::key_unusable. Otherwise why the profile does not
+    // remember the choice (none when it does, or was not asked to): the
+    // apply goes on regardless, and each front end's table says whether the
+    // user hears of it.
+    Failure failure;
 };
 // After the read-back that ends the set-country conversation: checks the
 // key, remembers the choice, then starts rewriting the note unless it names

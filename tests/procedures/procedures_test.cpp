@@ -208,7 +208,7 @@ TEST_F(Procedures, TheCodeToSendFollowsTheDialectAndIsAlwaysSafe) {
     for (const auto& c : cases) {
         talk.use_gci = c.gci ? 1 : 0;
         copy_text(talk.code_to_send, "before");
-        EXPECT_EQ(procedures::choose_code(talk, c.key, c.code), c.sent != nullptr) << c.key;
+        EXPECT_EQ(!procedures::choose_code(talk, c.key, c.code), c.sent != nullptr) << c.key;
         EXPECT_STREQ(talk.code_to_send, c.sent != nullptr ? c.sent : "before") << c.key;
     }
 }
@@ -245,7 +245,8 @@ TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNe
         const procedures::Finish finish =
             procedures::finish_apply(talk, c.key, c.options, c.write_note);
         EXPECT_EQ(finish.end, c.end);
-        EXPECT_EQ(finish.saved, c.end != ApplyEnd::abandoned);
+        EXPECT_EQ(finish.failure.kind,
+                  c.end != ApplyEnd::abandoned ? Kind::none : Kind::key_unusable);
         EXPECT_EQ(saved_choice(), c.choice);
         EXPECT_EQ(fake::fake_port().writes(), c.writes);
         if (c.end == ApplyEnd::writing_note) {
