@@ -133,6 +133,9 @@ class UnknownCodes {
                     take_bogus_key(text, now, codes_[i], keys_[i]);
                 }
             });
+        if (failed) {
+            tracef("[profile] unknown codes listed without a key: %s\n", failed.text.c_str());
+        }
         for (size_t i = 0; i < codes_.size(); ++i) {
             if (failed && codes_[i].added) {
                 keys_[i].clear(); // not in the file, so under no key
