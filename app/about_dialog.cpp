@@ -4,7 +4,7 @@
 #include "app/app_values.h"
 
 #include "common/text.h"
-#include "modem/conversation_values.h"
+#include "dialog/dialog_seam.h"
 #include "resources/resource.h"
 
 namespace {
@@ -20,8 +20,9 @@ void initialise(HWND dialog) {
     SetWindowTextA(dialog, app::string_scratch);
 
     char title_line[TITLE_LINE_SIZE];
-    if (modem::vendor_name[0] != '\0') {
-        format_text(title_line, sizeof title_line, "%s's %s", modem::vendor_name, app::app_title);
+    if (dialog_conversation().vendor_name[0] != '\0') {
+        format_text(title_line, sizeof title_line, "%s's %s", dialog_conversation().vendor_name,
+                    app::app_title);
     } else {
         copy_text(title_line, app::app_title);
     }

@@ -5,6 +5,7 @@
 #include "app/app_values.h"
 
 #include "common/text.h"
+#include "dialog/dialog_seam.h"
 #include "dialog/main_dialog_win32.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
@@ -32,6 +33,7 @@ int app_main(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     }
     int exit_code = run_message_loop();
     port_release();
+    close_dialog(); // its conversation, now that no port is open
     unload_3d_controls();
     return exit_code;
 }

@@ -8,7 +8,7 @@
 // Exit codes: 0 done, 1 a step did not end as it should, 2 bad arguments.
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
+#include "dialog/dialog_seam.h"
 #include "profile/lookups.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
@@ -48,7 +48,7 @@ bool run_until(fake::FakeSeam& seam, const std::string& status) {
             fake::dispatch_post(post);
         }
         if (posts.empty() && seam.text(IDC_STATUS) == status &&
-            command_code(modem::conversation_state.load()) == CMD_IDLE) {
+            command_code(dialog_conversation().conversation_state.load()) == CMD_IDLE) {
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

@@ -5,11 +5,8 @@
 //   round trip       ATi5 sent -> simulated modem -> NOTIFY_I5_READ posted
 //   gathering        on_modem_data on a buffer of 3000 characters
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
+#include "modem/conversation.h"
 #include "modem/front_end.h"
-#include "modem/reply_deadline.h"
-#include "modem/reply_interpreter.h"
-#include "modem/sender.h"
 #include "serial/port_session.h"
 #include "serial/posix_device.h"
 #include "tests/serial/sim_modem.h"
@@ -71,6 +68,7 @@ class TimingSeam : public FrontEnd {
 };
 
 TimingSeam seam;
+modem::Conversation talk{seam, port_session};
 char line_path[128];
 
 void our_line(uint8_t, char* path, size_t capacity) {
@@ -90,8 +88,7 @@ void print_spread(const char* what, std::vector<double> values) {
 
 bool open_port() {
     port_number = 1;
-    return !port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) &&
-           !port_open();
+    return !port_create(0, modem::Conversation::receive, &talk) && !port_open();
 }
 
 // Reads what the session wrote (the command) off the pseudo-terminal's far side.
@@ -118,7 +115,7 @@ bool verdict_latency(int rounds) {
     }
     std::vector<double> times;
     for (int i = 0; i < rounds; ++i) {
-        send_modem_command(CMD_WRITE_I9); // answered OK: NOTIFY_DISCONNECT 1
+        talk.send_modem_command(CMD_WRITE_I9); // answered OK: NOTIFY_DISCONNECT 1
         drain(master);
         size_t expected = seam.posts() + 1;
         Clock::time_point sent = Clock::now();
@@ -152,7 +149,7 @@ bool round_trip(int rounds) {
     for (int i = 0; i < rounds; ++i) {
         size_t expected = seam.posts() + 1;
         Clock::time_point sent = Clock::now();
-        send_modem_command(CMD_READ_I5);
+        talk.send_modem_command(CMD_READ_I5);
         Clock::time_point posted;
         if (!seam.wait_post(expected, &posted)) {
             return false;
@@ -180,21 +177,21 @@ void gathering() {
     const int rounds = 20000;
     // The deadline is claimed by each verdict, so each round arms it anew.
     double one_block = per_call(rounds, [&] {
-        modem::conversation_state = CMD_WRITE_I9;
-        modem::arm_reply_deadline(1000);
-        on_modem_data(whole.c_str(), static_cast<uint32_t>(whole.size()));
+        talk.conversation_state = CMD_WRITE_I9;
+        talk.arm_reply_deadline(1000);
+        talk.on_modem_data(whole.c_str(), static_cast<uint32_t>(whole.size()));
     });
     double last_piece = per_call(rounds, [&] {
-        modem::conversation_state = CMD_WRITE_I9;
-        modem::arm_reply_deadline(1000);
-        on_modem_data(body.c_str(), static_cast<uint32_t>(body.size()));
-        on_modem_data("\r\nOK\r\n", 6);
+        talk.conversation_state = CMD_WRITE_I9;
+        talk.arm_reply_deadline(1000);
+        talk.on_modem_data(body.c_str(), static_cast<uint32_t>(body.size()));
+        talk.on_modem_data("\r\nOK\r\n", 6);
     });
     double bytewise = per_call(200, [&] {
-        modem::conversation_state = CMD_WRITE_I9;
-        modem::arm_reply_deadline(1000);
+        talk.conversation_state = CMD_WRITE_I9;
+        talk.arm_reply_deadline(1000);
         for (char c : whole) {
-            on_modem_data(&c, 1);
+            talk.on_modem_data(&c, 1);
         }
     });
     std::printf("gathering        3000 chars in one block: %.0f ns; 2994 + 6-byte final block: "
@@ -205,8 +202,6 @@ void gathering() {
 } // namespace
 
 int main() {
-    install_front_end(&seam);
-    modem::reset_conversation_values();
     gathering();
     if (!verdict_latency(2000)) {
         std::printf("verdict latency: the pseudo-terminal could not be used\n");

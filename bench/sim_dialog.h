@@ -8,7 +8,7 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
+#include "dialog/dialog_seam.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
@@ -100,7 +100,7 @@ class SimDialogTest : public DialogFixture {
             if (sequence == fired_) {
                 sequence = 0;
             }
-            if (sequence == 0 && modem::conversation_state == CMD_IDLE) {
+            if (sequence == 0 && dialog_conversation().conversation_state == CMD_IDLE) {
                 return;
             }
             // A verdict may be on its way between the deadline's cancel and its post.

@@ -69,8 +69,7 @@ void log_command(const std::string& port, const modem::Conversation& talk) {
 }
 
 bool port_is_open(modem::Conversation& talk) {
-    PortSession* session = talk.session();
-    return session != nullptr && session->connected.load() != 0;
+    return talk.port != nullptr && talk.port->connected.load() != 0;
 }
 
 } // namespace
@@ -82,14 +81,13 @@ void set_verbose(bool on) {
 void logged_modem_data(void* context, const char* block, uint32_t length) {
     if (verbose && block != nullptr) {
         const auto* talk = static_cast<const modem::Conversation*>(context);
-        const auto* loop = static_cast<const ConversationLoop*>(talk->front_end);
-        log_bytes(loop != nullptr ? loop->port_name() : std::string(), "<-", block, length);
+        const auto& loop = static_cast<const ConversationLoop&>(talk->front_end);
+        log_bytes(loop.port_name(), "<-", block, length);
     }
     modem::Conversation::receive(context, block, length);
 }
 
 ConversationLoop::ConversationLoop() : main_thread_(current_thread()) {
-    talk_.front_end = this;
     talk_.ignore_ring = true;
 }
 
@@ -271,7 +269,7 @@ void ConversationLoop::pause(int milliseconds) {
 }
 
 Ending ConversationLoop::converse(uint32_t word) {
-    talk_.send(word);
+    talk_.send_modem_command(word);
     return wait();
 }
 

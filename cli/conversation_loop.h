@@ -9,6 +9,7 @@
 #include "common/failure.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
+#include "procedures/procedures.h"
 
 #include <chrono>
 #include <cstdint>
@@ -17,17 +18,9 @@
 
 namespace cli {
 
-// How a conversation handed control back.
-struct Ending {
-    bool notified = false;    // a notification came; otherwise the deadline gave up
-    unsigned id = 0;          // the notification's id (NOTIFY_*, CMD_LIST_*)
-    intptr_t value = 0;       // and its value
-    uint32_t word = 0;        // the state word then: its low byte is the command outstanding
-    bool silent_port = false; // a probe's wake-up went unanswered twice
-    // The first failure the conversation reported on its way here (a refused
-    // command, a write the port refused, the deadline); none when it ended well.
-    ::Failure failure;
-};
+// How a conversation handed control back: the event its procedure takes,
+// with the first failure the conversation reported on its way here.
+using Ending = procedures::Event;
 
 class ConversationLoop : public FrontEnd {
   public:
@@ -84,7 +77,8 @@ class ConversationLoop : public FrontEnd {
     bool handle(const Event& event, Ending& ending);
     bool deadline_expired(Ending& ending);
 
-    modem::Conversation talk_;
+    PortSession* session_ = nullptr; // the claimed port's, while it is open
+    modem::Conversation talk_{*this, session_};
     std::string port_name_;
     std::deque<Event> events_; // and failures_: under lock_events()
     std::deque<::Failure> failures_;

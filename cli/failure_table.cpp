@@ -1,5 +1,6 @@
 #include "cli/failure.h"
 
+#include "cli/json_text.h"
 #include "profile/profile_values.h"
 
 #include <cstring>
@@ -60,6 +61,13 @@ Failure row(const ::Failure& f) {
     }
     case Kind::key_unusable:
         return Failure(EXIT_USAGE, f.text);
+    case Kind::not_standard:
+        return Failure(EXIT_NO_MODEM,
+                       "the device refuses " + step +
+                           ": --any-modem takes only modems of the standard AT+GCI kind",
+                       step);
+    case Kind::read_back:
+        return Failure(EXIT_MODEM, utf8_from_1252(f.text), step);
     case Kind::profile_stopped: // thrown as Interrupted by fail()
     case Kind::list_space:      // the dialog's own
     case Kind::none:

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "cli/conversation_loop.h"
+#include "procedures/procedures.h"
 
 #include <string>
 #include <vector>
@@ -19,7 +20,7 @@ struct Country {
 
 // A device that answers but fails the identification test is `rejected`,
 // or, when --any-modem allows it, `standard`: taken as an AT+GCI modem.
-enum class Probe { modem, standard, rejected, silent };
+using Probe = procedures::Found;
 
 struct ModemRead {
     std::string ident;
@@ -54,22 +55,14 @@ struct Outcome {
     bool changed() const { return sets_modem || saves_choice || rewrites_note; }
 };
 
+// The read and the apply of one modem (procedures/procedures.h) run on the
+// loop, their answers turned into what the command line reports. The probe
+// runs on many ports at once (cli/port_probes.h).
 class ModemSession {
   public:
-    // `any_modem`: a probe also takes a device that answers but fails the
-    // identification test (Probe::standard).
-    explicit ModemSession(ConversationLoop& loop, bool any_modem = false);
+    explicit ModemSession(ConversationLoop& loop);
 
-    // The wake-up and ATV1i3 with the identification test, started; the
-    // caller waits for its ending (the loop's), which probe_result judges.
-    // `ident` gets the identification line (for a rejected device too).
-    void start_probe();
-    Probe probe_result(const Ending& ending, std::string& ident);
-
-    // The wake-up, AT*nc? (or AT+GCI=?), the wake-up, ATi5, ATi9; then the
-    // present entry as the dialog decides it. A bare OK to AT*nc? lists
-    // nothing, so AT+GCI=? is asked next, as it is of every standard-only
-    // device; an AT+GCI modem that refuses ATi5 is asked AT+GCI?. Throws
+    // The read, then the present entry as the dialog decides it. Throws
     // Failure(EXIT_MODEM), or Failure(EXIT_NO_MODEM) for a standard-only
     // device that refuses AT+GCI=?.
     void read(ModemRead& modem);
@@ -84,16 +77,13 @@ class ModemSession {
     Outcome apply(const Choice& choice, bool force, bool check, ModemRead& modem);
 
   private:
-    Ending converse(uint32_t word);
-    [[noreturn]] void fail(const Ending& ending);
-    // Reads the i5 code (ATi5), or, from an AT+GCI modem that refuses ATi5,
-    // the AT+GCI? answer's code in its place. `ending` is the conversation
-    // that ended with ATi5.
-    void take_present_code(const Ending& ending, const ModemRead& modem);
+    // Runs the procedure's conversations until it answers done or failed;
+    // `last` gets the ending that led there.
+    template <class Procedure>
+    procedures::Answer run(Procedure& procedure, procedures::Answer answer, Ending& last);
 
     ConversationLoop& loop_;
     modem::Conversation& talk_;
-    bool any_modem_;
 };
 
 } // namespace cli

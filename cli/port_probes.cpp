@@ -23,14 +23,18 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
             probed.done = true;
             continue;
         }
-        ModemSession(*probed.loop, any_modem_).start_probe();
+        modem::Conversation& talk = probed.loop->talk();
+        talk.send_modem_command(procedures::Probe(any_modem_).start(talk).word);
     }
 }
 
 PortProbes::~PortProbes() = default;
 
 void PortProbes::finish(ProbedPort& probed, const Ending& ending) {
-    probed.probe = ModemSession(*probed.loop, any_modem_).probe_result(ending, probed.ident);
+    procedures::Probe probing(any_modem_);
+    probing.on_event(probed.loop->talk(), ending);
+    probed.probe = probing.found();
+    probed.ident = probing.ident(probed.loop->talk());
     probed.done = true;
     if (probed.probe != Probe::modem && probed.probe != Probe::standard) {
         probed.claim.reset();

@@ -24,8 +24,11 @@ enum class Kind : unsigned {
     // the profile
     profile_write,   // the profile was not written (`text` says why)
     profile_stopped, // a profile write was given up while waiting for another writer
+    // the read
+    not_standard, // a device taken only as a standard modem refused AT+GCI=?
     // the apply
     key_unusable, // the chosen entry's key or code cannot be sent or recorded
+    read_back,    // ATi5 read back another code than the one sent
     // the dialog's own controls
     list_space, // a list box ran out of memory
 };

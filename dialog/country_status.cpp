@@ -7,7 +7,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
@@ -25,7 +24,8 @@ constexpr size_t STATUS_SIZE = 200;
 
 void show_codes(DialogSeam& seam) {
     char codes[STATUS_SIZE];
-    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", modem::i5_code, modem::i9_text);
+    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", dialog_conversation().i5_code,
+                dialog_conversation().i9_text);
     seam.show(IDC_CURRENT_CODES, true);
     seam.set_text(IDC_CURRENT_CODES, codes);
 }
@@ -37,7 +37,7 @@ void finish_applied() {
     busy = 0;
     show_current_status(profile::current_record.name);
     port_close();
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
     if (close_when_done) {
         seam.post_destroy_to_owner();
     }
@@ -50,7 +50,7 @@ void finish_applied() {
 void abandon_apply(const Failure& failure) {
     DialogSeam& seam = dialog_seam();
     port_close();
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
     seam.enable(IDC_COUNTRY, true);
     busy = 0;
     show_codes(seam);
@@ -82,7 +82,7 @@ void show_current_status(const char* name) {
 void show_current_country() {
     DialogSeam& seam = dialog_seam();
     profile::PresentEntry found;
-    bool known = procedures::present_entry(modem::dialog_conversation(), found);
+    bool known = procedures::present_entry(dialog_conversation(), found);
     // A modem that lists no country leaves nothing to pick from.
     seam.enable(IDC_COUNTRY, profile::supported_count > 0);
     if (!known) {
@@ -99,27 +99,28 @@ void show_current_country() {
     show_current_status(found.entry.name);
 }
 
-void finish_apply() {
-    const procedures::Finish finish = procedures::finish_apply(
-        modem::dialog_conversation(), profile::key_cursor, procedures::DIALOG);
-    if (finish.end == procedures::ApplyEnd::abandoned) {
-        trace("\nCC finish_apply: no entry chosen\n");
-        abandon_apply(finish.failure);
-        return;
-    }
+void finish_apply(const procedures::Answer& answer, const Failure& not_saved) {
     // A choice the profile could not remember: the table's row for it
     // (shown nowhere), and the apply goes on, since the modem holds it.
-    if (finish.failure) {
-        show_failure(dialog_seam(), finish.failure);
+    if (not_saved) {
+        show_failure(dialog_seam(), not_saved);
     }
-    switch (finish.end) {
-    case procedures::ApplyEnd::abandoned:
+    switch (answer.kind) {
+    case procedures::Answer::Kind::converse:
+        dialog_conversation().send_modem_command(
+            answer.word); // the note; its notification ends the apply
         break;
-    case procedures::ApplyEnd::done:
+    case procedures::Answer::Kind::done:
         finish_applied();
         break;
-    case procedures::ApplyEnd::writing_note:
-        break; // its notification ends the apply
+    case procedures::Answer::Kind::failed:
+        if (answer.failure.kind == Kind::key_unusable) {
+            trace("\nCC finish_apply: no entry chosen\n");
+            abandon_apply(answer.failure);
+        } else if (answer.notified) {
+            conversation_over();
+        }
+        break;
     }
 }
 

@@ -4,6 +4,8 @@
 // profile/saved_choice.h); this is their presentation in the dialog.
 #pragma once
 
+#include "procedures/procedures.h"
+
 namespace workflow {
 
 // IDC_STATUS gets IDS_CURRENT_FMT ("Your modem is currently set for %s")
@@ -14,8 +16,10 @@ void show_current_status(const char* name);
 // list and says so in the status line, or shows the raw codes.
 void show_current_country();
 
-// After the read-back of ATi5 that ends the modem part of an apply: records
-// the choice (AT*nc) and finishes, or goes on to write the modem's note.
-void finish_apply();
+// What the apply answered after the read-back of ATi5 that ends its
+// set-country conversation: the apply is over, or it was abandoned (no
+// usable key), or the modem's note is written next. `not_saved`: why the
+// profile does not remember the choice (none when it does).
+void finish_apply(const procedures::Answer& answer, const Failure& not_saved);
 
 } // namespace workflow

@@ -1,20 +1,39 @@
 #include "dialog/dialog_seam.h"
 
-#include "common/installed.h"
 #include "dialog/failure_table.h"
 #include "modem/notifications.h"
+#include "serial/port_session.h"
+
+#include <memory>
 
 namespace {
-Installed<DialogSeam> installed;
+
+struct OpenDialog {
+    explicit OpenDialog(DialogSeam& seam) : seam(seam), talk(seam, port_session) {}
+    DialogSeam& seam;
+    modem::Conversation talk;
+};
+
+// Made and ended on the dialog's thread; the receive thread reaches the
+// conversation only through its port session's context pointer.
+std::unique_ptr<OpenDialog> open;
+
+} // namespace
+
+void open_dialog(DialogSeam& seam) {
+    open = std::make_unique<OpenDialog>(seam);
+}
+
+void close_dialog() {
+    open.reset();
 }
 
 DialogSeam& dialog_seam() {
-    return installed.get();
+    return open->seam;
 }
 
-void install_dialog_seam(DialogSeam* seam) {
-    installed.install(seam);
-    install_front_end(seam);
+modem::Conversation& dialog_conversation() {
+    return open->talk;
 }
 
 void DialogSeam::identified(const char* ident) {

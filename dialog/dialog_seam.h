@@ -2,14 +2,16 @@
 // platform: the modem conversation's front end (its events, the reply
 // deadline, its failures) plus posts, boxes, strings and controls. The
 // conversation's events become the WM_COMMAND notifications the dialog has
-// always handled, and its failures the boxes it has always shown. The Win32 shell implements it
-// with PostMessageA, SetTimer, MessageBoxA, SendDlgItemMessageA and LoadStringA; tests implement it
-// with a recording fake whose message queue the test pumps.
+// always handled, and its failures the boxes it has always shown. The Win32
+// shell implements it with PostMessageA, SetTimer, MessageBoxA,
+// SendDlgItemMessageA and LoadStringA; tests implement it with a recording
+// fake whose message queue the test pumps.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "modem/conversation.h"
 #include "modem/front_end.h"
 
 class DialogSeam : public FrontEnd {
@@ -62,7 +64,12 @@ class DialogSeam : public FrontEnd {
     virtual void post_destroy_to_owner() = 0;
 };
 
-// The seam in use; the shell (or a test) installs it before the dialog
-// starts, which also makes it the conversation's front end.
+// The open main dialog: its seam, and the conversation the dialog owns,
+// made with that seam as its front end and the serial layer's port slot as
+// its port. open_dialog makes both when the dialog opens (WM_INITDIALOG, or a
+// test's start), before anything else of the dialog runs; close_dialog ends
+// them once no port is open. Opening again starts from a fresh conversation.
+void open_dialog(DialogSeam& seam);
+void close_dialog();
 DialogSeam& dialog_seam();
-void install_dialog_seam(DialogSeam* seam);
+modem::Conversation& dialog_conversation();

@@ -10,7 +10,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "procedures/procedures.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
@@ -26,6 +25,9 @@ namespace {
 constexpr unsigned COMBO_SELCHANGE = 1;
 constexpr unsigned COMBO_ERRSPACE = 0xFFFF; // CBN_ERRSPACE (-1) in the high word
 
+// The scan's probe: the dialog takes only modems that pass the test.
+procedures::Probe probing;
+
 void record_modem(const char* ident) {
     if (modem_count >= MODEM_TABLE_ROWS) {
         return; // one row per probed port: cannot happen, but never write past the table
@@ -38,7 +40,7 @@ void record_modem(const char* ident) {
 
 bool open_probe_port() {
     port_number = probe_port;
-    Failure failed = port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+    Failure failed = port_create(0, modem::Conversation::receive, &dialog_conversation(),
                                  modem::Conversation::port_failed);
     if (!failed) {
         failed = port_open();
@@ -64,7 +66,7 @@ void on_start_search() {
     port_number = probe_port;
     modem_count = 0; // the rows and the list keep their texts until the scan ends
     scanning = 1;
-    workflow::apply_running = 0;
+    workflow::forget_procedure();
     try_next_port();
 }
 
@@ -72,7 +74,7 @@ void on_start_search() {
 // without COM ports finishes the scan at once.
 int try_next_port() {
     for (;;) {
-        modem::conversation_state = CMD_IDLE;
+        workflow::conversation_over();
         --probe_port;
         if (probe_port <= 0) {
             port_number = 0;
@@ -81,24 +83,27 @@ int try_next_port() {
         }
         if (open_probe_port()) {
             dialog_seam().paint_now();
-            procedures::start_probe(modem::dialog_conversation());
+            modem::Conversation& talk = dialog_conversation();
+            talk.send_modem_command(probing.start(talk).word);
             return 1;
         }
         trace("Failed!\n");
     }
 }
 
-void on_probe_ended(uint32_t outstanding, intptr_t lparam) {
-    // lParam is the address of modem_ident when the modem was accepted; the
-    // text is taken from modem_ident itself, never through the number.
-    if (procedures::probe_result(true, outstanding, lparam, false) == procedures::Probe::modem) {
-        record_modem(modem::modem_ident);
+void on_probe_ended(const procedures::Event& event) {
+    // The value is the address of modem_ident when the modem was accepted;
+    // the text is taken from modem_ident itself, never through the number.
+    modem::Conversation& talk = dialog_conversation();
+    probing.on_event(talk, event);
+    if (probing.found() == procedures::Found::modem) {
+        record_modem(talk.modem_ident);
     }
     try_next_port();
 }
 
 bool on_identify_deadline(unsigned sequence) {
-    if (!procedures::identify_deadline(modem::dialog_conversation(), sequence)) {
+    if (!procedures::identify_deadline(dialog_conversation(), sequence)) {
         return false; // the verdict came first; its notification goes on with the scan
     }
     try_next_port();
@@ -195,12 +200,7 @@ void on_connect_port(int port) {
     if (workflow::connect_modem() == 0) {
         return; // its box has told the user; port_number keeps the chosen port
     }
-    // No apply runs now; one that failed part-way left busy set, and the
-    // list this read enables would otherwise draw none of its items.
-    workflow::apply_running = 0;
-    workflow::busy = 0;
-    seam.paint_now();
-    procedures::start_read(modem::dialog_conversation());
+    workflow::start_read();
 }
 
 } // namespace discovery

@@ -3,6 +3,8 @@
 // seam. Runs on the user-interface thread.
 #pragma once
 
+#include "procedures/procedures.h"
+
 #include <cstdint>
 
 namespace discovery {
@@ -35,9 +37,9 @@ void on_start_search();
 // Probes the next lower port. 1 when a wake-up went out, 0 when no port was
 // left and finish_scan ran.
 int try_next_port();
-// The end of one probe (the conversation was closed): an accepted modem is
-// recorded, then the scan goes on.
-void on_probe_ended(uint32_t outstanding, intptr_t lparam);
+// The end of one probe (the conversation was closed, or nothing answered):
+// an accepted modem is recorded, then the scan goes on.
+void on_probe_ended(const procedures::Event& event);
 // The expiry of a scan's identification deadline: the device answered the
 // wake-up but not ATV1i3. The port is closed and the scan goes on, without a
 // box. Gives false when the deadline was no longer pending.

@@ -8,7 +8,6 @@
 #include "dialog/messages.h"
 #include "dialog/win32_seam.h"
 #include "dialog/workflow.h"
-#include "modem/reply_deadline.h"
 #include "profile/country_drawing_win32.h"
 #include "resources/resource.h"
 
@@ -20,7 +19,7 @@ void initialise(HWND dialog) {
     AppendMenuA(system_menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(system_menu, MF_STRING, IDM_ABOUT, "About...");
     main_dialog = dialog;
-    install_dialog_seam(&seam);
+    open_dialog(seam);
     SetWindowTextA(dialog, app::app_title);
     workflow::on_init_dialog();
     load_flag_pictures();
@@ -59,7 +58,8 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         }
         return TRUE;
     case WM_ARM_DEADLINE:
-        on_arm_request(static_cast<unsigned>(wparam), static_cast<unsigned>(lparam));
+        dialog_conversation().on_arm_request(static_cast<unsigned>(wparam),
+                                             static_cast<unsigned>(lparam));
         return TRUE;
     case WM_CANCEL_DEADLINE:
         cancel_deadline_on_dialog(static_cast<unsigned>(lparam));

@@ -40,6 +40,6 @@ class Win32Seam : public DialogSeam {
 };
 
 // Handlers on the dialog's thread for WM_CANCEL_DEADLINE and the WM_TIMER of
-// WAIT_OK; WM_ARM_DEADLINE goes to on_arm_request.
+// WAIT_OK; WM_ARM_DEADLINE goes to the conversation's on_arm_request.
 void cancel_deadline_on_dialog(unsigned sequence);
 void deadline_timer_fired();

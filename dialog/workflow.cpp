@@ -10,8 +10,6 @@
 #include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
-#include "modem/reply_deadline.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
@@ -24,7 +22,6 @@ namespace workflow {
 int country_picked = 0;
 int close_when_done = 0;
 int busy = 0;
-int apply_running = 0;
 char country_list_copy[COUNTRY_LIST_COPY_SIZE];
 
 namespace {
@@ -38,7 +35,7 @@ DialogSeam& seam() {
 }
 
 modem::Conversation& talk() {
-    return modem::dialog_conversation();
+    return dialog_conversation();
 }
 
 void show_status(const char* text) {
@@ -57,6 +54,19 @@ bool find_selected_country() {
     return profile::CCfindSetCur(text) == 1;
 }
 
+// The procedure the dialog runs now, besides the scan's probes (discovery).
+enum class Running { none, read, apply };
+Running running = Running::none;
+procedures::Read reading(procedures::DIALOG, country_list_copy, sizeof country_list_copy);
+procedures::Apply applying(procedures::DIALOG);
+
+// A notification of the conversation, as the procedures take it: the state
+// word is read while the port is closed or the conversation waits for the
+// dialog, so it holds still.
+procedures::Event notification(unsigned id, intptr_t lparam) {
+    return {true, id, lparam, talk().conversation_state.load(), false, {}};
+}
+
 void apply_country(bool from_ok) {
     if (from_ok) {
         close_when_done = 1;
@@ -70,7 +80,7 @@ void apply_country(bool from_ok) {
         seam().post(WM_START_SEARCH, 0, 0); // Apply without a known modem scans again
         return;
     }
-    if (busy == 1 && modem::conversation_state != CMD_IDLE) {
+    if (busy == 1 && talk().conversation_state != CMD_IDLE) {
         // An apply is under way: looking the pick up again would move its
         // entry and code under the running conversation. The user only hears
         // that the modem is busy, and the apply keeps its flags.
@@ -93,37 +103,52 @@ void apply_country(bool from_ok) {
         busy = 0; // no apply runs, so the country list must draw again
         return;
     }
-    apply_running = 1;
+    running = Running::apply;
     seam().paint_now();
-    procedures::start_apply(talk());
+    talk().send_modem_command(applying.start(talk(), profile::key_cursor).word);
 }
 
-void on_list_arrived(intptr_t lparam) {
-    // With lparam 0 the modem lists its countries by neither query.
-    if (procedures::take_list(talk(), lparam != 0, procedures::DIALOG, country_list_copy,
-                              sizeof country_list_copy) != profile::ListAnswer::not_a_list) {
-        seam().combo_reset(IDC_COUNTRY);
-        for (int i = 0; i < profile::supported_count; ++i) {
-            seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);
-        }
-        country_picked = 0; // the picked item went with the old list
-        if (profile::supported_count == 0) {
-            seam().enable(IDC_COUNTRY, false);
-            show_status("The modem lists no country.");
-        }
-    }
-    seam().paint_now();
-    procedures::read_present_code(talk());
-}
-
-void on_i5_read() {
-    if (apply_running == 1) {
-        apply_running = 0;
-        country_picked = 0;
-        finish_apply();
+// The country list, as the read took it: a list answer replaces its items;
+// no list at all leaves them.
+void show_list() {
+    if (reading.list() == profile::ListAnswer::not_a_list) {
         return;
     }
-    procedures::read_note(talk());
+    seam().combo_reset(IDC_COUNTRY);
+    for (int i = 0; i < profile::supported_count; ++i) {
+        seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);
+    }
+    country_picked = 0; // the picked item went with the old list
+    if (profile::supported_count == 0) {
+        seam().enable(IDC_COUNTRY, false);
+        show_status("The modem lists no country.");
+    }
+}
+
+// What the read answered. A read that ends early leaves the country list
+// disabled: only show_current_country enables it. Its failure was told
+// already, by a box or not at all (a refused note is no failure).
+void on_read_answer(const procedures::Answer& answer) {
+    switch (answer.kind) {
+    case procedures::Answer::Kind::converse:
+        if (reading.took_list()) {
+            show_list();
+            seam().paint_now();
+        }
+        talk().send_modem_command(answer.word);
+        return;
+    case procedures::Answer::Kind::done:
+        running = Running::none;
+        show_current_country();
+        conversation_over();
+        return;
+    case procedures::Answer::Kind::failed:
+        running = Running::none;
+        if (answer.notified) {
+            conversation_over(); // the deadline's give-up ended it already
+        }
+        return;
+    }
 }
 
 void return_to_idle_after_apply() {
@@ -136,28 +161,69 @@ void return_to_idle_after_apply() {
     seam().enable(IDC_APPLY, false);
     busy = 0;
     seam().set_focus(IDOK);
-    modem::conversation_state = CMD_IDLE;
+    conversation_over();
+}
+
+// What the apply answered after the note's conversation (the port is
+// closed). The controls come back once the note's write was reached, even
+// when the modem refused it; a refused clear leaves them as they are.
+void on_note_answer(const procedures::Answer& answer) {
+    if (answer.kind == procedures::Answer::Kind::converse) {
+        talk().send_modem_command(answer.word);
+        return;
+    }
+    running = Running::none;
+    if (answer.kind == procedures::Answer::Kind::done ||
+        (answer.notified && command_code(answer.word) == CMD_WRITE_I9)) {
+        return_to_idle_after_apply();
+    } else if (answer.notified) {
+        conversation_over();
+    }
+}
+
+void on_i5_read(intptr_t lparam) {
+    const procedures::Event event = notification(NOTIFY_I5_READ, lparam);
+    if (running == Running::apply) {
+        country_picked = 0;
+        const procedures::Answer answer = applying.on_event(talk(), event);
+        if (answer.kind != procedures::Answer::Kind::converse) {
+            running = Running::none;
+        }
+        finish_apply(answer, applying.save_failure());
+    } else if (running == Running::read) {
+        on_read_answer(reading.on_event(talk(), event));
+    }
 }
 
 void on_disconnect(intptr_t lparam) {
     port_close(); // the receive thread has ended: the state word holds still now
     trace("disconnect request-done\n");
-    uint32_t outstanding = modem::conversation_state;
+    const procedures::Event event = notification(NOTIFY_DISCONNECT, lparam);
     if (discovery::scanning == 1) {
-        discovery::on_probe_ended(outstanding, lparam);
+        discovery::on_probe_ended(event);
         return;
     }
-    switch (command_code(outstanding)) {
-    case CMD_READ_I9:
-        show_current_country();
-        modem::conversation_state = CMD_IDLE;
+    switch (running) {
+    case Running::read:
+        on_read_answer(reading.on_event(talk(), event));
         break;
-    case CMD_WRITE_I9:
-        return_to_idle_after_apply();
+    case Running::apply:
+        on_note_answer(applying.on_event(talk(), event));
         break;
-    default:
-        modem::conversation_state = CMD_IDLE;
+    case Running::none:
+        conversation_over();
         break;
+    }
+}
+
+// The deadline gave up on the conversation (its box is shown, the port
+// closed, the state idle): the procedure that ran it ends with it.
+void on_gave_up(uint32_t word) {
+    const procedures::Event event{false, 0, 0, word, false, {}};
+    if (running == Running::read) {
+        on_read_answer(reading.on_event(talk(), event));
+    } else if (running == Running::apply) {
+        on_note_answer(applying.on_event(talk(), event));
     }
 }
 
@@ -180,11 +246,28 @@ void reset() {
     country_picked = 0;
     close_when_done = 0;
     busy = 0;
-    apply_running = 0;
+    running = Running::none;
+}
+
+void start_read() {
+    // No apply runs now; one that failed part-way left busy set, and the
+    // list this read enables would otherwise draw none of its items.
+    running = Running::read;
+    busy = 0;
+    seam().paint_now();
+    talk().send_modem_command(reading.start(talk()).word);
+}
+
+void forget_procedure() {
+    running = Running::none;
+}
+
+void conversation_over() {
+    talk().conversation_state = CMD_IDLE;
 }
 
 void on_init_dialog() {
-    seam().load_string(IDS_VENDOR, modem::vendor_name, sizeof modem::vendor_name);
+    seam().load_string(IDS_VENDOR, talk().vendor_name, sizeof talk().vendor_name);
     seam().enable(IDC_COUNTRY, false);
     profile::load_profile();
     reset();
@@ -204,13 +287,15 @@ void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
         break;
     case CMD_LIST_NC:
     case CMD_LIST_GCI:
-        on_list_arrived(lparam);
+        if (running == Running::read) {
+            on_read_answer(reading.on_event(talk(), notification(id, lparam)));
+        }
         break;
     case NOTIFY_DISCONNECT:
         on_disconnect(lparam);
         break;
     case NOTIFY_I5_READ:
-        on_i5_read();
+        on_i5_read(lparam);
         break;
     case IDC_COUNTRY:
         on_country_notify(notify_code);
@@ -227,22 +312,24 @@ void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
 }
 
 void on_deadline_expired(unsigned sequence) {
-    if (discovery::scanning == 1 && command_code(modem::conversation_state) == CMD_IDENTIFY) {
+    const uint32_t word = talk().conversation_state.load();
+    if (discovery::scanning == 1 && command_code(word) == CMD_IDENTIFY) {
         discovery::on_identify_deadline(sequence);
         return;
     }
-    if (on_reply_timer(sequence) == 1) {
-        discovery::try_next_port();
+    if (talk().on_reply_timer(sequence) == 1) {
+        discovery::on_probe_ended({false, 0, 0, word, true, {}}); // nothing answers there
+    } else if (word != CMD_IDLE && talk().conversation_state.load() == CMD_IDLE) {
+        on_gave_up(word);
     }
 }
 
 int connect_modem() {
-    if (modem::conversation_state != CMD_IDLE) {
+    if (talk().conversation_state != CMD_IDLE) {
         show_failure(seam(), failure(Kind::port_busy));
         return 0;
     }
-    modem::conversation_state = CMD_IDLE;
-    Failure failed = port_create(0, modem::Conversation::receive, &modem::dialog_conversation(),
+    Failure failed = port_create(0, modem::Conversation::receive, &dialog_conversation(),
                                  modem::Conversation::port_failed);
     if (!failed) {
         failed = port_open();

@@ -1,6 +1,7 @@
-// The workflow controller of the main dialog: it strings the modem
-// conversations together (read a modem, apply a country, close) and holds the
-// dialog's closing path. Portable: it reaches the dialog only through
+// The workflow controller of the main dialog: it starts the read and the
+// apply (procedures/procedures.h), feeds them the conversation's
+// notifications and presents what they answer, and holds the dialog's
+// closing path. Portable: it reaches the dialog only through
 // dialog/dialog_seam.h. Everything here runs on the user-interface thread.
 #pragma once
 
@@ -16,9 +17,6 @@ extern int close_when_done;
 // 1 while an apply conversation runs; the country list draws nothing then,
 // because drawing walks the profile and would move the chosen entry.
 extern int busy;
-// 1 from the start of an apply conversation until its "ATi5" read-back, so
-// that a read of the next modem is never taken for the end of an apply.
-extern int apply_running;
 // The working copy of a list answer that the country list is cut up from,
 // in place: 499 characters, so a longer answer loses its items past them.
 constexpr int COUNTRY_LIST_COPY_SIZE = 500;
@@ -42,6 +40,15 @@ void post_start_search();
 void on_command(unsigned id, unsigned notify_code, intptr_t lparam);
 // WM_TIMER of the reply deadline, with the deadline's sequence number.
 void on_deadline_expired(unsigned sequence);
+
+// Starts the read of the modem on the port just opened (connect_modem).
+void start_read();
+// The scan starts: no read or apply goes on, so a late notification of
+// one is never taken for its next step.
+void forget_procedure();
+// The conversation is over: the state word is CMD_IDLE again. The one place
+// the dialog writes it.
+void conversation_over();
 
 // Opens a conversation on port_number. 1 when the caller may send, 0 after
 // a message box has told the user why not.

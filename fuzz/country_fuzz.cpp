@@ -7,7 +7,7 @@
 #include "fuzz/memory_profile.h"
 #include "common/text.h"
 #include "common/trace.h"
-#include "modem/conversation_values.h"
+#include "modem/conversation.h"
 #include "profile/country_lists.h"
 #include "profile/country_record.h"
 #include "profile/lookups.h"
@@ -24,6 +24,16 @@ template <size_t N> bool terminated(const char (&text)[N]) {
     return std::memchr(text, '\0', N) != nullptr;
 }
 
+// What a modem said, in fields as big as a conversation's.
+struct Said {
+    int32_t use_gci = 0;
+    char i5_code[modem::CODE_TEXT_SIZE] = {};
+    char i9_text[modem::CODE_TEXT_SIZE] = {};
+    char country_list_reply[modem::LIST_REPLY_SIZE] = {};
+    char code_to_send[modem::CODE_TEXT_SIZE] = {};
+};
+Said said;
+
 bool whole(const profile::CountryRecord& record) {
     return terminated(record.name) && terminated(record.picture) && terminated(record.code);
 }
@@ -35,12 +45,12 @@ bool cursor_on_key_list() {
 
 // The country list as the dialog builds it from a list answer.
 void parse_list(const std::string& answer) {
-    copy_text(modem::country_list_reply, answer.c_str());
+    copy_text(said.country_list_reply, answer.c_str());
     char copy[500];
-    profile::ListAnswer taken = profile::judge_list_answer(modem::country_list_reply);
-    copy_text(copy, taken == profile::ListAnswer::items ? modem::country_list_reply : "");
+    profile::ListAnswer taken = profile::judge_list_answer(said.country_list_reply);
+    copy_text(copy, taken == profile::ListAnswer::items ? said.country_list_reply : "");
     if (taken != profile::ListAnswer::not_a_list) {
-        profile::CCTestMembers(copy, modem::use_gci != 0);
+        profile::CCTestMembers(copy, said.use_gci != 0);
     }
     FUZZ_CHECK(profile::supported_count >= 0 &&
                profile::supported_count <= profile::SUPPORTED_CAPACITY);
@@ -73,12 +83,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string list = input.text();
     set_memory_profile(input.rest());
 
-    modem::reset_conversation_values();
+    said = Said{};
     profile::reset_country_lists();
     profile::reset_values();
     profile::load_profile_for("/fuzz/tarvelle.exe");
     FUZZ_CHECK(cursor_on_key_list());
-    modem::use_gci = flags & 1;
+    said.use_gci = flags & 1;
 
     // Any text may be an entry's value.
     profile::CountryRecord record;
@@ -86,12 +96,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(whole(record));
 
     parse_list(list);
-    copy_text(modem::i5_code, i5.c_str());
-    copy_text(modem::i9_text, i9.c_str());
+    copy_text(said.i5_code, i5.c_str());
+    copy_text(said.i9_text, i9.c_str());
     profile::PresentEntry present;
-    if (profile::find_present_entry(modem::i5_code, modem::i9_text, modem::use_gci != 0, present)) {
+    if (profile::find_present_entry(said.i5_code, said.i9_text, said.use_gci != 0, present)) {
         FUZZ_CHECK(terminated(present.key) && whole(present.entry));
-        if (!modem::use_gci && (flags & 2)) {
+        if (!said.use_gci && (flags & 2)) {
             profile::save_choice(present.key); // as the end of an apply does
         }
     }
@@ -100,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Drawing the list looks every item up by name.
     for (int i = 0; i < profile::supported_count; ++i) {
         profile::CCfindSetCur(profile::supported_entries[i]);
-        FUZZ_CHECK(cursor_on_key_list() && terminated(modem::code_to_send));
+        FUZZ_CHECK(cursor_on_key_list() && terminated(said.code_to_send));
     }
     // A second run meets the entries the first one recorded.
     if (flags & 4) {

@@ -6,10 +6,8 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
+#include "modem/conversation.h"
 #include "modem/front_end.h"
-#include "modem/reply_deadline.h"
-#include "modem/reply_interpreter.h"
 #include "profile/profile_values.h"
 #include "serial/port_session.h"
 
@@ -34,6 +32,9 @@ class QuietFrontEnd : public FrontEnd {
     void start_deadline(unsigned, unsigned) override {}
     bool on_front_end_thread() override { return true; }
 };
+
+QuietFrontEnd front;
+modem::Conversation talk{front, port_session};
 
 // What the modem echoes next: the last command written, when echo is on.
 std::string pending_echo;
@@ -61,7 +62,7 @@ void deliver(std::string_view bytes) {
     std::unique_ptr<char[]> block(new char[bytes.size() + 1]);
     std::memcpy(block.get(), bytes.data(), bytes.size());
     block[bytes.size()] = '\0';
-    on_modem_data(block.get(), static_cast<uint32_t>(bytes.size()));
+    talk.on_modem_data(block.get(), static_cast<uint32_t>(bytes.size()));
 }
 
 template <size_t N> bool terminated(const char (&text)[N]) {
@@ -69,11 +70,11 @@ template <size_t N> bool terminated(const char (&text)[N]) {
 }
 
 void check_values() {
-    FUZZ_CHECK(modem::reply_length <= modem::REPLY_LIMIT);
-    FUZZ_CHECK(modem::dialog_conversation().reply_buffer[modem::reply_length] == '\0');
-    FUZZ_CHECK(terminated(modem::i5_code) && terminated(modem::i9_text));
-    FUZZ_CHECK(terminated(modem::country_list_reply) && terminated(modem::modem_ident));
-    FUZZ_CHECK(terminated(modem::command_text));
+    FUZZ_CHECK(talk.reply_length <= modem::REPLY_LIMIT);
+    FUZZ_CHECK(talk.reply_buffer[talk.reply_length] == '\0');
+    FUZZ_CHECK(terminated(talk.i5_code) && terminated(talk.i9_text));
+    FUZZ_CHECK(terminated(talk.country_list_reply) && terminated(talk.modem_ident));
+    FUZZ_CHECK(terminated(talk.command_text));
 }
 
 } // namespace
@@ -91,9 +92,7 @@ int port_close(PortSession*) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static QuietFrontEnd front;
     static bool ready = [] {
-        install_front_end(&front);
         set_trace_sink([](const char*) {});
         return true;
     }();
@@ -102,23 +101,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzInput input(data, size);
     uint8_t state = input.byte();
     uint8_t flags = input.byte();
-    modem::reset_conversation_values();
+    talk.reset();
     echo_on = (flags & 1) != 0;
     pending_echo.clear();
-    modem::use_gci = (flags >> 1) & 1;
-    copy_text(modem::vendor_name, (flags & 4) ? "" : "Quorvant");
-    copy_text(modem::code_to_send, (flags & 8) ? "B5" : "");
-    copy_text(modem::i9_text, (flags & 16) ? "B4" : "");
+    talk.use_gci = (flags >> 1) & 1;
+    copy_text(talk.vendor_name, (flags & 4) ? "" : "Quorvant");
+    copy_text(talk.code_to_send, (flags & 8) ? "B5" : "");
+    copy_text(talk.i9_text, (flags & 16) ? "B4" : "");
     // Any state word, a known one most of the time.
     uint32_t word = state < 0xF0 ? STATES[state % STATE_COUNT] : state;
-    modem::conversation_state = word;
+    talk.conversation_state = word;
     if (const modem::CommandRow* row = modem::find_table_command(word)) {
-        modem::dialog_conversation().build_command_text(*row);
-        port_write(modem::command_text, static_cast<uint32_t>(std::strlen(modem::command_text)));
+        talk.build_command_text(*row);
+        port_write(talk.port, talk.command_text,
+                   static_cast<uint32_t>(std::strlen(talk.command_text)));
     }
     // Without a pending deadline every verdict must be ignored.
     if ((flags & 32) == 0) {
-        modem::arm_reply_deadline(1000);
+        talk.arm_reply_deadline(1000);
     }
 
     // Blocks: a control byte, then that many bytes (127: all that is left).
@@ -126,7 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     while (!input.empty()) {
         uint8_t control = input.byte();
         if (control & 0x80) {
-            on_reply_timer(modem::deadline_sequence.load());
+            talk.on_reply_timer(talk.deadline_sequence.load());
             check_values();
         }
         if (!pending_echo.empty()) {

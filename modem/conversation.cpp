@@ -39,7 +39,7 @@ std::string command_step(const char* command) {
 Failure Conversation::failure(Kind kind, const char* text, int error) {
     Failure made = ::failure(kind, text != nullptr ? text : "", error);
     made.step = step();
-    made.port = port_name(session());
+    made.port = port_name(port);
     return made;
 }
 

@@ -1,8 +1,9 @@
 // One modem conversation on one port: what it sent, what the modem answered,
 // and the operations that talk and listen (the sender, the reply interpreter
-// and the reply deadline). The dialog talks through one default instance
-// (modem/conversation_values.h gives its members their old program-wide
-// names); the command line makes one per port it talks to.
+// and the reply deadline). A front end makes one with itself and the place
+// of its port session: the dialog one for its life (dialog/dialog_seam.h),
+// over the serial layer's port slot; the command line one per port it
+// talks to, over that port's own session.
 //
 // Where each value lives:
 // - the state word, the retry count, the deadline sequence, the reply
@@ -13,9 +14,9 @@
 //   answered_ident, front_end_answer): here, written by the interpreter;
 // - the settings (vendor_name, the front end's own commands): here, set by
 //   the front end before its first conversation;
-// - the front end it reports to and the port session it talks through: here;
-//   the default instance leaves both null and so reports to the installed
-//   front end and talks through the serial layer's single port slot.
+// - the front end it reports to and the port session it talks through: here,
+//   given when it is made. The session itself is made and closed per
+//   connection by its front end, so the conversation holds where it is.
 //
 // Two threads touch a conversation. The state word, the retry count and the
 // deadline sequence are atomic because both threads write them without a
@@ -48,7 +49,7 @@ constexpr size_t REPLY_LIMIT = 3000;     // characters gathered between verdicts
 
 class Conversation {
   public:
-    Conversation() = default;
+    Conversation(FrontEnd& front, PortSession*& session) : front_end(front), port(session) {}
     Conversation(const Conversation&) = delete;
     Conversation& operator=(const Conversation&) = delete;
 
@@ -92,9 +93,10 @@ class Conversation {
     // gathered, so none is ever read as an answer. The command line sets it:
     // it borrows ports from gettys that answer calls. The dialog keeps them.
     bool ignore_ring = false;
-    // Who hears of the conversation, and the port it talks through (see above).
-    FrontEnd* front_end = nullptr;
-    PortSession* port = nullptr;
+    // Who hears of the conversation, and where the session of the port it
+    // talks through is (null while no port is open).
+    FrontEnd& front_end;
+    PortSession*& port;
 
     // --- gathering and the deadline (the receive thread's, and both threads') ---
     char reply_buffer[REPLY_LIMIT + 1] = {};
@@ -111,10 +113,10 @@ class Conversation {
     // command, builds its text, arms its reply deadline and writes it. May
     // run on the front end's thread or on the receive thread, never on both
     // at once: one command is outstanding at a time.
-    void send(uint32_t word);
+    void send_modem_command(uint32_t word);
     // The reply interpreter: one received block, block[length] being NUL.
     // Runs on the receive thread, one block at a time.
-    void on_data(const char* block, uint32_t length);
+    void on_modem_data(const char* block, uint32_t length);
     // The port session's callbacks; `context` is the conversation. A
     // failure of the port reaches the front end as the conversation's do.
     static void receive(void* context, const char* block, uint32_t length);
@@ -147,17 +149,11 @@ class Conversation {
     // deadline, no answers. The front end, the port and the own commands stay.
     void reset();
 
-    FrontEnd& front();      // front_end, or the installed one
-    PortSession* session(); // port, or the serial layer's slot
-
     // The command last written, as a user would type it ("ATz", "AT*ncB4").
     std::string step() const;
     // A failure of this conversation: at its step, on its port.
     Failure failure(Kind kind, const char* text, int error = 0);
 };
-
-// The dialog's conversation.
-Conversation& dialog_conversation();
 
 // A command's text as a user would type it: without its line ends.
 std::string command_step(const char* text);

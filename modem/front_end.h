@@ -50,7 +50,3 @@ class FrontEnd {
     // main dialog's).
     virtual bool on_front_end_thread() = 0;
 };
-
-// The front end of the dialog's conversation; installed before its first one.
-FrontEnd& front_end();
-void install_front_end(FrontEnd* front);

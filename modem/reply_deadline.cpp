@@ -1,5 +1,7 @@
-#include "modem/reply_deadline.h"
-
+// The reply deadline of a conversation (modem/conversation.h). It belongs
+// to the front end's thread: the conversation only asks its front end to arm
+// or cancel it, and every armed deadline carries a sequence number so that a
+// verdict and an expiry never both act on one command.
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 #include "serial/port_session.h"
@@ -16,10 +18,10 @@ unsigned Conversation::arm_reply_deadline(unsigned milliseconds) {
     deadline_sequence.store(sequence, std::memory_order_release);
     // On the front end's own thread the timer starts at once: a request would
     // be handled only after the command's write, which may stall, has returned.
-    if (front().on_front_end_thread()) {
+    if (front_end.on_front_end_thread()) {
         on_arm_request(milliseconds, sequence);
     } else {
-        front().arm_deadline(milliseconds, sequence);
+        front_end.arm_deadline(milliseconds, sequence);
     }
     return sequence;
 }
@@ -29,7 +31,7 @@ bool Conversation::claim_reply_deadline() {
     if (sequence == 0) {
         return false;
     }
-    front().cancel_deadline(sequence);
+    front_end.cancel_deadline(sequence);
     return true;
 }
 
@@ -45,7 +47,7 @@ void Conversation::on_arm_request(unsigned milliseconds, unsigned sequence) {
     // Sequence numbers wrap, so "older" is judged on their distance.
     const bool superseded = static_cast<int>(last_sequence.load() - sequence) > 0;
     if (!superseded) {
-        front().start_deadline(milliseconds, sequence);
+        front_end.start_deadline(milliseconds, sequence);
     }
 }
 
@@ -54,14 +56,14 @@ int Conversation::on_reply_timer(unsigned sequence) {
         return 0;
     }
     // Cancelled at once, so this deadline fires once.
-    front().cancel_deadline(sequence);
+    front_end.cancel_deadline(sequence);
     uint32_t word = conversation_state.load();
     if (command_code(word) == CMD_WAKE && retry_count.fetch_add(1) + 1 < 2) {
-        send(word); // the one retry of a wake-up
+        send_modem_command(word); // the one retry of a wake-up
         return 0;
     }
     retry_count = 0;
-    port_close(session()); // returns once the receive thread has ended
+    port_close(port); // returns once the receive thread has ended
     if (follow_up_code(word) == CMD_IDENTIFY) {
         // The probe's wake-up went unanswered twice: nothing answers on this
         // port, so a scan goes on with the next one without a word.
@@ -69,29 +71,9 @@ int Conversation::on_reply_timer(unsigned sequence) {
     }
     conversation_state = CMD_IDLE;
     const CommandRow* row = find_command(word);
-    front().report(failure(Kind::reply_deadline, "Modem dialog timeout occurred!",
-                           row != nullptr ? static_cast<int>(row->deadline_ms) : 0));
+    front_end.report(failure(Kind::reply_deadline, "Modem dialog timeout occurred!",
+                             row != nullptr ? static_cast<int>(row->deadline_ms) : 0));
     return 0;
 }
 
-FrontEnd& Conversation::front() {
-    return front_end != nullptr ? *front_end : ::front_end();
-}
-
-unsigned arm_reply_deadline(unsigned milliseconds) {
-    return dialog_conversation().arm_reply_deadline(milliseconds);
-}
-
-bool claim_reply_deadline() {
-    return dialog_conversation().claim_reply_deadline();
-}
-
 } // namespace modem
-
-void on_arm_request(unsigned milliseconds, unsigned sequence) {
-    modem::dialog_conversation().on_arm_request(milliseconds, sequence);
-}
-
-int on_reply_timer(unsigned sequence) {
-    return modem::dialog_conversation().on_reply_timer(sequence);
-}

@@ -1,5 +1,7 @@
-#include "modem/reply_interpreter.h"
-
+// The reply interpreter of a conversation (Conversation::on_modem_data):
+// gathers the blocks of the receive thread until a final result code
+// ("ERROR" or "\r\nOK\r\n") is in, then chains the next command of the
+// conversation or tells its front end how it ended.
 #include "common/text.h"
 #include "common/trace.h"
 #include "modem/command_table.h"
@@ -23,8 +25,8 @@ enum class Verdict { none, error, ok };
 // The report comes first: the dialog's box is modal on the receive thread,
 // so the dialog hears of the end only once the user has closed it.
 void fail(Conversation& c, const char* text) {
-    c.front().report(c.failure(Kind::modem_reply, text));
-    c.front().ended(command_code(c.conversation_state.load()), false);
+    c.front_end.report(c.failure(Kind::modem_reply, text));
+    c.front_end.ended(command_code(c.conversation_state.load()), false);
 }
 
 // --- gathering -------------------------------------------------------------
@@ -205,7 +207,7 @@ void act_on_error(Conversation& c, uint32_t word) {
         break;
     case CMD_READ_I9:
         c.i9_text[0] = '\0';
-        c.front().ended(CMD_READ_I9, false);
+        c.front_end.ended(CMD_READ_I9, false);
         break;
     case CMD_WRITE_I9:
     case CMD_CLEAR_I9:
@@ -214,7 +216,7 @@ void act_on_error(Conversation& c, uint32_t word) {
     case CMD_WAKE:
         empty_reply(c);
         if (c.retry_count.fetch_add(1) + 1 < 2) {
-            c.send(word); // the same wake-up, the same follow-up
+            c.send_modem_command(word); // the same wake-up, the same follow-up
         } else {
             fail(c, "The modem refused the wake-up command!");
         }
@@ -223,15 +225,15 @@ void act_on_error(Conversation& c, uint32_t word) {
         // A modem without AT*nc may still know AT+GCI; the dialog need not know.
         trace("Country Code *nc? fails, try +gci=?\n");
         empty_reply(c);
-        c.send(CMD_LIST_GCI);
+        c.send_modem_command(CMD_LIST_GCI);
         break;
     case CMD_LIST_GCI:
-        c.front().list_read(CMD_LIST_GCI, false);
+        c.front_end.list_read(CMD_LIST_GCI, false);
         break;
     default: {
         if (c.is_front_end_command(code)) {
             c.front_end_answer[0] = '\0';
-            c.front().answered(code, false);
+            c.front_end.answered(code, false);
             break;
         }
         char text[40];
@@ -246,40 +248,40 @@ void act_on_ok(Conversation& c, uint32_t word) {
     uint32_t code = command_code(word);
     switch (code) {
     case CMD_SET_COUNTRY:
-        c.send(CMD_RESET);
+        c.send_modem_command(CMD_RESET);
         break;
     case CMD_READ_I5:
         copy_answer(c.i5_code, take_answer(c, "ATi5\r"));
-        c.front().code_read();
+        c.front_end.code_read();
         break;
     case CMD_RESET:
-        c.send(CMD_READ_I5);
+        c.send_modem_command(CMD_READ_I5);
         break;
     case CMD_READ_I9:
         read_i9_note(c);
-        c.front().ended(CMD_READ_I9, true);
+        c.front_end.ended(CMD_READ_I9, true);
         break;
     case CMD_WRITE_I9:
-        c.front().ended(CMD_WRITE_I9, true);
+        c.front_end.ended(CMD_WRITE_I9, true);
         break;
     case CMD_CLEAR_I9:
-        c.send(CMD_WRITE_I9);
+        c.send_modem_command(CMD_WRITE_I9);
         break;
     case CMD_WAKE:
-        c.send(follow_up_code(word));
+        c.send_modem_command(follow_up_code(word));
         break;
     case CMD_IDENTIFY:
-        c.front().identified(identify_modem(c) ? c.modem_ident : nullptr);
+        c.front_end.identified(identify_modem(c) ? c.modem_ident : nullptr);
         break;
     case CMD_LIST_NC:
     case CMD_LIST_GCI:
         read_country_list(c, code);
-        c.front().list_read(code, true);
+        c.front_end.list_read(code, true);
         break;
     default:
         if (c.is_front_end_command(code)) {
             copy_answer(c.front_end_answer, take_answer(c, c.command_text));
-            c.front().answered(code, true);
+            c.front_end.answered(code, true);
         }
         break; // an OK for no command is nobody's business
     }
@@ -311,7 +313,7 @@ void judge(Conversation& c, Verdict verdict) {
 
 } // namespace
 
-void Conversation::on_data(const char* block, uint32_t length) {
+void Conversation::on_modem_data(const char* block, uint32_t length) {
     if (block == nullptr || length > REPLY_LIMIT) {
         return; // too long to be a reply of ours: dropped without a word
     }
@@ -334,15 +336,11 @@ void Conversation::on_data(const char* block, uint32_t length) {
 }
 
 void Conversation::receive(void* context, const char* block, uint32_t length) {
-    static_cast<Conversation*>(context)->on_data(block, length);
+    static_cast<Conversation*>(context)->on_modem_data(block, length);
 }
 
 void Conversation::port_failed(void* context, const Failure& failure) {
-    static_cast<Conversation*>(context)->front().report(failure);
+    static_cast<Conversation*>(context)->front_end.report(failure);
 }
 
 } // namespace modem
-
-void on_modem_data(const char* block, uint32_t length) {
-    modem::dialog_conversation().on_data(block, length);
-}

@@ -1,5 +1,5 @@
-#include "modem/sender.h"
-
+// The sender: every AT command leaves through a conversation's
+// send_modem_command (modem/conversation.h).
 #include "common/text.h"
 #include "common/trace.h"
 #include "modem/conversation.h"
@@ -8,7 +8,7 @@
 
 namespace modem {
 
-void Conversation::send(uint32_t word) {
+void Conversation::send_modem_command(uint32_t word) {
     // The word is stored even when it is refused: the front end tells the
     // cases of a notification apart by the state word.
     conversation_state = word;
@@ -26,18 +26,10 @@ void Conversation::send(uint32_t word) {
     arm_reply_deadline(row->deadline_ms);
     // A failed write is reported, and the deadline armed above still ends or
     // retries the conversation, as it would for a modem that stayed silent.
-    if (Failure failed = port_write(session(), text, static_cast<uint32_t>(length))) {
+    if (Failure failed = port_write(port, text, static_cast<uint32_t>(length))) {
         failed.step = command_step(text);
-        front().report(failed);
+        front_end.report(failed);
     }
 }
 
-PortSession* Conversation::session() {
-    return port != nullptr ? port : port_session;
-}
-
 } // namespace modem
-
-void send_modem_command(uint32_t word) {
-    modem::dialog_conversation().send(word);
-}

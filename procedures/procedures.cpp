@@ -5,12 +5,15 @@
 #include "profile/gci_answers.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
+#include "modem/notifications.h"
 #include "profile/saved_choice.h"
 #include "serial/port_session.h"
 
 #include <chrono>
 #include <cstring>
+#include <iterator>
 #include <string>
+#include <string_view>
 
 namespace procedures {
 namespace {
@@ -26,50 +29,184 @@ Failure timed_save(const char* key) {
     return saved;
 }
 
-} // namespace
-
-void start_probe(modem::Conversation& talk) {
-    talk.answered_ident[0] = '\0';
-    talk.retry_count = 0;
-    talk.send(wake_then(CMD_IDENTIFY));
+Answer converse(uint32_t word) {
+    return {Answer::Kind::converse, word, {}, false};
 }
 
-Probe probe_result(bool notified, uint32_t word, intptr_t accepted, bool silent_port) {
-    if (!notified) {
-        // Silence at the wake-up: nothing there. Silence at ATV1i3: something
-        // answered, but gave no identification.
-        return silent_port ? Probe::silent : Probe::rejected;
+Answer done() {
+    return {Answer::Kind::done, 0, {}, false};
+}
+
+// The conversation's own failure when it reported one: the cause, which the
+// dialog has shown already. Otherwise the procedure's, at the command it
+// stopped at: a refusal, or the deadline's silence.
+Answer failed(modem::Conversation& talk, const Event& event, Kind kind = Kind::modem_reply,
+              const std::string& text = "") {
+    if (kind == Kind::modem_reply && event.failure) {
+        return {Answer::Kind::failed, event.word, event.failure, event.notified};
     }
-    // A refused wake-up ends before ATV1i3; an identification that fails the
-    // test comes back with 0 in place of the accepted text.
-    return command_code(word) == CMD_IDENTIFY && accepted != 0 ? Probe::modem : Probe::rejected;
+    int milliseconds = 0;
+    if (!event.notified && kind == Kind::modem_reply) {
+        kind = Kind::reply_deadline;
+        const modem::CommandRow* row = talk.find_command(event.word);
+        milliseconds = row != nullptr ? static_cast<int>(row->deadline_ms) : 0;
+    }
+    return {Answer::Kind::failed, event.word, talk.failure(kind, text.c_str(), milliseconds),
+            event.notified};
+}
+bool notified_as(const Event& event, unsigned id) {
+    return event.notified && event.id == id;
+}
+
+// The standard query of the present country, "+GCI: B5", for AT+GCI modems
+// that refuse ATi5. The dialog never sends it, so it is an own command of
+// the conversation, beside the table's.
+constexpr uint32_t CMD_READ_GCI = 43;
+constexpr modem::CommandRow standard_rows[] = {
+    {CMD_READ_GCI, "AT+GCI?\r", nullptr, modem::Fill::none, 1000},
+};
+
+// Every procedure starts from a clear retry count, and with the own
+// command it may send.
+void prepare(modem::Conversation& talk, const Options& options) {
+    talk.retry_count = 0;
+    if (options.standard_code_query) {
+        talk.own_rows = standard_rows;
+        talk.own_row_count = std::size(standard_rows);
+    }
+}
+
+// An AT+GCI modem that refused ATi5 may be asked AT+GCI? instead.
+bool asks_standard_code(const modem::Conversation& talk, const Options& options,
+                        const Event& event) {
+    return options.standard_code_query && talk.use_gci != 0 &&
+           notified_as(event, NOTIFY_DISCONNECT) && command_code(event.word) == CMD_READ_I5;
+}
+
+// The AT+GCI? answer's code, in place of the ATi5 code; false when it was
+// not answered. An answer that names no code leaves the present code empty.
+bool take_standard_code(modem::Conversation& talk, const Event& event) {
+    if (!notified_as(event, CMD_READ_GCI) || event.value == 0) {
+        return false;
+    }
+    const std::string_view code = profile::gci_present_code(talk.front_end_answer);
+    copy_text_n(talk.i5_code, sizeof talk.i5_code, code.data(), code.size());
+    return true;
+}
+
+} // namespace
+
+Answer Probe::start(modem::Conversation& talk) {
+    talk.answered_ident[0] = '\0';
+    talk.retry_count = 0;
+    found_ = Found::silent;
+    answered_ = false;
+    return converse(wake_then(CMD_IDENTIFY));
+}
+
+Answer Probe::on_event(modem::Conversation& talk, const Event& event) {
+    // Silence at the wake-up: nothing there. Silence at ATV1i3, or a refused
+    // wake-up: something answered, but gave no identification. An
+    // identification that fails the test comes back with 0 in place of the
+    // accepted text.
+    answered_ = event.notified && command_code(event.word) == CMD_IDENTIFY;
+    if (!event.notified) {
+        found_ = event.silent_port ? Found::silent : Found::rejected;
+    } else if (answered_ && event.value != 0) {
+        found_ = Found::modem;
+    } else if (answered_ && any_modem_) {
+        copy_text(talk.modem_ident, talk.answered_ident);
+        found_ = Found::standard;
+    } else {
+        found_ = Found::rejected;
+    }
+    return done();
+}
+
+const char* Probe::ident(const modem::Conversation& talk) const {
+    if (found_ == Found::modem || found_ == Found::standard) {
+        return talk.modem_ident;
+    }
+    return answered_ ? talk.answered_ident : "";
 }
 
 bool identify_deadline(modem::Conversation& talk, unsigned sequence) {
     if (!talk.claim_expired(sequence)) {
         return false;
     }
-    port_close(talk.session());
+    port_close(talk.port);
     return true;
 }
 
-void start_read(modem::Conversation& talk) {
-    talk.retry_count = 0;
-    talk.send(wake_then(CMD_LIST_NC));
+Answer Read::start(modem::Conversation& talk, bool standard_only) {
+    prepare(talk, options_);
+    standard_only_ = standard_only;
+    took_list_ = false;
+    list_ = profile::ListAnswer::not_a_list;
+    stage_ = Stage::list;
+    return converse(wake_then(CMD_LIST_NC));
 }
 
-bool wants_standard_list(const modem::Conversation& talk, unsigned id, const Options& options,
-                         bool standard_only) {
-    // An AT*nc? refused with ERROR has gone on to AT+GCI=? already.
-    return options.second_list_query && id == CMD_LIST_NC &&
-           (standard_only ||
-            profile::judge_list_answer(talk.country_list_reply) == profile::ListAnswer::not_a_list);
+Answer Read::on_event(modem::Conversation& talk, const Event& event) {
+    took_list_ = false;
+    const Stage stage = stage_;
+    stage_ = Stage::over;
+    switch (stage) {
+    case Stage::list:
+        return on_list(talk, event, true);
+    case Stage::standard_list:
+        return on_list(talk, event, false);
+    case Stage::present_code:
+        return on_present_code(talk, event);
+    case Stage::standard_code:
+        if (!take_standard_code(talk, event)) {
+            return failed(talk, event);
+        }
+        stage_ = Stage::note;
+        return converse(CMD_READ_I9);
+    case Stage::note:
+        // A refused ATi9 only means there is no note.
+        return notified_as(event, NOTIFY_DISCONNECT) ? done() : failed(talk, event);
+    case Stage::over:
+        break;
+    }
+    return failed(talk, event);
 }
 
-void start_standard_list(modem::Conversation& talk) {
-    talk.send(wake_then(CMD_LIST_GCI));
+// An AT*nc? refused with ERROR has gone on to AT+GCI=? by itself, in the
+// same conversation. A bare OK to it lists nothing, so AT+GCI=? is asked
+// next where the options say so, as it is of every standard-only device.
+Answer Read::on_list(modem::Conversation& talk, const Event& event, bool first) {
+    if (!event.notified || (event.id != CMD_LIST_GCI && !(first && event.id == CMD_LIST_NC))) {
+        return failed(talk, event);
+    }
+    if (event.id == CMD_LIST_NC && options_.second_list_query &&
+        (standard_only_ ||
+         profile::judge_list_answer(talk.country_list_reply) == profile::ListAnswer::not_a_list)) {
+        stage_ = Stage::standard_list;
+        return converse(wake_then(CMD_LIST_GCI));
+    }
+    if (standard_only_ && event.value == 0) {
+        return failed(talk, event, Kind::not_standard);
+    }
+    // With value 0 the modem lists its countries by neither query.
+    list_ = take_list(talk, event.value != 0, options_, list_copy_, size_);
+    took_list_ = true;
+    stage_ = Stage::present_code;
+    return converse(wake_then(CMD_READ_I5));
 }
 
+Answer Read::on_present_code(modem::Conversation& talk, const Event& event) {
+    if (notified_as(event, NOTIFY_I5_READ)) {
+        stage_ = Stage::note;
+        return converse(CMD_READ_I9);
+    }
+    if (asks_standard_code(talk, options_, event)) {
+        stage_ = Stage::standard_code;
+        return converse(wake_then(CMD_READ_GCI));
+    }
+    return failed(talk, event);
+}
 profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
                               char* working_copy, size_t size) {
     using profile::ListAnswer;
@@ -96,14 +233,6 @@ profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, cons
     return answer;
 }
 
-void read_present_code(modem::Conversation& talk) {
-    talk.send(wake_then(CMD_READ_I5));
-}
-
-void read_note(modem::Conversation& talk) {
-    talk.send(CMD_READ_I9);
-}
-
 bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
     return profile::find_present_entry(talk.i5_code, talk.i9_text, talk.use_gci != 0, found);
 }
@@ -112,17 +241,37 @@ bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
     return profile::find_code_entry(talk.i5_code, talk.use_gci != 0, found);
 }
 
+Unsendable sendable(const char* key, const char* code, bool gci) {
+    // Anything but letters and digits could end the command and start
+    // another, such as a dial. An AT+GCI modem is sent the key alone, so
+    // its entry may have any code, or none. A key longer than the note and
+    // the code field hold would be sent cut, naming some other country; the
+    // profile's walks never stop on one.
+    if (!profile::is_sendable(key)) {
+        return Unsendable::key;
+    }
+    if (!gci && !profile::is_sendable(code)) {
+        return Unsendable::code;
+    }
+    return usable_key(key) ? Unsendable::none : Unsendable::long_key;
+}
+
+bool usable_key(const char* key) {
+    const size_t length = key != nullptr ? std::strlen(key) : 0;
+    return length > 0 && length <= profile::MAX_KEY_LENGTH;
+}
+
 Failure choose_code(modem::Conversation& talk, const char* key, const char* code) {
-    // What is sent must be letters and digits: anything else could end the
-    // command and start another, such as a dial. An AT*nc modem is sent the
-    // entry's code, and its key goes into the note; an AT+GCI modem is sent
-    // the key alone, so its entry may have any code, or none. A key longer
-    // than the note and the code field hold would be sent cut, naming some
-    // other country; the profile's walks never stop on one.
     const bool gci = talk.use_gci != 0;
-    if (!profile::is_sendable(key) || (!gci && !profile::is_sendable(code)) ||
-        std::strlen(key) > profile::MAX_KEY_LENGTH) {
-        return talk.failure(Kind::key_unusable, "its key or code cannot be sent to a modem");
+    switch (sendable(key, code, gci)) {
+    case Unsendable::none:
+        break;
+    case Unsendable::key:
+        return talk.failure(Kind::key_unusable, "its key is not letters and digits");
+    case Unsendable::code:
+        return talk.failure(Kind::key_unusable, "its code is not letters and digits");
+    case Unsendable::long_key:
+        return talk.failure(Kind::key_unusable, "its key is too long to send to a modem");
     }
     copy_text(talk.code_to_send, gci ? key : code);
     return {};
@@ -134,38 +283,81 @@ bool note_names_other_entry(const modem::Conversation& talk, const char* key) {
            profile::read_entry(talk.i9_text, named) == 1;
 }
 
-void start_apply(modem::Conversation& talk) {
-    talk.retry_count = 0;
-    talk.send(wake_then(CMD_SET_COUNTRY));
+Answer Apply::start(modem::Conversation& talk, const char* key, bool send, bool write_note) {
+    prepare(talk, options_);
+    key_ = key;
+    write_note_ = write_note;
+    save_failure_ = Failure{};
+    if (!send) {
+        stage_ = Stage::over;
+        return finish(talk);
+    }
+    stage_ = Stage::set;
+    return converse(wake_then(CMD_SET_COUNTRY));
 }
 
-Finish finish_apply(modem::Conversation& talk, const char* key, const Options& options,
-                    bool write_note) {
+Answer Apply::on_event(modem::Conversation& talk, const Event& event) {
+    const Stage stage = stage_;
+    stage_ = Stage::over;
+    switch (stage) {
+    case Stage::set:
+        if (asks_standard_code(talk, options_, event)) {
+            stage_ = Stage::standard_code;
+            return converse(wake_then(CMD_READ_GCI));
+        }
+        if (!notified_as(event, NOTIFY_I5_READ)) {
+            return failed(talk, event);
+        }
+        break;
+    case Stage::standard_code:
+        if (!take_standard_code(talk, event)) {
+            return failed(talk, event);
+        }
+        break;
+    case Stage::note:
+        return notified_as(event, NOTIFY_DISCONNECT) && event.value != 0 ? done()
+                                                                         : failed(talk, event);
+    case Stage::over:
+        return failed(talk, event);
+    }
+    if (options_.check_read_back && !equal_ignoring_case(talk.i5_code, talk.code_to_send)) {
+        return failed(talk, event, Kind::read_back,
+                      std::string("the modem reads back ") +
+                          (talk.i5_code[0] != '\0' ? talk.i5_code : "nothing") + " after " +
+                          talk.code_to_send + " was sent");
+    }
+    return finish(talk);
+}
+
+// After the read-back that ends the set-country conversation: checks the
+// key, remembers the choice, then starts rewriting the note unless it names
+// the key already.
+Answer Apply::finish(modem::Conversation& talk) {
     // No entry chosen, or a key too long for the modem's note: whatever the
     // modem was set to, it is not a choice the program can record.
-    const size_t key_length = key != nullptr ? std::strlen(key) : 0;
-    if (key_length == 0 || key_length > profile::MAX_KEY_LENGTH) {
-        return {ApplyEnd::abandoned, talk.failure(Kind::key_unusable, "no usable key to record")};
+    if (!usable_key(key_)) {
+        return {Answer::Kind::failed, talk.conversation_state.load(),
+                talk.failure(Kind::key_unusable, "no usable key to record"), true};
     }
     const bool gci = talk.use_gci != 0;
     // The modem is set by now, so the choice is remembered first: a note
     // that then fails leaves it recorded. The note is written even when the
     // save fails.
-    Failure saved;
-    if (!gci || options.save_gci_choice) {
-        saved = timed_save(key);
+    save_failure_ = Failure{};
+    if (!gci || options_.save_gci_choice) {
+        save_failure_ = timed_save(key_);
     }
     // An AT+GCI modem keeps no note; an AT*nc modem whose note names the
     // key has nothing to rewrite. Otherwise the note is cleared, then written
     // from i9_text when the clear is answered.
-    const bool names_key = options.exact_note ? equal_ignoring_case(talk.i9_text, key)
-                                              : std::strstr(talk.i9_text, key) != nullptr;
-    const bool note = !gci && write_note && !names_key;
-    if (note) {
-        copy_text(talk.i9_text, key);
-        talk.send(CMD_CLEAR_I9);
+    const bool names_key = options_.exact_note ? equal_ignoring_case(talk.i9_text, key_)
+                                               : std::strstr(talk.i9_text, key_) != nullptr;
+    if (gci || !write_note_ || names_key) {
+        return done();
     }
-    return {note ? ApplyEnd::writing_note : ApplyEnd::done, saved};
+    copy_text(talk.i9_text, key_);
+    stage_ = Stage::note;
+    return converse(CMD_CLEAR_I9);
 }
 
 } // namespace procedures

@@ -1,14 +1,21 @@
 // The three things a front end does with a modem, written once below both
 // front ends: the probe (is it a modem of ours?), the read (its countries,
 // its present code and note) and the apply (set a country, then record it).
-// Each procedure is a short series of conversations; the dialog is driven by
-// posted notifications and the command line by its loop's endings, so every
-// step here is a call that starts a conversation or a decision taken on what
-// one left behind. Nothing here knows a window or a console.
+// Each is a small state machine over whole conversations. A front end starts
+// one, sends the word it answers with, and feeds it the event that ended
+// that conversation (a notification, or the deadline giving up); the machine
+// answers with the next conversation to start, done, or failed. The front end
+// only presents: the order of the conversations and every decision in it are
+// here. Nothing here knows a window or a console.
+//
+// The chains inside one conversation stay in the command table and the reply
+// interpreter (modem/): the wake-up and its follow-up, the set command with
+// ATz and ATi5, the note's clear and write, with their deadlines and boxes.
 //
 // Where the moved values and decisions live now:
 // - code_to_send is the conversation's, set here by choose_code (an entry's
 //   code for an AT*nc modem, its key for an AT+GCI one) and nowhere else;
+//   what may be sent is judged by sendable, the key's length by usable_key;
 // - the retry count is cleared here when a procedure starts, never by a
 //   front end;
 // - the list answer becomes the country list's items here (take_list), the
@@ -16,13 +23,14 @@
 // - the modem's note (ATi9##, ATi9cc<key>#) is written from here: profile/
 //   knows the file and the countries and sends no command;
 // - the end of an apply (the key check, the saved choice, the note) is
-//   decided here (finish_apply).
+//   decided here (Apply).
 //
 // The dialog's deliberate differences from the command line are named
 // options (Options), so both front ends run the same code.
 #pragma once
 
 #include "common/failure.h"
+#include "modem/command_table.h"
 #include "modem/conversation.h"
 #include "profile/country_lists.h"
 #include "profile/present_country.h"
@@ -42,24 +50,72 @@ struct Options {
     // The note names the key only when it is the key (in any letter case),
     // as the read takes it; otherwise a note that contains the key does.
     bool exact_note;
+    // An AT+GCI modem that refuses ATi5 is asked its present code with
+    // AT+GCI? (a command of the procedures' own, beside the table's).
+    bool standard_code_query;
+    // After the set, the code ATi5 reads back must be the code sent.
+    bool check_read_back;
 };
 
 // The dialog: no ranges, one list query, the choice remembered for AT*nc
-// modems only, and a note that contains the key left as it is.
-constexpr Options DIALOG{false, false, false, false};
+// modems only, a note that contains the key left as it is, ATi5 the only
+// present code, and whatever the modem reads back taken as set.
+constexpr Options DIALOG{false, false, false, false, false, false};
 // The command line: everything a standard modem may answer.
-constexpr Options COMMAND_LINE{true, true, true, true};
+constexpr Options COMMAND_LINE{true, true, true, true, true, true};
+
+// How a conversation handed control back to its front end.
+struct Event {
+    bool notified = false;    // a notification came; otherwise the deadline gave up
+    unsigned id = 0;          // the notification's id (NOTIFY_*, CMD_LIST_*, an own command)
+    intptr_t value = 0;       // and its value
+    uint32_t word = 0;        // the state word then: its low byte is the command outstanding
+    bool silent_port = false; // a probe's wake-up went unanswered twice
+    // The first failure the conversation reported to its front end on its
+    // way here (a refused command, a write the port refused, the deadline);
+    // none when it reported none. A front end that keeps them hands it in.
+    Failure failure;
+};
+
+struct Answer {
+    enum class Kind { converse, done, failed };
+    Kind kind = Kind::done;
+    // converse: the word the front end sends next; failed: the state word
+    // when it stopped.
+    uint32_t word = 0;
+    // failed: why, at the procedure's step. The conversation's own failure
+    // when it reported one (the dialog has shown it already); otherwise the
+    // procedure's: modem_reply (ended without the answer it was for),
+    // reply_deadline, not_standard, read_back or key_unusable.
+    Failure failure;
+    // failed: it stopped at a notification (else the deadline gave up).
+    bool notified = false;
+};
 
 // --- the probe ----------------------------------------------------------
 
-enum class Probe { modem, rejected, silent };
+// A device that answers but fails the identification test is `rejected`,
+// or, when any device is taken, `standard`: an AT+GCI modem of another make.
+enum class Found { modem, standard, rejected, silent };
 
-// Wakes the modem and asks its identification (ATV1i3).
-void start_probe(modem::Conversation& talk);
-// What a probe found. `notified`: it ended with a notification (else its
-// deadline gave up); `word`: the state word then; `accepted`: the
-// notification's value; `silent_port`: the wake-up went unanswered twice.
-Probe probe_result(bool notified, uint32_t word, intptr_t accepted, bool silent_port);
+class Probe {
+  public:
+    explicit Probe(bool any_modem = false) : any_modem_(any_modem) {}
+    // Wakes the modem and asks its identification (ATV1i3).
+    Answer start(modem::Conversation& talk);
+    // Always done: the probe's verdict is then found().
+    Answer on_event(modem::Conversation& talk, const Event& event);
+    Found found() const { return found_; }
+    // The identification line: the accepted one, or the one a device that
+    // failed the test gave ("" when it gave none).
+    const char* ident(const modem::Conversation& talk) const;
+
+  private:
+    bool any_modem_;
+    Found found_ = Found::silent;
+    bool answered_ = false;
+};
+
 // A probe's identification deadline ran out: the device answered the
 // wake-up but not ATV1i3. Closes the port; false when the deadline was no
 // longer pending (the verdict came first and goes on with the probe).
@@ -67,13 +123,36 @@ bool identify_deadline(modem::Conversation& talk, unsigned sequence);
 
 // --- the read -----------------------------------------------------------
 
-// Wakes the modem and asks its countries (AT*nc?; refused, AT+GCI=?).
-void start_read(modem::Conversation& talk);
-// After the list's notification (`id`: CMD_LIST_NC or CMD_LIST_GCI): whether
-// AT+GCI=? must be asked next, for a modem whose AT*nc? listed nothing or
-// for a device taken only as a standard modem.
-bool wants_standard_list(const modem::Conversation& talk, unsigned id, const Options& options,
-                         bool standard_only);
+// The wake-up and AT*nc? (refused: AT+GCI=?), the wake-up and ATi5, then
+// ATi9. The list answer is cut up in `list_copy` (`size` bytes), which must
+// outlive the read.
+class Read {
+  public:
+    Read(const Options& options, char* list_copy, size_t size)
+        : options_(options), list_copy_(list_copy), size_(size) {}
+    // `standard_only`: a device taken only as a standard modem, read as an
+    // AT+GCI modem or not at all.
+    Answer start(modem::Conversation& talk, bool standard_only = false);
+    Answer on_event(modem::Conversation& talk, const Event& event);
+    // True on the answer that follows the list's arrival: the country list's
+    // items (profile::supported_*) are then as list() says.
+    bool took_list() const { return took_list_; }
+    profile::ListAnswer list() const { return list_; }
+
+  private:
+    enum class Stage { list, standard_list, present_code, standard_code, note, over };
+    Answer on_list(modem::Conversation& talk, const Event& event, bool first);
+    Answer on_present_code(modem::Conversation& talk, const Event& event);
+
+    const Options& options_;
+    char* list_copy_;
+    size_t size_;
+    bool standard_only_ = false;
+    Stage stage_ = Stage::over;
+    bool took_list_ = false;
+    profile::ListAnswer list_ = profile::ListAnswer::not_a_list;
+};
+
 // Turns the list answer into the country list's items, unless `listed` is
 // false (the modem lists by neither query) or the answer is no list at all;
 // gives how it was taken. The list's items are then profile::supported_*.
@@ -81,12 +160,6 @@ bool wants_standard_list(const modem::Conversation& talk, unsigned id, const Opt
 // cut to what it holds.
 profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
                               char* working_copy, size_t size);
-// Wakes the modem and asks AT+GCI=? (after wants_standard_list).
-void start_standard_list(modem::Conversation& talk);
-// The next steps of the read: the present code (a wake-up, then ATi5), then
-// the note (ATi9).
-void read_present_code(modem::Conversation& talk);
-void read_note(modem::Conversation& talk);
 // The modem's present entry, from what the read left behind.
 bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found);
 // The entry the modem's present code (ATi5) alone names.
@@ -94,39 +167,53 @@ bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found);
 
 // --- the apply ----------------------------------------------------------
 
+// Why an entry cannot be sent: its key or its code holds anything but
+// letters and digits, or its key is too long to send whole.
+enum class Unsendable { none, key, code, long_key };
+// What is sent must be letters and digits: for an AT*nc modem the code and
+// the key (which goes into the note), for an AT+GCI modem the key alone.
+Unsendable sendable(const char* key, const char* code, bool gci);
+// A key the program can send and record: not empty, and no longer than the
+// modem's note and the code field hold.
+bool usable_key(const char* key);
+
 // Puts into code_to_send what the set-country command sends for the entry
 // (`key`, `code`): its code to an AT*nc modem, its key to an AT+GCI modem.
-// Kind::key_unusable, with nothing set, when what is sent holds anything but
-// letters and digits: for an AT*nc modem the code and the key (which goes
-// into the note), for an AT+GCI modem the key alone; or when the key is too
-// long to send whole.
+// Kind::key_unusable, with nothing set, when sendable refuses it.
 Failure choose_code(modem::Conversation& talk, const char* key, const char* code);
 // Whether the modem's note names an entry other than `key`'s: the read takes
 // the note's entry before the modem's code, so such a note must be
 // rewritten even when the code is already the entry's.
 bool note_names_other_entry(const modem::Conversation& talk, const char* key);
-// Wakes the modem and sends the set-country command; the modem is then
-// reset and its code read back (ATz, ATi5).
-void start_apply(modem::Conversation& talk);
 
-enum class ApplyEnd {
-    abandoned,    // no usable key: whatever the modem holds, it is not the choice
-    done,         // the modem holds the choice; nothing more to send
-    writing_note, // ATi9## was sent; the note write ends with its notification
+// The wake-up and the set command, then ATz and the read-back of ATi5 (one
+// conversation); then the choice saved, and the note rewritten (ATi9##,
+// then ATi9cc<key>#) unless it names the key already. The choice is saved
+// before the note is touched, so a note that fails leaves it recorded.
+// code_to_send is chosen (choose_code) before the start.
+class Apply {
+  public:
+    explicit Apply(const Options& options) : options_(options) {}
+    // `key`: the chosen entry's key, which must outlive the apply; `send`:
+    // the set-country command is sent (else only the end runs);
+    // `write_note`: the note may be rewritten.
+    Answer start(modem::Conversation& talk, const char* key, bool send = true,
+                 bool write_note = true);
+    Answer on_event(modem::Conversation& talk, const Event& event);
+    // Once done: why the profile does not remember the choice; none when it
+    // does (or was not asked to). The apply goes on regardless, and each
+    // front end's table says whether the user hears of it.
+    const Failure& save_failure() const { return save_failure_; }
+
+  private:
+    enum class Stage { set, standard_code, note, over };
+    Answer finish(modem::Conversation& talk);
+
+    const Options& options_;
+    const char* key_ = nullptr;
+    Stage stage_ = Stage::over;
+    bool write_note_ = true;
+    Failure save_failure_;
 };
-struct Finish {
-    ApplyEnd end;
-    // abandoned: Kind::key_unusable. Otherwise why the profile does not
-    // remember the choice (none when it does, or was not asked to): the
-    // apply goes on regardless, and each front end's table says whether the
-    // user hears of it.
-    Failure failure;
-};
-// After the read-back that ends the set-country conversation: checks the
-// key, remembers the choice, then starts rewriting the note unless it names
-// the key already or `write_note` is false. The choice is saved before the
-// note is touched, so a note that fails leaves it recorded.
-Finish finish_apply(modem::Conversation& talk, const char* key, const Options& options,
-                    bool write_note = true);
 
 } // namespace procedures

@@ -7,7 +7,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
 #include "profile/country_drawing.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
@@ -54,7 +53,10 @@ class DialogTest : public DialogFixture {
         });
         fake::fake_port().set_responder([this](const std::string& written) { answer(written); });
     }
-    ~DialogTest() override { fake::fake_port().reset(); }
+    ~DialogTest() override {
+        fake::fake_port().reset();
+        close_dialog();
+    }
 
     // Puts a modem behind `port`; ports without one fail to open.
     void plug(int port, const ScriptedModem& modem = {}) {

@@ -100,7 +100,7 @@ TEST_F(DialogTest, AModemWithoutAListKeepsTheCountriesAndAStalePickIsNotApplied)
     Writes read = take_writes(3);
     EXPECT_EQ(Writes(read.end() - 2, read.end()), (Writes{"ATi5\r", "ATi9\r"}));
     EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
-    EXPECT_EQ(modem::conversation_state + workflow::busy, CMD_IDLE);
+    EXPECT_EQ(dialog_conversation().conversation_state + workflow::busy, CMD_IDLE);
     EXPECT_EQ(profile_text().find("cccfg"), std::string::npos);
 }
 
@@ -114,7 +114,7 @@ TEST_F(DialogTest, AModemListingNoCountryLeavesTheListEmptyAndDisabled) {
     EXPECT_EQ(seam.text(IDC_STATUS), "The modem lists no country.");
     EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
     EXPECT_EQ(take_writes(3).back(), "ATi9\r") << "the read goes on to the end";
-    EXPECT_EQ(modem::conversation_state, CMD_IDLE);
+    EXPECT_EQ(dialog_conversation().conversation_state, CMD_IDLE);
 }
 
 TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {

@@ -34,19 +34,19 @@ TEST_F(ModemTest, EachCommandWritesExactlyItsBytesAfterArmingItsDeadline) {
     unsigned pending_at_write = 0;
     fake::fake_port().set_responder([&](const std::string&) {
         running_at_write = seam.timer_sequence();
-        pending_at_write = modem::deadline_sequence.load();
+        pending_at_write = talk.deadline_sequence.load();
     });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
-        modem::use_gci = c.use_gci;
-        copy_text(modem::code_to_send, c.fill);
-        copy_text(modem::i9_text, c.fill);
-        send_modem_command(c.word);
+        talk.use_gci = c.use_gci;
+        copy_text(talk.code_to_send, c.fill);
+        copy_text(talk.i9_text, c.fill);
+        talk.send_modem_command(c.word);
         EXPECT_EQ(fake::fake_port().writes().back(), c.bytes);
         EXPECT_EQ(running_at_write, pending_at_write); // this command's, before the write
         EXPECT_EQ(running_at_write, seam.armed_sequence());
         EXPECT_EQ(seam.armed_milliseconds(), c.deadline_ms);
-        EXPECT_EQ(modem::conversation_state.load(), c.word);
+        EXPECT_EQ(talk.conversation_state.load(), c.word);
     }
 }
 
@@ -96,9 +96,9 @@ TEST_F(ModemTest, EachOutcomeLeadsToItsNextStep) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.word) + " " + c.events);
         fake::fake_port().reset();
-        modem::reset_conversation_values();
-        copy_text(modem::i5_code, "B5");
-        copy_text(modem::i9_text, "DE");
+        talk.reset();
+        copy_text(talk.i5_code, "B5");
+        copy_text(talk.i9_text, "DE");
         start(c.word);
         std::string expiries;
         for (char event : c.events) {
@@ -106,7 +106,7 @@ TEST_F(ModemTest, EachOutcomeLeadsToItsNextStep) {
                 expiries += std::to_string(expire());
             } else {
                 reply(event == 'E' ? "\r\nERROR\r\n" : "\r\nOK\r\n");
-                EXPECT_TRUE(event == 'E' || modem::retry_count == 0); // an OK restores the retry
+                EXPECT_TRUE(event == 'E' || talk.retry_count == 0); // an OK restores the retry
             }
         }
         EXPECT_EQ(new_writes(), c.writes);
@@ -119,8 +119,8 @@ TEST_F(ModemTest, EachOutcomeLeadsToItsNextStep) {
             EXPECT_EQ(box.flags, BOX_ICONWARNING | (box.text == TIMEOUT ? 0 : BOX_SETFOREGROUND));
         }
         // No stale value survives a failed read.
-        EXPECT_STREQ(modem::i5_code, c.word == CMD_READ_I5 && c.events == "E" ? "" : "B5");
-        EXPECT_STREQ(modem::i9_text, c.word == CMD_READ_I9 && c.events == "E" ? "" : "DE");
+        EXPECT_STREQ(talk.i5_code, c.word == CMD_READ_I5 && c.events == "E" ? "" : "B5");
+        EXPECT_STREQ(talk.i9_text, c.word == CMD_READ_I9 && c.events == "E" ? "" : "DE");
     }
 }
 
@@ -129,14 +129,13 @@ TEST_F(ModemTest, EachOutcomeLeadsToItsNextStep) {
 // A quick modem answers the wake-up before its write returns, and the receive
 // thread chains the follow-up meanwhile: the write under way keeps its bytes.
 TEST_F(ModemTest, AnAnswerDuringTheWriteLeavesTheBytesBeingWritten) {
-    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) &&
-                !port_open());
+    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
     fake::fake_port().set_responder([](const std::string& written) {
         if (written == "\rATV1\r") {
             fake::fake_port().deliver("\r\nOK\r\n");
             fake::fake_port().wait_delivered();
         }
     });
-    send_modem_command(wake_then(CMD_READ_I5));
+    talk.send_modem_command(wake_then(CMD_READ_I5));
     EXPECT_EQ(fake::fake_port().writes(), (std::vector<std::string>{"\rATV1\r", "ATi5\r"}));
 }

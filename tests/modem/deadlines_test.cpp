@@ -9,10 +9,10 @@
 namespace {
 
 std::atomic<bool> handing_over{false}; // so the expiry can start just as the verdict does
-void racing_callback(void*, const char* block, uint32_t length) {
+void racing_callback(void* context, const char* block, uint32_t length) {
     handing_over = true;
     fake::ui_thread().notify();
-    on_modem_data(block, length);
+    modem::Conversation::receive(context, block, length);
 }
 
 // The receive thread delivers the final OK while the dialog's thread handles
@@ -22,12 +22,12 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
     for (uint32_t word : {CMD_READ_I9, wake_then(CMD_READ_I5), wake_then(CMD_IDENTIFY)}) {
         for (int round = 0; round < 300; ++round) {
             fake::fake_port().reset();
-            modem::reset_conversation_values();
-            modem::retry_count = command_code(word) == CMD_WAKE ? 1 : 0; // retry used
+            talk.reset();
+            talk.retry_count = command_code(word) == CMD_WAKE ? 1 : 0; // retry used
             seam.forget();
             handing_over = false;
-            ASSERT_TRUE(!port_create(0, racing_callback, nullptr) && !port_open());
-            send_modem_command(word);
+            ASSERT_TRUE(!port_create(0, racing_callback, &talk) && !port_open());
+            talk.send_modem_command(word);
             const unsigned sequence = seam.armed_sequence();
 
             fake::fake_port().deliver("\r\nOK\r\n");
@@ -36,7 +36,7 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
             } else if (round % 3 == 2) {
                 fake::fake_port().wait_delivered(); // the verdict first: the expiry is stale
             }
-            const int next_port = on_reply_timer(sequence);
+            const int next_port = talk.on_reply_timer(sequence);
             fake::fake_port().wait_delivered();
             port_close();
 
@@ -55,22 +55,21 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
 // The timer must still end up on the chained command, so that its silence
 // ends in the time-out box rather than a conversation that never ends.
 TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
-    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) &&
-                !port_open());
-    send_modem_command(wake_then(CMD_READ_I5));
+    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
+    talk.send_modem_command(wake_then(CMD_READ_I5));
     const unsigned first = seam.armed_sequence();
     seam.before_next_arm([] {
         fake::fake_port().deliver("\r\nOK\r\n");
         fake::fake_port().wait_delivered();
     });
-    EXPECT_EQ(on_reply_timer(first), 0); // the retry
+    EXPECT_EQ(talk.on_reply_timer(first), 0); // the retry
     ASSERT_EQ(fake::fake_port().writes(),
               std::vector<std::string>({"\rATV1\r", "ATi5\r", "\rATV1\r"}));
 
-    EXPECT_EQ(seam.armed_sequence(), modem::deadline_sequence.load());
-    EXPECT_EQ(on_reply_timer(seam.armed_sequence()), 0);
+    EXPECT_EQ(seam.armed_sequence(), talk.deadline_sequence.load());
+    EXPECT_EQ(talk.on_reply_timer(seam.armed_sequence()), 0);
     EXPECT_EQ(box_texts(), "Modem dialog timeout occurred!");
-    EXPECT_EQ(modem::conversation_state.load(), uint32_t{CMD_IDLE});
+    EXPECT_EQ(talk.conversation_state.load(), uint32_t{CMD_IDLE});
 }
 
 // The receive thread sits in a warning box owned by the dialog while the
@@ -78,9 +77,8 @@ TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
 // handling the box's sent messages, so both come through.
 TEST_F(ModemTest, ClosingWhileTheReceiveThreadShowsABoxDoesNotDeadlock) {
     seam.hold_boxes(true);
-    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &modem::dialog_conversation()) &&
-                !port_open());
-    send_modem_command(CMD_READ_I5);
+    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
+    talk.send_modem_command(CMD_READ_I5);
     const unsigned sequence = seam.armed_sequence();
 
     fake::fake_port().deliver(std::string(2990, 'x'));
@@ -91,7 +89,7 @@ TEST_F(ModemTest, ClosingWhileTheReceiveThreadShowsABoxDoesNotDeadlock) {
         seam.wait_for_boxes(1);
         seam.hold_boxes(false);
     });
-    EXPECT_EQ(on_reply_timer(sequence), 0);
+    EXPECT_EQ(talk.on_reply_timer(sequence), 0);
     user.join();
 
     EXPECT_FALSE(fake::fake_port().receiving());

@@ -1,14 +1,13 @@
-// A fresh conversation for each test, with the recording seam, the fake
-// serial port and a trace capture in place.
+// A fresh conversation for each test, made as the dialog makes its own: with
+// the recording seam as its front end and the port slot, over the fake
+// serial port.
 #pragma once
 
 #include "common/text.h"
 #include "modem/notifications.h"
 #include "modem/command_table.h"
-#include "modem/conversation_values.h"
-#include "modem/reply_deadline.h"
-#include "modem/reply_interpreter.h"
-#include "modem/sender.h"
+#include "modem/conversation.h"
+#include "serial/port_session.h"
 #include "profile/profile_values.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_seam.h"
@@ -21,18 +20,18 @@ class ModemTest : public ::testing::Test {
   protected:
     ModemTest() {
         fake::fake_port().reset();
-        modem::reset_conversation_values();
+        seam.conversation = &talk;
     }
     ~ModemTest() override { fake::fake_port().reset(); }
 
     // Sends `word` and forgets what the send itself recorded.
     void start(uint32_t word) {
-        send_modem_command(word);
+        talk.send_modem_command(word);
         seam.forget();
         sent_before = fake::fake_port().writes().size();
     }
-    static void reply(const std::string& text) {
-        on_modem_data(text.c_str(), static_cast<uint32_t>(text.size()));
+    void reply(const std::string& text) {
+        talk.on_modem_data(text.c_str(), static_cast<uint32_t>(text.size()));
     }
     std::vector<std::string> new_writes() const { // since start()
         auto all = fake::fake_port().writes();
@@ -41,7 +40,7 @@ class ModemTest : public ::testing::Test {
     // Fires the deadline armed last, as a timer might even once it is cancelled.
     int expire() {
         last_armed = seam.armed_sequence() != 0 ? seam.armed_sequence() : last_armed;
-        return on_reply_timer(last_armed);
+        return talk.on_reply_timer(last_armed);
     }
 
     // "wparam:lparam" of each MSG_COMMAND posted, and the texts of the boxes.
@@ -63,6 +62,7 @@ class ModemTest : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
+    modem::Conversation talk{seam, port_session};
     size_t sent_before = 0;
     unsigned last_armed = 0;
 };

@@ -30,7 +30,7 @@ TEST_F(ModemTest, AVerdictIsReachedOnlyWhenItsLastByteArrives) {
     };
     for (const auto& [pieces, verdict] : cases) {
         SCOPED_TRACE(pieces.front() + "...");
-        modem::reset_conversation_values();
+        talk.reset();
         start(CMD_WRITE_I9);
         for (const std::string& piece : pieces) {
             ASSERT_EQ(notices(), "");
@@ -38,7 +38,7 @@ TEST_F(ModemTest, AVerdictIsReachedOnlyWhenItsLastByteArrives) {
         }
         EXPECT_EQ(notices(), verdict.empty() ? "" : verdict == "OK" ? "101:1" : "101:0");
         EXPECT_EQ(seam.armed_sequence() == 0, !verdict.empty());
-        EXPECT_EQ(modem::reply_length == 0, !verdict.empty());
+        EXPECT_EQ(talk.reply_length == 0, !verdict.empty());
     }
 }
 
@@ -46,7 +46,7 @@ TEST_F(ModemTest, AReplyIsGatheredOnlyWhileItFits) {
     start(CMD_WRITE_I9);
     std::string block(3001 - 6, 'x');
     reply(block + "\r\nOK\r\n"); // too long to be a reply: dropped without a word
-    EXPECT_EQ(modem::reply_length, 0u);
+    EXPECT_EQ(talk.reply_length, 0u);
     reply(std::string(2990, 'x'));
     reply(std::string(11, 'y')); // no room left: warns, disconnects and starts afresh
     EXPECT_EQ(box_texts(), "Internal Storage Depletion, disconnecting from port");
@@ -65,10 +65,9 @@ TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
     while (list.size() < 2000) {
         list += "B5,";
     }
-    const std::string ident =
-        "101:" + std::to_string(reinterpret_cast<intptr_t>(modem::modem_ident));
-    char *const i5 = modem::i5_code, *const i9 = modem::i9_text;
-    char *const list_reply = modem::country_list_reply, *const id = modem::modem_ident;
+    const std::string ident = "101:" + std::to_string(reinterpret_cast<intptr_t>(talk.modem_ident));
+    char *const i5 = talk.i5_code, *const i9 = talk.i9_text;
+    char *const list_reply = talk.country_list_reply, *const id = talk.modem_ident;
     const struct {
         uint32_t command;
         std::string answer;
@@ -90,23 +89,23 @@ TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
         {CMD_LIST_NC, "\r\n" + list, list_reply, list.substr(0, 1022), "37:1"},
         // A modem is ours when it names the vendor or the chip family, in any
         // ASCII case; the Latin-1 a-umlaut does not fold.
-        {CMD_IDENTIFY, "ATV1i3\r\r\na velm\xC4RA modem\r\n", modem::modem_ident,
-         "a velm\xC4RA modem", ident},
+        {CMD_IDENTIFY, "ATV1i3\r\r\na velm\xC4RA modem\r\n", talk.modem_ident, "a velm\xC4RA modem",
+         ident},
         {CMD_IDENTIFY, "\r\nGeneric acf3_v1 rev 2\r\n", id, "Generic acf3_v1 rev 2", ident},
         {CMD_IDENTIFY, "\r\nVELM\xE4RA\r\n", id, "", "101:0"},
         {CMD_IDENTIFY, "\r\nACF3_V1" + huge, id, "ACF3_V1" + huge.substr(0, 120), ident},
     };
-    copy_text(modem::vendor_name, "Velm\xC4ra");
+    copy_text(talk.vendor_name, "Velm\xC4ra");
     for (const auto& c : cases) {
-        copy_text(modem::i9_text, "stale");
-        modem::modem_ident[0] = '\0';
-        modem::use_gci = -1;
+        copy_text(talk.i9_text, "stale");
+        talk.modem_ident[0] = '\0';
+        talk.use_gci = -1;
         start(c.command);
         reply(c.answer + "\r\nOK\r\n");
         EXPECT_EQ(std::string(c.field), c.kept) << c.answer.substr(0, 40);
         EXPECT_EQ(notices(), c.notice);
         // A list's dialect is the modem's from now on.
-        EXPECT_EQ(modem::use_gci, c.notice == "95:1" ? 1 : c.notice == "37:1" ? 0 : -1);
+        EXPECT_EQ(talk.use_gci, c.notice == "95:1" ? 1 : c.notice == "37:1" ? 0 : -1);
     }
 }
 

@@ -4,13 +4,16 @@
 #include "procedures/procedures.h"
 
 #include "common/text.h"
+#include "modem/notifications.h"
 #include "profile/profile_file.h"
+#include "serial/port_session.h"
 #include "tests/profile/profile_dir.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_seam.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -31,7 +34,7 @@ class Procedures : public ::testing::Test {
     Procedures() {
         fake::fake_port().reset();
         profile::reset_country_lists();
-        talk.front_end = &seam;
+        seam.conversation = &talk;
         dir.start(COUNTRIES);
     }
     ~Procedures() override { fake::fake_port().reset(); }
@@ -49,7 +52,7 @@ class Procedures : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
-    modem::Conversation talk;
+    modem::Conversation talk{seam, port_session};
     ProfileDir dir;
 };
 
@@ -112,51 +115,123 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
     }
 }
 
-// Only the command line asks AT+GCI=? after a bare OK to AT*nc?, and of a
-// device taken only as a standard modem; an AT*nc? refused went on by itself.
-TEST_F(Procedures, TheStandardListIsAskedOnlyWhereTheFirstListSaidNothing) {
+// What a procedure answered, in short: the command it asks for ("~" for a
+// wake-up first), "done", or why it failed.
+std::string said(const procedures::Answer& answer) {
+    using Kind = procedures::Answer::Kind;
+    if (answer.kind != Kind::converse) {
+        const std::map<::Kind, std::string> why = {{::Kind::reply_deadline, "no answer"},
+                                                   {::Kind::modem_reply, "refused"},
+                                                   {::Kind::not_standard, "not standard"},
+                                                   {::Kind::read_back, "read back"},
+                                                   {::Kind::key_unusable, "no key"}};
+        return answer.kind == Kind::done ? "done" : why.at(answer.failure.kind);
+    }
+    const std::map<uint32_t, std::string> names = {{CMD_LIST_NC, "nc?"},   {CMD_LIST_GCI, "gci=?"},
+                                                   {CMD_READ_I5, "i5"},    {CMD_READ_I9, "i9"},
+                                                   {43, "gci?"},           {CMD_SET_COUNTRY, "set"},
+                                                   {CMD_CLEAR_I9, "note"}, {CMD_IDENTIFY, "i3"}};
+    const bool wake = command_code(answer.word) == CMD_WAKE;
+    return (wake ? "~" : "") + names.at(wake ? follow_up_code(answer.word) : answer.word);
+}
+
+// What ended a conversation: a notification (id, value) with the state word
+// then, or with id 0 the deadline giving up.
+struct Ended {
+    unsigned id;
+    intptr_t value;
+    uint32_t word;
+};
+procedures::Event event_of(const Ended& ended) {
+    return {ended.id != 0, ended.id, ended.value, ended.word, false, {}};
+}
+
+// The order of the read's conversations, and where each front end stops:
+// only the command line asks AT+GCI=? after a bare OK to AT*nc? (and of a
+// device taken only as a standard modem), and AT+GCI? of an AT+GCI modem
+// that refuses ATi5.
+TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
+    const Ended LIST{CMD_LIST_NC, 1, CMD_LIST_NC}, GCI_LIST{CMD_LIST_GCI, 1, CMD_LIST_GCI},
+        NO_LIST{CMD_LIST_GCI, 0, CMD_LIST_GCI}, I5{NOTIFY_I5_READ, 1, CMD_READ_I5},
+        I5_REFUSED{NOTIFY_DISCONNECT, 0, CMD_READ_I5}, I9{NOTIFY_DISCONNECT, 0, CMD_READ_I9},
+        GCI_CODE{43, 1, 43}, SILENT{0, 0, CMD_READ_I5};
     const struct {
         const Options& options;
-        unsigned id;
-        const char* reply;
-        bool standard_only, asked;
+        bool gci, standard_only;
+        const char* list;
+        std::vector<Ended> ended;
+        std::string answers;
     } cases[] = {
-        {COMMAND_LINE, CMD_LIST_NC, "", false, true},
-        {COMMAND_LINE, CMD_LIST_NC, "00,B5)", false, false},
-        {COMMAND_LINE, CMD_LIST_NC, "00,B5)", true, true},
-        {COMMAND_LINE, CMD_LIST_GCI, "", true, false},
-        {DIALOG, CMD_LIST_NC, "", false, false},
+        {DIALOG, false, false, "00,B5)", {LIST, I5, I9}, "~nc? ~i5 i9 done"},
+        {COMMAND_LINE, false, false, "00,B5)", {LIST, I5, I9}, "~nc? ~i5 i9 done"},
+        {DIALOG, false, false, "", {LIST, I5}, "~nc? ~i5 i9"},
+        {COMMAND_LINE, true, false, "", {LIST, GCI_LIST, I5}, "~nc? ~gci=? ~i5 i9"},
+        {COMMAND_LINE, true, true, "00,B5)", {LIST, NO_LIST}, "~nc? ~gci=? not standard"},
+        {DIALOG, false, false, "", {NO_LIST, I5}, "~nc? ~i5 i9"},
+        {COMMAND_LINE,
+         true,
+         false,
+         "B5)",
+         {GCI_LIST, I5_REFUSED, GCI_CODE, I9},
+         "~nc? ~i5 ~gci? i9 done"},
+        {DIALOG, true, false, "B5)", {GCI_LIST, I5_REFUSED}, "~nc? ~i5 refused"},
+        {COMMAND_LINE, false, false, "B5)", {LIST, I5_REFUSED}, "~nc? ~i5 refused"},
+        {DIALOG, false, false, "B5)", {LIST, SILENT}, "~nc? ~i5 no answer"},
     };
     for (const auto& c : cases) {
-        copy_text(talk.country_list_reply, c.reply);
-        EXPECT_EQ(procedures::wants_standard_list(talk, c.id, c.options, c.standard_only), c.asked)
-            << c.id << " " << c.reply << " " << c.standard_only;
+        SCOPED_TRACE(c.answers + (&c.options == &DIALOG ? " dialog" : " command line"));
+        talk.use_gci = c.gci ? 1 : 0;
+        copy_text(talk.country_list_reply, c.list);
+        talk.retry_count = 1;
+        std::vector<char> copy(500);
+        procedures::Read reading(c.options, copy.data(), copy.size());
+        std::string answers = said(reading.start(talk, c.standard_only));
+        EXPECT_EQ(talk.retry_count.load(), 0);
+        for (const Ended& ended : c.ended) {
+            const std::string answer = said(reading.on_event(talk, event_of(ended)));
+            EXPECT_EQ(reading.took_list(), answer == "~i5") << answer; // the list comes just before
+            answers += " " + answer;
+        }
+        EXPECT_EQ(answers, c.answers);
     }
 }
 
+// A probe's verdict: a modem, a device that failed the test (taken as a
+// standard modem only when any device is), or nothing there at all.
 TEST_F(Procedures, AProbeTellsAModemFromARefusalAndFromSilence) {
+    using procedures::Found;
     const struct {
         bool notified;
         uint32_t word;
         intptr_t accepted;
-        bool silent_port;
-        procedures::Probe found;
+        bool silent_port, any_modem;
+        Found found;
+        const char* ident;
     } cases[] = {
-        {true, CMD_IDENTIFY, 1, false, procedures::Probe::modem},
-        {true, CMD_IDENTIFY, 0, false, procedures::Probe::rejected},
-        {true, wake_then(CMD_IDENTIFY), 0, false, procedures::Probe::rejected},
-        {false, CMD_IDENTIFY, 0, false, procedures::Probe::rejected},
-        {false, wake_then(CMD_IDENTIFY), 0, true, procedures::Probe::silent},
+        {true, CMD_IDENTIFY, 1, false, false, Found::modem, "Quorvant"},
+        {true, CMD_IDENTIFY, 0, false, false, Found::rejected, "Other"},
+        {true, CMD_IDENTIFY, 0, false, true, Found::standard, "Other"},
+        {true, wake_then(CMD_IDENTIFY), 0, false, true, Found::rejected, ""},
+        {false, CMD_IDENTIFY, 0, false, true, Found::rejected, ""},
+        {false, wake_then(CMD_IDENTIFY), 0, true, false, Found::silent, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(procedures::probe_result(c.notified, c.word, c.accepted, c.silent_port), c.found)
-            << c.word << " " << c.accepted;
+        procedures::Probe probing(c.any_modem);
+        EXPECT_EQ(said(probing.start(talk)), "~i3");
+        copy_text(talk.modem_ident, "Quorvant");
+        copy_text(talk.answered_ident, "Other");
+        EXPECT_EQ(
+            said(probing.on_event(
+                talk, {c.notified, NOTIFY_DISCONNECT, c.accepted, c.word, c.silent_port, {}})),
+            "done");
+        EXPECT_EQ(probing.found(), c.found) << c.word << " " << c.accepted;
+        EXPECT_STREQ(probing.ident(talk), c.ident) << c.word << " " << c.accepted;
     }
 }
 
 // Silence at ATV1i3 closes the port, once: a second expiry of that deadline is stale.
 TEST_F(Procedures, AnIdentificationLeftUnansweredClosesThePortOnce) {
-    talk.send(CMD_IDENTIFY);
+    talk.send_modem_command(CMD_IDENTIFY);
     const unsigned sequence = talk.deadline_sequence.load();
     for (const bool acts : {true, false}) {
         EXPECT_EQ(procedures::identify_deadline(talk, sequence), acts);
@@ -216,42 +291,75 @@ TEST_F(Procedures, TheCodeToSendFollowsTheDialectAndIsAlwaysSafe) {
 // The end of an apply: a usable key, the choice remembered (the dialog not
 // for an AT+GCI modem), and the note rewritten only when it names another key.
 TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNeeded) {
-    using procedures::ApplyEnd;
     const struct {
         const char* key;
         bool gci;
         const Options& options;
         const char* i9;
         bool write_note;
-        ApplyEnd end;
+        const char* answer;
         const char* choice; // the remembered key afterwards
-        Texts writes;
     } cases[] = {
-        {"3D", false, DIALOG, "3D", true, ApplyEnd::done, "3D", {}},
-        {"3D", false, DIALOG, "B5", true, ApplyEnd::writing_note, "3D", {"ATi9##\r"}},
-        {"3D", false, COMMAND_LINE, "B5", false, ApplyEnd::done, "3D", {}},
-        {"3D", false, DIALOG, "3D2", true, ApplyEnd::done, "3D", {}},
-        {"3D", false, COMMAND_LINE, "3D2", true, ApplyEnd::writing_note, "3D", {"ATi9##\r"}},
-        {"3D", true, DIALOG, "", true, ApplyEnd::done, "", {}},
-        {"3D", true, COMMAND_LINE, "", true, ApplyEnd::done, "3D", {}},
-        {"", false, DIALOG, "B5", true, ApplyEnd::abandoned, "", {}},
-        {"TWELVECHARSX", false, COMMAND_LINE, "B5", true, ApplyEnd::abandoned, "", {}},
+        {"3D", false, DIALOG, "3D", true, "done", "3D"},
+        {"3D", false, DIALOG, "B5", true, "note", "3D"},
+        {"3D", false, COMMAND_LINE, "B5", false, "done", "3D"},
+        {"3D", false, DIALOG, "3D2", true, "done", "3D"},
+        {"3D", false, COMMAND_LINE, "3D2", true, "note", "3D"},
+        {"3D", true, DIALOG, "", true, "done", ""},
+        {"3D", true, COMMAND_LINE, "", true, "done", "3D"},
+        {"", false, DIALOG, "B5", true, "no key", ""},
+        {"TWELVECHARSX", false, COMMAND_LINE, "B5", true, "no key", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.key) + (c.gci ? " gci " : " nc ") + c.i9);
         dir.start(COUNTRIES);
-        fake::fake_port().reset();
         modem_said(c.gci, "B5", c.i9);
-        const procedures::Finish finish =
-            procedures::finish_apply(talk, c.key, c.options, c.write_note);
-        EXPECT_EQ(finish.end, c.end);
-        EXPECT_EQ(finish.failure.kind,
-                  c.end != ApplyEnd::abandoned ? Kind::none : Kind::key_unusable);
+        procedures::Apply applying(c.options);
+        EXPECT_EQ(said(applying.start(talk, c.key, false, c.write_note)), c.answer);
+        EXPECT_FALSE(applying.save_failure());
         EXPECT_EQ(saved_choice(), c.choice);
-        EXPECT_EQ(fake::fake_port().writes(), c.writes);
-        if (c.end == ApplyEnd::writing_note) {
+        if (std::string(c.answer) == "note") {
             EXPECT_STREQ(talk.i9_text, c.key); // what ATi9cc%s# carries next
+            EXPECT_EQ(said(applying.on_event(
+                          talk, {true, NOTIFY_DISCONNECT, 1, CMD_WRITE_I9, false, {}})),
+                      "done");
         }
+    }
+}
+
+// The set, then its read-back: only the command line holds the modem to the
+// code it was sent, and asks an AT+GCI modem that refuses ATi5 with AT+GCI?.
+TEST_F(Procedures, TheApplySetsThenReadsBackThenWritesTheNote) {
+    const Ended I5{NOTIFY_I5_READ, 1, CMD_READ_I5}, I5_REFUSED{NOTIFY_DISCONNECT, 0, CMD_READ_I5},
+        GCI_CODE{43, 1, 43}, SET_REFUSED{NOTIFY_DISCONNECT, 0, CMD_SET_COUNTRY},
+        NOTE_REFUSED{NOTIFY_DISCONNECT, 0, CMD_CLEAR_I9};
+    const struct {
+        const Options& options;
+        bool gci;
+        const char* read_back; // "+GCI: ..." for the AT+GCI? answer
+        std::vector<Ended> ended;
+        std::string answers;
+    } cases[] = {
+        {DIALOG, false, "3D", {I5}, "~set note"},
+        {COMMAND_LINE, false, "3D", {I5, NOTE_REFUSED}, "~set note refused"},
+        {COMMAND_LINE, false, "B5", {I5}, "~set read back"},
+        {DIALOG, false, "B5", {I5}, "~set note"},
+        {COMMAND_LINE, true, "+GCI: 3D", {I5_REFUSED, GCI_CODE}, "~set ~gci? done"},
+        {DIALOG, true, "", {I5_REFUSED}, "~set refused"},
+        {DIALOG, false, "", {SET_REFUSED}, "~set refused"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.answers + (&c.options == &DIALOG ? " dialog" : " command line"));
+        dir.start(COUNTRIES);
+        modem_said(c.gci, c.read_back, "B5");
+        copy_text(talk.front_end_answer, c.read_back);
+        ASSERT_FALSE(procedures::choose_code(talk, "3D", "3D"));
+        procedures::Apply applying(c.options);
+        std::string answers = said(applying.start(talk, "3D"));
+        for (const Ended& ended : c.ended) {
+            answers += " " + said(applying.on_event(talk, event_of(ended)));
+        }
+        EXPECT_EQ(answers, c.answers);
     }
 }
 

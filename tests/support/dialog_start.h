@@ -6,7 +6,7 @@
 #include "dialog/discovery.h"
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
-#include "modem/conversation_values.h"
+#include "dialog/dialog_seam.h"
 #include "profile/country_lists.h"
 #include "profile/profile_values.h"
 #include "resources/resource.h"
@@ -15,8 +15,11 @@
 
 namespace fake {
 
+// The dialog opens with the seam, as the shell opens it with its own: a
+// fresh conversation made with that seam.
 inline void start_fresh_dialog(FakeSeam& seam) {
-    modem::reset_conversation_values();
+    open_dialog(seam);
+    seam.conversation = &dialog_conversation();
     profile::reset_values();
     profile::reset_country_lists();
     workflow::reset();

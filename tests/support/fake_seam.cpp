@@ -1,7 +1,7 @@
 #include "tests/support/fake_seam.h"
 
 #include "common/text.h"
-#include "modem/reply_deadline.h"
+#include "modem/conversation.h"
 #include "tests/support/ui_thread.h"
 
 #include <strings.h>
@@ -10,12 +10,10 @@ namespace fake {
 
 FakeSeam::FakeSeam() {
     ui_thread().adopt();
-    install_dialog_seam(this);
 }
 
 FakeSeam::~FakeSeam() {
     hold_boxes(false);
-    install_dialog_seam(nullptr);
 }
 
 void FakeSeam::record(const std::function<void()>& change) {
@@ -73,7 +71,9 @@ void FakeSeam::handle_deadline_requests() {
     }
     for (const DeadlineCall& call : locked([&] { return std::exchange(requests_, {}); })) {
         if (call.arm) {
-            on_arm_request(call.milliseconds, call.sequence);
+            if (conversation != nullptr) {
+                conversation->on_arm_request(call.milliseconds, call.sequence);
+            }
         } else {
             record([&] {
                 if (armed_.sequence == call.sequence) {

@@ -1,6 +1,6 @@
 // A recording dialog seam for tests: posts, deadline requests and boxes are
 // kept in order; the dialog's controls are modelled as texts and lists. It
-// installs itself and takes the constructing thread as the dialog's thread.
+// takes the constructing thread as the dialog's thread.
 // Deadline requests queue up, as posted messages do, until the dialog's
 // thread handles them (handle_deadline_requests, or any look at the timer).
 // A box owned by the dialog first sends a call to the dialog's thread (the
@@ -9,6 +9,7 @@
 #pragma once
 
 #include "dialog/dialog_seam.h"
+#include "modem/conversation.h"
 #include "tests/support/ui_thread.h"
 
 #include <atomic>
@@ -81,6 +82,9 @@ class FakeSeam : public DialogSeam {
         record([&] { pause_ = std::move(pause); });
     }
     void forget(); // clears every record above, controls kept
+    // The conversation made with this seam as its front end, which the
+    // dialog's thread hands its arm requests, as the dialog hands its own.
+    modem::Conversation* conversation = nullptr;
 
     // Waits on the dialog's thread handle sent calls meanwhile.
     bool wait_for_posts(size_t count, std::chrono::milliseconds safety = SAFETY) {
