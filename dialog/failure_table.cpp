@@ -44,6 +44,11 @@ constexpr FailureRow ROWS[] = {
     // the apply
     {Kind::key_unusable, false, "Failure to set the Country Code!", "Modem Status", WARNING, OWNED,
      nullptr},
+    // the command line's own checks, which the dialog's options leave out
+    {Kind::not_standard, false, nullptr, NOWHERE, 0, false,
+     "the dialog takes no device as a standard modem only"},
+    {Kind::read_back, false, nullptr, NOWHERE, 0, false,
+     "the dialog takes whatever code the modem reads back"},
     {Kind::list_space, false, "List box failure", "Out of Memory", BOX_OK, OWNED, nullptr},
 };
 
