@@ -13,6 +13,7 @@
 #include "cli/profile_location.h"
 #include "cli/report.h"
 #include "common/text.h"
+#include "procedures/procedures.h"
 #include "profile/file_replace.h"
 #include "profile/lookups.h"
 #include "profile/profile_file.h"
@@ -93,6 +94,23 @@ std::vector<SearchedPort> ports_to_try(const Options& options) {
     return named;
 }
 
+// The ports to probe, apart from those the search passed over (with why).
+struct Candidates {
+    std::vector<std::string> ports;
+    std::vector<PortNote> skipped;
+};
+Candidates split_candidates(const std::vector<SearchedPort>& ports) {
+    Candidates split;
+    for (const SearchedPort& port : ports) {
+        if (port.skipped.empty()) {
+            split.ports.push_back(port.path);
+        } else {
+            split.skipped.push_back({port.path, port.skipped});
+        }
+    }
+    return split;
+}
+
 // " (skipped: /dev/ttyUSB0: a USB-serial adapter ...; ...)" for a failure's
 // message, so that a search that found nothing says what it passed over.
 std::string listed(const char* kind, const std::vector<PortNote>& notes) {
@@ -122,19 +140,14 @@ Borrowing borrowing_of(const Options& options, std::chrono::steady_clock::time_p
 Target find_modem(ConversationLoop& loop, const Options& options,
                   std::chrono::steady_clock::time_point waited = {}) {
     const bool named = !options.ports.empty();
-    std::vector<std::string> candidates;
-    ScanResult passed;
+    std::vector<SearchedPort> ports = ports_to_try(options);
     if (named) {
-        candidates.push_back(options.ports.front());
-    } else {
-        for (const SearchedPort& port : search_ports(options.probe_all)) {
-            if (port.skipped.empty()) {
-                candidates.push_back(port.path);
-            } else {
-                passed.skipped.push_back({port.path, port.skipped});
-            }
-        }
+        ports.resize(1); // the port named first
     }
+    const Candidates split = split_candidates(ports);
+    const std::vector<std::string>& candidates = split.ports;
+    ScanResult passed;
+    passed.skipped = split.skipped;
     Target target;
     bool rejected = false;
     {
@@ -189,14 +202,9 @@ Target find_modem(ConversationLoop& loop, const Options& options,
 int scan(ConversationLoop& loop, const Options& options, Report& report) {
     ScanResult result;
     const std::vector<SearchedPort> ports = ports_to_try(options);
-    std::vector<std::string> candidates;
-    for (const SearchedPort& searched : ports) {
-        if (searched.skipped.empty()) {
-            candidates.push_back(searched.path);
-        } else {
-            result.skipped.push_back({searched.path, searched.skipped});
-        }
-    }
+    const Candidates split = split_candidates(ports);
+    const std::vector<std::string>& candidates = split.ports;
+    result.skipped = split.skipped;
     {
         PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
                           borrowing_of(options, {}));
@@ -258,18 +266,21 @@ std::string names_of(const std::vector<ProfileEntry>& entries) {
     return names;
 }
 
-// What is sent must be letters and digits: an AT*nc modem is sent the
-// entry's code and its key (in the note), an AT+GCI modem only the key. So
-// the check waits for the read, which tells the dialect.
+// What may be sent is the procedures' to judge (an AT*nc modem is sent the
+// entry's code and its key, in the note; an AT+GCI modem only the key), so
+// the check waits for the read, which tells the dialect. A key too long to
+// send is refused by the apply itself.
 void require_sendable(const Choice& choice, const ModemRead& modem) {
-    const bool key_sendable = profile::is_sendable(choice.key.c_str());
-    if (key_sendable && (modem.gci || profile::is_sendable(choice.code.c_str()))) {
+    const procedures::Unsendable why =
+        procedures::sendable(choice.key.c_str(), choice.code.c_str(), modem.gci);
+    if (why != procedures::Unsendable::key && why != procedures::Unsendable::code) {
         return;
     }
     throw Failure(EXIT_USAGE,
                   "the entry " + utf8_from_1252(choice.name) + " [" + utf8_from_1252(choice.key) +
                       "] has the " +
-                      (key_sendable ? "code " + utf8_from_1252(choice.code) : std::string("key")) +
+                      (why == procedures::Unsendable::code ? "code " + utf8_from_1252(choice.code)
+                                                           : std::string("key")) +
                       "; only letters and digits are sent to a modem");
 }
 

@@ -237,6 +237,18 @@ bool ConversationLoop::deadline_expired(Ending& ending) {
     return true;
 }
 
+Woken unless_interrupted(Woken woken, int signal_number) {
+    if (woken == Woken::signal) {
+        throw Interrupted{signal_number};
+    }
+    if (output_lost()) {
+        throw Interrupted{BROKEN_PIPE};
+    }
+    return woken;
+}
+
+// The profile's writer cannot be thrown through: the pause answers, and the
+// signal stays seen for the next wait, which ends the command.
 int pause_for_lock(unsigned milliseconds) {
     int signal_number = 0;
     if (wait_main_thread(static_cast<int>(milliseconds), &signal_number) == Woken::signal) {
@@ -255,15 +267,12 @@ void ConversationLoop::pause(int milliseconds) {
         // A wake-up for an event (a late post of the last conversation)
         // leaves the event queued for the next conversation, as it would be
         // without the pause, and the pause goes on.
-        if (left <= 0 ||
-            wait_main_thread(static_cast<int>(left), &signal_number) == Woken::timeout) {
+        if (left <= 0) {
             return;
         }
-        if (signal_number != 0) {
-            throw Interrupted{signal_number};
-        }
-        if (output_lost()) {
-            throw Interrupted{BROKEN_PIPE};
+        const Woken woken = wait_main_thread(static_cast<int>(left), &signal_number);
+        if (unless_interrupted(woken, signal_number) == Woken::timeout) {
+            return;
         }
     }
 }
@@ -299,10 +308,8 @@ bool ConversationLoop::take(Ending& ending) {
 }
 
 size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending) {
+    unless_interrupted(Woken::events, 0);
     for (;;) {
-        if (output_lost()) {
-            throw Interrupted{BROKEN_PIPE};
-        }
         int soonest = -1;
         for (size_t i = 0; i < count; ++i) {
             if (loops[i] == nullptr) {
@@ -317,9 +324,8 @@ size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending) {
             }
         }
         int signal_number = 0;
-        if (wait_main_thread(soonest, &signal_number) == Woken::signal) {
-            throw Interrupted{signal_number};
-        }
+        const Woken woken = wait_main_thread(soonest, &signal_number);
+        unless_interrupted(woken, signal_number);
     }
 }
 

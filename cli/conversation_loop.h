@@ -6,6 +6,7 @@
 // (main_wait.h): nothing here spins or sleeps.
 #pragma once
 
+#include "cli/main_wait.h"
 #include "common/failure.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
@@ -101,6 +102,11 @@ size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending);
 // signal's number (or BROKEN_PIPE) to give the write up; the signal stays
 // seen, so the next wait ends the command with it.
 int pause_for_lock(unsigned milliseconds);
+
+// How every wait of the main thread ends on a signal (Ctrl-C, a request to
+// terminate) or once the output can no longer be written: it throws
+// Interrupted. Otherwise gives back how the wait was woken.
+Woken unless_interrupted(Woken woken, int signal_number);
 
 // --verbose: every command and reply on stderr, with time stamps.
 void set_verbose(bool verbose);

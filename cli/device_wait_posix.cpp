@@ -1,9 +1,7 @@
 #include "cli/device_wait.h"
 
 #include "cli/conversation_loop.h"
-#include "cli/failure.h"
 #include "cli/main_wait.h"
-#include "cli/output.h"
 #include "common/setting_for_tests.h"
 
 #include <cerrno>
@@ -104,12 +102,7 @@ bool DeviceWatch::wait(ConversationLoop& loop, int milliseconds) {
         if (woken == Woken::timeout) {
             return false;
         }
-        if (woken == Woken::signal) {
-            throw Interrupted{signal_number};
-        }
-        if (output_lost()) {
-            throw Interrupted{BROKEN_PIPE};
-        }
+        unless_interrupted(woken, signal_number);
         // A wake-up for an event (a late post of the last conversation) is
         // left for the next conversation, as in the loop's pause.
         if (woken == Woken::file && awaited_change()) {

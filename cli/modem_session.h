@@ -1,6 +1,7 @@
-// One modem on one port, worked through the same conversations as the
-// dialog's: the probe, the read of its countries and its present setting,
-// and the apply. Portable; the port itself is the caller's PortClaim.
+// One modem on one port, worked through the same procedures as the
+// dialog's: the read of its countries and its present setting, and the
+// apply; what they answer becomes the command line's results and failures.
+// Portable; the port itself is the caller's PortClaim.
 #pragma once
 
 #include "cli/conversation_loop.h"

@@ -1,7 +1,7 @@
 // What the main dialog shows of the modem's country: the status line, the
 // selection of the present country, and the end of an apply. The decisions
-// themselves are the profile's (profile/present_country.h,
-// profile/saved_choice.h); this is their presentation in the dialog.
+// themselves are the procedures' (procedures/procedures.h: present_entry,
+// Apply), over the profile's rules; this is their presentation in the dialog.
 #pragma once
 
 #include "procedures/procedures.h"

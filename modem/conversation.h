@@ -12,8 +12,9 @@
 //   (procedures/procedures.h), not by a profile look-up;
 // - the answers (use_gci, i5_code, i9_text, country_list_reply, modem_ident,
 //   answered_ident, front_end_answer): here, written by the interpreter;
-// - the settings (vendor_name, the front end's own commands): here, set by
-//   the front end before its first conversation;
+// - the settings: here; vendor_name and ignore_ring set by the front end
+//   before its first conversation, the own commands by the procedures that
+//   send them;
 // - the front end it reports to and the port session it talks through: here,
 //   given when it is made. The session itself is made and closed per
 //   connection by its front end, so the conversation holds where it is.
@@ -82,8 +83,10 @@ class Conversation {
     // --- settings ---
     // The vendor name a modem's identification must contain.
     char vendor_name[VENDOR_NAME_SIZE] = {};
-    // Commands of the front end's own, looked up after the table's rows,
-    // whose codes must differ from those of the table. The dialog adds none.
+    // Commands beside the table's, looked up after its rows, whose codes must
+    // differ from those of the table: the procedures add AT+GCI? where their
+    // options ask for it (the command line's); the dialog's conversation has
+    // none.
     // Such a command ends its conversation: its answer line is kept in
     // front_end_answer and the front end is notified under the command's
     // code, with 1 for OK and 0 for ERROR. The rows must outlive their use.

@@ -1,7 +1,10 @@
-// What the modem conversation posts to its front end. Notifications travel
-// as WM_COMMAND with the id in the low word of wParam; the ids are not
-// control ids, so the dialog tells them apart by the id alone, and the
-// command line by the same numbers.
+// The numbers a conversation's events are known by. The conversation calls
+// its front end's typed events (modem/front_end.h); the dialog's seam posts
+// them as WM_COMMAND with the id in the low word of wParam (the ids are not
+// control ids, so the dialog tells them apart by the id alone), and both
+// front ends hand them to the procedures under the same ids
+// (procedures::Event). Beside them: the reply deadline's timer id and the
+// box flags the dialog's seam shows failures with.
 #pragma once
 
 // WM_COMMAND / WM_TIMER message numbers, so the portable core can post them.

@@ -62,11 +62,14 @@ inline std::string port_name(const PortSession* session) {
 // The COM port that the next port_create uses (the scan and the modem list set it).
 extern int port_number;
 // A device path that the next port_create opens instead of COM port
-// port_number, when not empty: "/dev/ttyACM0", "/dev/serial/by-id/...", or a
-// link to a pseudo-terminal. The command line names ports this way; the
-// dialog leaves it empty and keeps to COM numbers. Posix only.
+// port_number, when not empty: "/dev/ttyACM0", or a link to a
+// pseudo-terminal, as the serial tests use it. The dialog leaves it empty and
+// keeps to COM numbers; the command line gives each of its own sessions a
+// path instead (port_create_own). Posix only.
 extern char port_path[PORT_PATH_SIZE];
 // Slot of the current session; replaced only while no receive thread exists.
+// The dialog's conversation is made with this slot as the place of its port
+// session (dialog/dialog_seam.h).
 extern PortSession* port_session;
 
 // The slot's session: made, opened and closed on the user-interface thread.
