@@ -87,14 +87,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
                       utf8_from_1252(choice.key) + "]: " + failed.text;
         cli::fail(failed);
     }
-    const std::string code = talk_.code_to_send;
-    Outcome outcome;
-    outcome.sets_modem = force || !equal_ignoring_case(modem.i5.c_str(), code.c_str());
-    outcome.rewrites_note = procedures::note_names_other_entry(talk_, choice.key.c_str());
-    // Saving rewrites the profile only when the key differs as it is spelt.
-    char saved[profile::SAVED_CHOICE_SIZE];
-    profile::read_saved_choice(saved, sizeof saved);
-    outcome.saves_choice = choice.key != saved;
+    const Outcome outcome = procedures::plan_apply(talk_, choice.key.c_str(), force);
     if (check) {
         modem.has_country = true;
         modem.country = {choice.key, choice.name, choice.code};

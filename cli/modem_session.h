@@ -49,12 +49,7 @@ struct Choice {
 };
 
 // What an apply changes, or under --check would change.
-struct Outcome {
-    bool sets_modem = false;    // the set-country command is sent
-    bool saves_choice = false;  // the saved choice names another key, or none
-    bool rewrites_note = false; // the modem's note names another entry
-    bool changed() const { return sets_modem || saves_choice || rewrites_note; }
-};
+using Outcome = procedures::Plan;
 
 // The read and the apply of one modem (procedures/procedures.h) run on the
 // loop, their answers turned into what the command line reports. The probe

@@ -277,10 +277,16 @@ Failure choose_code(modem::Conversation& talk, const char* key, const char* code
     return {};
 }
 
-bool note_names_other_entry(const modem::Conversation& talk, const char* key) {
+Plan plan_apply(const modem::Conversation& talk, const char* key, bool force) {
+    Plan plan;
+    plan.sets_modem = force || !equal_ignoring_case(talk.i5_code, talk.code_to_send);
+    char saved[profile::SAVED_CHOICE_SIZE];
+    profile::read_saved_choice(saved, sizeof saved);
+    plan.saves_choice = std::strcmp(key, saved) != 0;
     profile::CountryRecord named{};
-    return talk.use_gci == 0 && !equal_ignoring_case(talk.i9_text, key) &&
-           profile::read_entry(talk.i9_text, named) == 1;
+    plan.rewrites_note = talk.use_gci == 0 && !equal_ignoring_case(talk.i9_text, key) &&
+                         profile::read_entry(talk.i9_text, named) == 1;
+    return plan;
 }
 
 Answer Apply::start(modem::Conversation& talk, const char* key, bool send, bool write_note) {

@@ -181,10 +181,22 @@ bool usable_key(const char* key);
 // (`key`, `code`): its code to an AT*nc modem, its key to an AT+GCI modem.
 // Kind::key_unusable, with nothing set, when sendable refuses it.
 Failure choose_code(modem::Conversation& talk, const char* key, const char* code);
-// Whether the modem's note names an entry other than `key`'s: the read takes
-// the note's entry before the modem's code, so such a note must be
-// rewritten even when the code is already the entry's.
-bool note_names_other_entry(const modem::Conversation& talk, const char* key);
+
+// What an apply of `key` changes on a modem just read, code_to_send chosen.
+struct Plan {
+    // The set-country command is sent: the modem's present code (ATi5) is
+    // not the one to send, or the caller sends it regardless.
+    bool sets_modem = false;
+    // The saved choice names another key (as it is spelt), or none.
+    bool saves_choice = false;
+    // The modem's note names another entry. The read takes the note's entry
+    // before the modem's code, so such a note is rewritten even when the
+    // code is already the entry's.
+    bool rewrites_note = false;
+    bool changed() const { return sets_modem || saves_choice || rewrites_note; }
+};
+// `force`: the set-country command is sent whatever the modem holds.
+Plan plan_apply(const modem::Conversation& talk, const char* key, bool force);
 
 // The wake-up and the set command, then ATz and the read-back of ATi5 (one
 // conversation); then the choice saved, and the note rewritten (ATi9##,
@@ -196,7 +208,8 @@ class Apply {
     explicit Apply(const Options& options) : options_(options) {}
     // `key`: the chosen entry's key, which must outlive the apply; `send`:
     // the set-country command is sent (else only the end runs);
-    // `write_note`: the note may be rewritten.
+    // `write_note`: the note may be rewritten. The dialog sends and writes
+    // always; the command line as its plan_apply says.
     Answer start(modem::Conversation& talk, const char* key, bool send = true,
                  bool write_note = true);
     Answer on_event(modem::Conversation& talk, const Event& event);

@@ -238,10 +238,8 @@ def json_text_is_utf8(bench):
 SMUGGLED = [
     ("X1=Evil,xx,Q7\rATD1", "nc", "00,Q7)", None),
     ("X1=Evil,xx,Q 7", "nc", "00,Q)", None),
-    ("X1=Evil,xx,Q7;D1", "nc", "00,Q7)", None),
     ("K4;D=Evil,xx,B5", "gci", "+GCI: (00,K4;D)", None),
     ("2D=Cyprus,xx", "gci", "+GCI: (00,2D)", "AT+GCI=2D\\r"),
-    ("2D=Cyprus,xx,c-y", "gci", "+GCI: (00,2D)", "AT+GCI=2D\\r"),
 ]
 
 
