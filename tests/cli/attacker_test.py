@@ -317,7 +317,9 @@ def a_million_descriptors_neither_stall_nor_hide_a_holder(bench):
         started = time.monotonic()
         code, said = bench.call("show", "--port", port)
         took = time.monotonic() - started
-        expect(code == 4 and "cut off after 200 ms" in said and took < 1.0, took, said)
+        # 200 ms of the look's own processor time, or 1 s however starved it
+        # is; the start of an emulated program comes on top.
+        expect(code == 4 and "cut off after" in said and took < 1.5, took, said)
         proc = bench.start("scan", *["--port", port] * 10)  # a look of 2 s at most
         time.sleep(0.5)
         proc.send_signal(signal.SIGTERM)
