@@ -111,7 +111,7 @@ bool ConversationLoop::next_event(Event& event) {
 }
 
 void ConversationLoop::notify(unsigned id, intptr_t value) {
-    push({Event::post, MSG_COMMAND, id, value});
+    push({Event::notified, 0, id, value});
 }
 
 void ConversationLoop::identified(const char* ident) {
@@ -171,12 +171,9 @@ std::string ConversationLoop::take_failure() {
 bool ConversationLoop::handle(const Event& event, Ending& ending) {
     const unsigned sequence = static_cast<unsigned>(event.lparam);
     switch (event.kind) {
-    case Event::post:
-        if (event.number != MSG_COMMAND) {
-            return false;
-        }
+    case Event::notified:
         ending.notified = true;
-        ending.id = static_cast<unsigned>(event.wparam & 0xFFFF);
+        ending.id = static_cast<unsigned>(event.wparam);
         ending.value = event.lparam;
         ending.word = talk_.conversation_state.load();
         return true;

@@ -67,10 +67,10 @@ class ConversationLoop : public FrontEnd {
 
   private:
     struct Event {
-        enum Kind { post, arm, cancel } kind;
-        unsigned number; // message, or milliseconds
-        uintptr_t wparam;
-        intptr_t lparam; // or the deadline's sequence
+        enum Kind { notified, arm, cancel } kind;
+        unsigned number;  // milliseconds of an arm request
+        uintptr_t wparam; // the notification's id
+        intptr_t lparam;  // or the deadline's sequence
     };
     using Clock = std::chrono::steady_clock;
 

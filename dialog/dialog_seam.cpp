@@ -1,6 +1,6 @@
 #include "dialog/dialog_seam.h"
 
-#include "modem/notifications.h"
+#include "dialog/messages.h"
 #include "serial/port_session.h"
 
 #include <memory>

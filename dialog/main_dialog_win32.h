@@ -3,4 +3,15 @@
 
 #include <windows.h>
 
+// What the application shell hands the main dialog (the lParam of
+// DialogBoxParamA): the module its resources come from and the caption.
+struct MainDialogStart {
+    HINSTANCE instance;
+    const char* app_title;
+};
+
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+
+// The About box, opened from the main dialog's system menu; the lParam of
+// DialogBoxParamA is the program's title.
+INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
