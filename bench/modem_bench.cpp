@@ -38,7 +38,7 @@ class TimingSeam : public FrontEnd {
     void code_read() override { post(); }
     void ended(unsigned, bool) override { post(); }
     void answered(unsigned, bool) override { post(); }
-    void report(Step, const char*) override {}
+    void report(const Failure&) override {}
     void post() {
         std::lock_guard<std::mutex> lock(mutex_);
         posted_at_ = Clock::now();
@@ -88,7 +88,7 @@ void print_spread(const char* what, std::vector<double> values) {
 
 bool open_port() {
     port_number = 1;
-    return port_create(0, modem::Conversation::receive, &talk) == 1 && port_open() == 1;
+    return !port_create(0, modem::Conversation::receive, &talk) && !port_open();
 }
 
 // Reads what the session wrote (the command) off the pseudo-terminal's far side.

@@ -34,7 +34,7 @@ bool wait_received(size_t count) {
 }
 
 bool open_port() {
-    return port_create(0, on_data, nullptr) == 1 && port_open() == 1;
+    return !port_create(0, on_data, nullptr) && !port_open();
 }
 
 double micros(Clock::duration d) {

@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <ctime>
 #include <string>
+#include <utility>
 
 namespace cli {
 namespace {
@@ -155,16 +156,22 @@ bool ConversationLoop::on_front_end_thread() {
     return current_thread() == main_thread_;
 }
 
-void ConversationLoop::report(Step, const char* text) {
-    EventsLocked lock;
-    failure_ = text != nullptr ? text : "";
-}
-
-std::string ConversationLoop::take_failure() {
-    EventsLocked lock;
-    std::string text;
-    text.swap(failure_);
-    return text;
+// A failure on the main thread (the deadline's, or a write from there)
+// comes before anything it is queued behind could end the wait; one from the
+// receive thread takes its place in the queue, before the event that ends
+// the conversation.
+void ConversationLoop::report(const ::Failure& failure) {
+    if (on_front_end_thread()) {
+        if (!pending_) {
+            pending_ = failure;
+        }
+        return;
+    }
+    {
+        EventsLocked lock;
+        failures_.push_back(failure);
+    }
+    push({Event::failed, 0, 0, 0});
 }
 
 // Gives true when the event hands control back.
@@ -176,7 +183,18 @@ bool ConversationLoop::handle(const Event& event, Ending& ending) {
         ending.id = static_cast<unsigned>(event.wparam);
         ending.value = event.lparam;
         ending.word = talk_.conversation_state.load();
+        ending.failure = std::exchange(pending_, ::Failure{});
         return true;
+    case Event::failed: {
+        EventsLocked lock;
+        if (!pending_ && !failures_.empty()) {
+            pending_ = failures_.front();
+        }
+        if (!failures_.empty()) {
+            failures_.pop_front();
+        }
+        return false;
+    }
     case Event::arm:
         starting_queued_arm_ = true;
         talk_.on_arm_request(event.number, sequence);
@@ -212,6 +230,7 @@ bool ConversationLoop::deadline_expired(Ending& ending) {
     ending.notified = false;
     ending.word = word;
     ending.silent_port = next_port == 1;
+    ending.failure = std::exchange(pending_, ::Failure{});
     return true;
 }
 
@@ -225,10 +244,15 @@ Woken unless_interrupted(Woken woken, int signal_number) {
     return woken;
 }
 
-void pause_for_lock(unsigned milliseconds) {
+// The profile's writer cannot be thrown through: the pause answers, and the
+// signal stays seen for the next wait, which ends the command.
+int pause_for_lock(unsigned milliseconds) {
     int signal_number = 0;
-    const Woken woken = wait_main_thread(static_cast<int>(milliseconds), &signal_number);
-    unless_interrupted(woken, signal_number);
+    if (wait_main_thread(static_cast<int>(milliseconds), &signal_number) == Woken::signal) {
+        keep_signal(signal_number);
+        return signal_number;
+    }
+    return output_lost() ? BROKEN_PIPE : 0;
 }
 
 void ConversationLoop::pause(int milliseconds) {
@@ -251,7 +275,6 @@ void ConversationLoop::pause(int milliseconds) {
 }
 
 Ending ConversationLoop::converse(uint32_t word) {
-    take_failure();
     talk_.send_modem_command(word);
     return wait();
 }

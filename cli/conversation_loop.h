@@ -7,6 +7,7 @@
 #pragma once
 
 #include "cli/main_wait.h"
+#include "common/failure.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 #include "procedures/procedures.h"
@@ -18,7 +19,8 @@
 
 namespace cli {
 
-// How a conversation handed control back: the event its procedure takes.
+// How a conversation handed control back: the event its procedure takes,
+// with the first failure the conversation reported on its way here.
 using Ending = procedures::Event;
 
 class ConversationLoop : public FrontEnd {
@@ -27,13 +29,13 @@ class ConversationLoop : public FrontEnd {
     ~ConversationLoop() override;
 
     // The conversation's events end a wait as the notifications the dialog
-    // gets would (Ending::id); its failures are kept for the error message.
+    // gets would (Ending::id); a failure goes with the ending that follows it.
     void identified(const char* ident) override;
     void list_read(unsigned command, bool ok) override;
     void code_read() override;
     void ended(unsigned step, bool ok) override;
     void answered(unsigned command, bool ok) override;
-    void report(Step step, const char* text) override;
+    void report(const ::Failure& failure) override;
     void arm_deadline(unsigned milliseconds, unsigned sequence) override;
     void cancel_deadline(unsigned sequence) override;
     void start_deadline(unsigned milliseconds, unsigned sequence) override;
@@ -55,10 +57,6 @@ class ConversationLoop : public FrontEnd {
     // Ctrl-C (throws Interrupted).
     void pause(int milliseconds);
 
-    // The failure the conversation reported last (what the dialog shows in
-    // a box), then forgets it.
-    std::string take_failure();
-
     // The conversation with the modem on the claimed port; it reports here.
     modem::Conversation& talk() { return talk_; }
     // The port it talks on, which --verbose names; set before the port opens.
@@ -67,10 +65,10 @@ class ConversationLoop : public FrontEnd {
 
   private:
     struct Event {
-        enum Kind { notified, arm, cancel } kind;
-        unsigned number;  // milliseconds of an arm request
-        uintptr_t wparam; // the notification's id
-        intptr_t lparam;  // or the deadline's sequence
+        enum Kind { notified, arm, cancel, failed } kind; // failed: the front of failures_
+        unsigned number;                                  // milliseconds of an arm request
+        uintptr_t wparam;                                 // the notification's id
+        intptr_t lparam;                                  // or the deadline's sequence
     };
     using Clock = std::chrono::steady_clock;
 
@@ -83,8 +81,10 @@ class ConversationLoop : public FrontEnd {
     PortSession* session_ = nullptr; // the claimed port's, while it is open
     modem::Conversation talk_{*this, session_};
     std::string port_name_;
-    std::deque<Event> events_; // and failure_: under lock_events()
-    std::string failure_;
+    std::deque<Event> events_; // and failures_: under lock_events()
+    std::deque<::Failure> failures_;
+    // The first failure since the last ending; touched on the main thread only.
+    ::Failure pending_;
     uintptr_t main_thread_;
     // The running deadline; touched on the main thread only.
     unsigned armed_ = 0;
@@ -98,8 +98,10 @@ class ConversationLoop : public FrontEnd {
 size_t wait_any(ConversationLoop* const* loops, size_t count, Ending& ending);
 
 // How a profile write waits for another writer's lock: the main thread's
-// wait, so that a signal ends it at once (throws Interrupted).
-void pause_for_lock(unsigned milliseconds);
+// wait, so that a signal ends it at once. Gives 0 to go on waiting, or the
+// signal's number (or BROKEN_PIPE) to give the write up; the signal stays
+// seen, so the next wait ends the command with it.
+int pause_for_lock(unsigned milliseconds);
 
 // How every wait of the main thread ends on a signal (Ctrl-C, a request to
 // terminate) or once the output can no longer be written: it throws

@@ -1,6 +1,10 @@
 // How a command ends when it cannot do its work: the exit code, the message
-// for the user and, when a modem command failed, that command.
+// for the user and, when a modem command failed, that command. A failure of
+// the core (the port, the conversation, the profile, the procedures) becomes
+// one through the command line's one table (command_failure).
 #pragma once
+
+#include "common/failure.h"
 
 #include <stdexcept>
 #include <string>
@@ -49,5 +53,17 @@ struct Interrupted {
     int signal_number;
     std::string port = ""; // the port being worked on; "" when none or several
 };
+
+// The command line's table: a failure of the core becomes the exit code, the
+// message and the JSON error's step and port. A profile write that the
+// lock's pause gave up for a signal becomes the Interrupted that signal makes
+// (thrown).
+Failure command_failure(const ::Failure& failure);
+// Throws what command_failure makes.
+[[noreturn]] void fail(const ::Failure& failure);
+
+// A port that cannot be opened, in words for the user, from the system's
+// error number (errno, or GetLastError's on Windows).
+std::string port_words(const std::string& port, int error);
 
 } // namespace cli

@@ -26,6 +26,11 @@ Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number);
 bool take_signal(int* signal_number);
 #endif
 
+// On the main thread: a signal that a wait gave back, taken again by the
+// next wait (and take_signal), for a caller that could not end the command
+// at once itself.
+void keep_signal(int signal_number);
+
 // Callable from any thread; a wake-up that comes before the wait is kept.
 void wake_main_thread();
 

@@ -10,6 +10,7 @@
 #include <poll.h>
 #include <pthread.h>
 #include <signal.h>
+#include <utility>
 #include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
@@ -19,6 +20,7 @@ namespace {
 
 int wake_fd = -1;
 int signal_fd = -1;
+int kept_signal = 0; // the main thread's only
 std::mutex events_mutex;
 
 } // namespace
@@ -51,6 +53,10 @@ Woken wait_main_thread(int milliseconds, int* signal_number) {
 }
 
 Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number) {
+    if (kept_signal != 0) {
+        *signal_number = std::exchange(kept_signal, 0);
+        return Woken::signal;
+    }
     // poll() passes over an entry whose descriptor is negative.
     pollfd entries[3] = {{wake_fd, POLLIN, 0}, {signal_fd, POLLIN, 0}, {fd, POLLIN, 0}};
     int ready;
@@ -75,7 +81,15 @@ Woken wait_main_thread_or(int fd, int milliseconds, int* signal_number) {
     return Woken::events;
 }
 
+void keep_signal(int signal_number) {
+    kept_signal = signal_number;
+}
+
 bool take_signal(int* signal_number) {
+    if (kept_signal != 0) {
+        *signal_number = std::exchange(kept_signal, 0);
+        return true;
+    }
     signalfd_siginfo info{};
     if (read(signal_fd, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) {
         return false; // nothing there: the descriptor does not block

@@ -33,6 +33,9 @@ bool prepare_main_wait() {
            SetConsoleCtrlHandler(on_console_control, TRUE) != 0;
 }
 
+// Ctrl-C stays seen: its event is never reset.
+void keep_signal(int) {}
+
 void wake_main_thread() {
     SetEvent(wake_event);
 }

@@ -15,34 +15,6 @@
 namespace cli {
 namespace {
 
-// The command last written, as a user would type it: "ATz", "AT*ncB4".
-std::string last_step(const modem::Conversation& talk) {
-    std::string step = talk.command_text;
-    while (!step.empty() && (step.front() == '\r' || step.front() == '\n')) {
-        step.erase(0, 1);
-    }
-    while (!step.empty() && (step.back() == '\r' || step.back() == '\n')) {
-        step.pop_back();
-    }
-    return step;
-}
-
-unsigned deadline_of(const modem::Conversation& talk, uint32_t word) {
-    const modem::CommandRow* row = talk.find_command(word);
-    return row != nullptr ? row->deadline_ms : 0;
-}
-
-// Why the saved choice could not be written, naming the profile once.
-std::string save_failure() {
-    const std::string path = profile::profile_path;
-    std::string why = profile::write_failure();
-    if (why.compare(0, path.size() + 2, path + ": ") == 0) {
-        why.erase(0, path.size() + 2);
-    }
-    return "the choice could not be saved in " + path + ": " +
-           (why.empty() ? "the profile could not be written" : why);
-}
-
 Country country_of(const profile::PresentEntry& found) {
     return {found.key, found.entry.name, found.entry.code};
 }
@@ -95,32 +67,13 @@ procedures::Answer ModemSession::run(Procedure& procedure, procedures::Answer an
     return answer;
 }
 
-void ModemSession::fail(const Ending& ending) {
-    const std::string step = last_step(talk_);
-    const std::string why = loop_.take_failure();
-    std::string message;
-    if (!ending.notified) {
-        message = "no answer to " + step + " within " +
-                  std::to_string(deadline_of(talk_, ending.word)) + " ms";
-    } else {
-        message = step + " failed" + (why.empty() ? "" : ": " + why);
-    }
-    throw Failure(EXIT_MODEM, message, step);
-}
-
 void ModemSession::read(ModemRead& modem) {
     char list[modem::LIST_REPLY_SIZE];
     procedures::Read reading(procedures::COMMAND_LINE, list, sizeof list);
     Ending last;
     const procedures::Answer answer = run(reading, reading.start(talk_, modem.standard_only), last);
     if (answer.kind == procedures::Answer::Kind::failed) {
-        if (answer.failure.kind == procedures::Failed::Kind::not_standard) {
-            throw Failure(EXIT_NO_MODEM,
-                          "the device refuses AT+GCI=?: --any-modem takes only modems of the "
-                          "standard AT+GCI kind",
-                          "AT+GCI=?");
-        }
-        fail(last);
+        cli::fail(answer.failure);
     }
     modem.gci = talk_.use_gci != 0;
     read_supported(reading.list(), modem);
@@ -128,12 +81,12 @@ void ModemSession::read(ModemRead& modem) {
 }
 
 Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemRead& modem) {
-    if (!procedures::choose_code(talk_, choice.key.c_str(), choice.code.c_str())) {
-        throw Failure(EXIT_USAGE, "the entry " + utf8_from_1252(choice.name) + " [" +
-                                      utf8_from_1252(choice.key) +
-                                      "] has a key too long to send to a modem");
+    if (::Failure failed =
+            procedures::choose_code(talk_, choice.key.c_str(), choice.code.c_str())) {
+        failed.text = "the entry " + utf8_from_1252(choice.name) + " [" +
+                      utf8_from_1252(choice.key) + "]: " + failed.text;
+        cli::fail(failed);
     }
-    const std::string code = talk_.code_to_send;
     const Outcome outcome = procedures::plan_apply(talk_, choice.key.c_str(), force);
     if (check) {
         modem.has_country = true;
@@ -154,21 +107,10 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
         modem.i5 = talk_.i5_code;
     }
     if (answer.kind == procedures::Answer::Kind::failed) {
-        switch (answer.failure.kind) {
-        case procedures::Failed::Kind::read_back:
-            throw Failure(EXIT_MODEM,
-                          "the modem reads back " +
-                              (modem.i5.empty() ? "nothing" : utf8_from_1252(modem.i5)) +
-                              " after " + code + " was sent",
-                          last_step(talk_));
-        case procedures::Failed::Kind::no_usable_key:
-            throw Failure(EXIT_MODEM, "no usable key to record for " + utf8_from_1252(choice.name));
-        default:
-            fail(last);
-        }
+        cli::fail(answer.failure);
     }
-    if (!applying.saved()) {
-        throw Failure(EXIT_PROFILE, save_failure());
+    if (applying.save_failure()) {
+        cli::fail(applying.save_failure()); // after the note: the modem is done
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};

@@ -77,7 +77,6 @@ class ModemSession {
     // `last` gets the ending that led there.
     template <class Procedure>
     procedures::Answer run(Procedure& procedure, procedures::Answer answer, Ending& last);
-    [[noreturn]] void fail(const Ending& ending);
 
     ConversationLoop& loop_;
     modem::Conversation& talk_;

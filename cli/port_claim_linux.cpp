@@ -190,30 +190,6 @@ void release_uucp_lock(const std::string& file, const LockFileSeen& ours) {
     }
 }
 
-namespace {
-
-std::string open_failure(const std::string& port, int error) {
-    switch (error) {
-    case ENOENT:
-    case ENODEV:
-    case ENXIO:
-        return port + ": missing (no such device; is the modem plugged in?)";
-    case EACCES:
-    case EPERM:
-        return port + ": not accessible (permission denied; is the user in the dialout group?)";
-    case EWOULDBLOCK:
-    case EBUSY:
-        return port + ": busy (another program holds it, such as ModemManager or a fax or "
-                      "terminal program)";
-    case ENOTTY:
-        return port + ": not a serial port";
-    default:
-        return port + ": cannot be opened (" + std::strerror(error) + ")";
-    }
-}
-
-} // namespace
-
 PortNode::PortNode(PortNode&& other) noexcept {
     *this = std::move(other);
 }
@@ -242,7 +218,7 @@ PortNode look_at_port(const std::string& port) {
     // O_PATH opens no device: it only holds on to what the path names.
     node.fd = open(port.c_str(), O_PATH | O_CLOEXEC);
     if (node.fd < 0) {
-        throw Failure(EXIT_PORT, open_failure(port, errno));
+        throw Failure(EXIT_PORT, port_words(port, errno));
     }
     std::string what;
     if (!is_tty_family(node.reopen_path().c_str(), node.device, what)) {
@@ -350,12 +326,13 @@ PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk
     // what it opened is still that device and a tty.
     session_ = port_create_own(0, node.reopen_path().c_str(), logged_modem_data, &talk,
                                modem::Conversation::port_failed);
-    if (session_ == nullptr || port_open(session_) != 1) {
-        const int error = session_ != nullptr ? last_open_error() : ENOMEM;
+    ::Failure failed = session_ != nullptr ? port_open(session_) : failure(Kind::port_setup);
+    if (failed) {
         port_release(session_);
         borrow_.reset();
         release_uucp_lock(lock_file_, lock_);
-        throw Failure(EXIT_PORT, open_failure(node.port, error != 0 ? error : EIO));
+        failed.port = node.port; // as the user named it, not the descriptor's path
+        fail(failed);
     }
     talk.port = session_;
     borrow_.reset(); // the port is ours now, and the line stayed up

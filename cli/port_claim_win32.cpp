@@ -12,22 +12,6 @@
 #include <windows.h>
 
 namespace cli {
-namespace {
-
-std::string open_failure(const std::string& port, DWORD error) {
-    switch (error) {
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-        return port + ": missing (no such port; is the modem plugged in?)";
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-        return port + ": busy (another program has it open)";
-    default:
-        return port + ": cannot be opened (error " + std::to_string(error) + ")";
-    }
-}
-
-} // namespace
 
 struct PortChecks::Looked {
     std::vector<std::string> ports;
@@ -54,14 +38,11 @@ PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk
     }
     session_ =
         port_create_own(number, "", logged_modem_data, &talk, modem::Conversation::port_failed);
-    if (session_ == nullptr) {
-        throw Failure(EXIT_PORT, port + ": cannot be opened (out of memory)");
-    }
-    if (port_open(session_) != 1) {
-        // Taken at once: a failed open returns straight from CreateFileA.
-        const DWORD error = GetLastError();
+    ::Failure failed = session_ != nullptr ? port_open(session_) : failure(Kind::port_setup);
+    if (failed) {
         port_release(session_);
-        throw Failure(EXIT_PORT, open_failure(port, error));
+        failed.port = port;
+        fail(failed);
     }
     talk.port = session_;
 }

@@ -24,7 +24,6 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
             continue;
         }
         modem::Conversation& talk = probed.loop->talk();
-        probed.loop->take_failure();
         talk.send_modem_command(procedures::Probe(any_modem_).start(talk).word);
     }
 }

@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "dialog/dialog_seam.h"
+#include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
@@ -46,15 +47,14 @@ void finish_applied() {
 // a key too long for the modem's note): whatever the modem was set to, it
 // is not the chosen country, so the apply ends as failed and the modem's
 // real code is shown instead of a country name.
-void abandon_apply() {
+void abandon_apply(const Failure& failure) {
     DialogSeam& seam = dialog_seam();
     port_close();
     conversation_over();
     seam.enable(IDC_COUNTRY, true);
     busy = 0;
     show_codes(seam);
-    seam.message_box("Failure to set the Country Code!", "Modem Status",
-                     BOX_SETFOREGROUND | BOX_ICONWARNING, true);
+    show_failure(seam, failure);
 }
 
 } // namespace
@@ -99,7 +99,12 @@ void show_current_country() {
     show_current_status(found.entry.name);
 }
 
-void finish_apply(const procedures::Answer& answer) {
+void finish_apply(const procedures::Answer& answer, const Failure& not_saved) {
+    // A choice the profile could not remember: the table's row for it
+    // (shown nowhere), and the apply goes on, since the modem holds it.
+    if (not_saved) {
+        show_failure(dialog_seam(), not_saved);
+    }
     switch (answer.kind) {
     case procedures::Answer::Kind::converse:
         dialog_conversation().send_modem_command(
@@ -109,10 +114,10 @@ void finish_apply(const procedures::Answer& answer) {
         finish_applied();
         break;
     case procedures::Answer::Kind::failed:
-        if (answer.failure.kind == procedures::Failed::Kind::no_usable_key) {
+        if (answer.failure.kind == Kind::key_unusable) {
             trace("\nCC finish_apply: no entry chosen\n");
-            abandon_apply();
-        } else if (answer.failure.notified) {
+            abandon_apply(answer.failure);
+        } else if (answer.notified) {
             conversation_over();
         }
         break;

@@ -18,7 +18,8 @@ void show_current_country();
 
 // What the apply answered after the read-back of ATi5 that ends its
 // set-country conversation: the apply is over, or it was abandoned (no
-// usable key), or the modem's note is written next.
-void finish_apply(const procedures::Answer& answer);
+// usable key), or the modem's note is written next. `not_saved`: why the
+// profile does not remember the choice (none when it does).
+void finish_apply(const procedures::Answer& answer, const Failure& not_saved);
 
 } // namespace workflow

@@ -1,5 +1,6 @@
 #include "dialog/dialog_seam.h"
 
+#include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "serial/port_session.h"
 
@@ -57,19 +58,6 @@ void DialogSeam::answered(unsigned command, bool ok) {
     post(MSG_COMMAND, command, ok ? 1 : 0);
 }
 
-void DialogSeam::report(Step step, const char* text) {
-    switch (step) {
-    case Step::modem_reply:
-        message_box(text, "Modem Status", BOX_SETFOREGROUND | BOX_ICONWARNING, true);
-        break;
-    case Step::reply_deadline:
-        message_box(text, "Modem Status", BOX_ICONWARNING, true);
-        break;
-    case Step::port_close: // the port's own failures have no owner window
-        message_box(text, "Modem Operation", BOX_OK, false);
-        break;
-    case Step::receive_thread:
-        message_box(text, " Error!", BOX_ICONWARNING, false);
-        break;
-    }
+void DialogSeam::report(const Failure& failure) {
+    workflow::show_failure(*this, failure);
 }

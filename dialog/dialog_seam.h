@@ -23,7 +23,8 @@ class DialogSeam : public FrontEnd {
     void code_read() override;
     void ended(unsigned step, bool ok) override;
     void answered(unsigned command, bool ok) override;
-    void report(Step step, const char* text) override;
+    // As the dialog's failure table says (dialog/failure_table.h).
+    void report(const Failure& failure) override;
 
     // Posts a message to the main dialog: never waits, callable from any thread.
     virtual void post(unsigned message, uintptr_t wparam, intptr_t lparam) = 0;

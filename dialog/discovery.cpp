@@ -6,6 +6,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "dialog/dialog_seam.h"
+#include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "modem/command_table.h"
@@ -39,9 +40,16 @@ void record_modem(const char* ident) {
 
 bool open_probe_port() {
     port_number = probe_port;
-    return port_create(0, modem::Conversation::receive, &dialog_conversation(),
-                       modem::Conversation::port_failed) == 1 &&
-           port_open() == 1;
+    Failure failed = port_create(0, modem::Conversation::receive, &dialog_conversation(),
+                                 modem::Conversation::port_failed);
+    if (!failed) {
+        failed = port_open();
+    }
+    if (failed) {
+        failed.step = workflow::SCAN_STEP;
+        workflow::show_failure(dialog_seam(), failed);
+    }
+    return !failed;
 }
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "dialog/country_status.h"
 #include "dialog/dialog_seam.h"
 #include "dialog/discovery.h"
+#include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "modem/command_table.h"
 #include "procedures/procedures.h"
@@ -28,7 +29,6 @@ constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
 constexpr unsigned COMBO_SELCHANGE = 1;
 constexpr unsigned COMBO_ERRSPACE = 0xFFFF; // CBN_ERRSPACE (-1) in the high word
-constexpr unsigned WARNING = BOX_SETFOREGROUND | BOX_ICONWARNING;
 
 DialogSeam& seam() {
     return dialog_seam();
@@ -64,7 +64,7 @@ procedures::Apply applying(procedures::DIALOG);
 // word is read while the port is closed or the conversation waits for the
 // dialog, so it holds still.
 procedures::Event notification(unsigned id, intptr_t lparam) {
-    return {true, id, lparam, talk().conversation_state.load(), false};
+    return {true, id, lparam, talk().conversation_state.load(), false, {}};
 }
 
 void apply_country(bool from_ok) {
@@ -91,8 +91,9 @@ void apply_country(bool from_ok) {
         show_status("Select a new country!");
         return;
     }
-    if (!procedures::choose_code(talk(), profile::key_cursor, profile::current_record.code)) {
-        seam().message_box("Failure to set the Country Code!", "Modem Status", WARNING, true);
+    if (const Failure failed =
+            procedures::choose_code(talk(), profile::key_cursor, profile::current_record.code)) {
+        show_failure(seam(), failed);
         return;
     }
     busy = 1;
@@ -143,7 +144,7 @@ void on_read_answer(const procedures::Answer& answer) {
         return;
     case procedures::Answer::Kind::failed:
         running = Running::none;
-        if (answer.failure.notified) {
+        if (answer.notified) {
             conversation_over(); // the deadline's give-up ended it already
         }
         return;
@@ -172,11 +173,10 @@ void on_note_answer(const procedures::Answer& answer) {
         return;
     }
     running = Running::none;
-    const procedures::Failed& failure = answer.failure;
     if (answer.kind == procedures::Answer::Kind::done ||
-        (failure.notified && command_code(failure.word) == CMD_WRITE_I9)) {
+        (answer.notified && command_code(answer.word) == CMD_WRITE_I9)) {
         return_to_idle_after_apply();
-    } else if (failure.notified) {
+    } else if (answer.notified) {
         conversation_over();
     }
 }
@@ -189,7 +189,7 @@ void on_i5_read(intptr_t lparam) {
         if (answer.kind != procedures::Answer::Kind::converse) {
             running = Running::none;
         }
-        finish_apply(answer);
+        finish_apply(answer, applying.save_failure());
     } else if (running == Running::read) {
         on_read_answer(reading.on_event(talk(), event));
     }
@@ -219,7 +219,7 @@ void on_disconnect(intptr_t lparam) {
 // The deadline gave up on the conversation (its box is shown, the port
 // closed, the state idle): the procedure that ran it ends with it.
 void on_gave_up(uint32_t word) {
-    const procedures::Event event{false, 0, 0, word, false};
+    const procedures::Event event{false, 0, 0, word, false, {}};
     if (running == Running::read) {
         on_read_answer(reading.on_event(talk(), event));
     } else if (running == Running::apply) {
@@ -318,7 +318,7 @@ void on_deadline_expired(unsigned sequence) {
         return;
     }
     if (talk().on_reply_timer(sequence) == 1) {
-        discovery::on_probe_ended({false, 0, 0, word, true}); // nothing answers there
+        discovery::on_probe_ended({false, 0, 0, word, true, {}}); // nothing answers there
     } else if (word != CMD_IDLE && talk().conversation_state.load() == CMD_IDLE) {
         on_gave_up(word);
     }
@@ -326,19 +326,16 @@ void on_deadline_expired(unsigned sequence) {
 
 int connect_modem() {
     if (talk().conversation_state != CMD_IDLE) {
-        seam().message_box("Modem is busy performing a task. Please try again later!",
-                           "Country Code Status", WARNING, true);
+        show_failure(seam(), failure(Kind::port_busy));
         return 0;
     }
-    if (port_create(0, modem::Conversation::receive, &dialog_conversation(),
-                    modem::Conversation::port_failed) == -1) {
-        seam().message_box("Modem setup failed! Modem may be busy, not connected or unavailable.",
-                           "Info Status", WARNING, true);
-        return 0;
+    Failure failed = port_create(0, modem::Conversation::receive, &dialog_conversation(),
+                                 modem::Conversation::port_failed);
+    if (!failed) {
+        failed = port_open();
     }
-    if (port_open() == 0) {
-        seam().message_box("Connection failed! Modem may be busy, not connected or unavailable.",
-                           "Info Status", WARNING, true);
+    if (failed) {
+        show_failure(seam(), failed);
         return 0;
     }
     return 1;
@@ -357,7 +354,7 @@ void show_status_string(unsigned id) {
 }
 
 void report_list_out_of_space() {
-    seam().message_box("List box failure", "Out of Memory", BOX_OK, true);
+    show_failure(seam(), failure(Kind::list_space));
 }
 
 } // namespace workflow

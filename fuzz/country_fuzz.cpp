@@ -65,8 +65,8 @@ void parse_list(const std::string& answer) {
 
 // Nothing is sent to a modem here: the note is never rewritten.
 PortSession* port_session = nullptr;
-int port_write(PortSession*, const char*, uint32_t) {
-    return 1;
+Failure port_write(PortSession*, const char*, uint32_t) {
+    return {};
 }
 int port_close(PortSession*) {
     return 1;

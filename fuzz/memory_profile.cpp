@@ -26,24 +26,24 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
     return read_profile_text(profile_in_memory, section, key, buffer, size);
 }
 
-int write_profile_string(const char* section, const char* key, const char* value, const char*) {
+Failure write_profile_string(const char* section, const char* key, const char* value, const char*) {
     if (section == nullptr && key == nullptr && value == nullptr) {
-        return 1;
+        return {};
     }
     if (value == nullptr || !entry_can_be_written(section, key)) {
-        return 0;
+        return failure(Kind::profile_write, "no entry can be written under that name");
     }
     profile_in_memory = profile_text_with(profile_in_memory, section, key, value);
-    return 1;
+    return {};
 }
 
 std::string read_profile_file(const char*) {
     return profile_in_memory;
 }
 
-int update_profile(const char*, const std::function<void(std::string& text)>& edit) {
+Failure update_profile(const char*, const std::function<void(std::string& text)>& edit) {
     edit(profile_in_memory);
-    return 1;
+    return {};
 }
 
 bool writes_dropped() {

@@ -26,7 +26,7 @@ class QuietFrontEnd : public FrontEnd {
     void code_read() override {}
     void ended(unsigned, bool) override {}
     void answered(unsigned, bool) override {}
-    void report(Step, const char*) override {}
+    void report(const Failure&) override {}
     void arm_deadline(unsigned, unsigned) override {}
     void cancel_deadline(unsigned) override {}
     void start_deadline(unsigned, unsigned) override {}
@@ -81,11 +81,11 @@ void check_values() {
 
 // The serial port of the program, here a line that takes every write.
 PortSession* port_session = nullptr;
-int port_write(PortSession*, const char* buffer, uint32_t count) {
+Failure port_write(PortSession*, const char* buffer, uint32_t count) {
     if (echo_on) {
         pending_echo.assign(buffer, count);
     }
-    return 1;
+    return {};
 }
 int port_close(PortSession*) {
     return 1;

@@ -1,5 +1,7 @@
 #include "modem/conversation.h"
 
+#include "serial/port_session.h"
+
 #include <cstring>
 
 namespace modem {
@@ -21,6 +23,24 @@ void Conversation::reset() {
     deadline_sequence = 0;
     // last_sequence keeps counting, so an expiry left over from before the
     // reset can never match a deadline armed after it.
+}
+
+std::string Conversation::step() const {
+    return command_step(command_text);
+}
+
+std::string command_step(const char* command) {
+    const std::string text = command;
+    const size_t first = text.find_first_not_of("\r\n");
+    const size_t last = text.find_last_not_of("\r\n");
+    return first == std::string::npos ? "" : text.substr(first, last - first + 1);
+}
+
+Failure Conversation::failure(Kind kind, const char* text, int error) {
+    Failure made = ::failure(kind, text != nullptr ? text : "", error);
+    made.step = step();
+    made.port = port_name(port);
+    return made;
 }
 
 } // namespace modem

@@ -28,12 +28,13 @@
 // reads it only after claiming that sequence.
 #pragma once
 
-#include "common/report_step.h"
+#include "common/failure.h"
 #include "modem/command_table.h"
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 class FrontEnd;
 struct PortSession;
@@ -122,7 +123,7 @@ class Conversation {
     // The port session's callbacks; `context` is the conversation. A
     // failure of the port reaches the front end as the conversation's do.
     static void receive(void* context, const char* block, uint32_t length);
-    static void port_failed(void* context, Step step, const char* text);
+    static void port_failed(void* context, const Failure& failure);
 
     // The reply deadline. arm takes a new sequence number, makes it the
     // pending deadline and arms it: at once on the front end's thread, by a
@@ -150,6 +151,14 @@ class Conversation {
     // Back to the state of a fresh start: CMD_IDLE, nothing gathered, no
     // deadline, no answers. The front end, the port and the own commands stay.
     void reset();
+
+    // The command last written, as a user would type it ("ATz", "AT*ncB4").
+    std::string step() const;
+    // A failure of this conversation: at its step, on its port.
+    Failure failure(Kind kind, const char* text, int error = 0);
 };
+
+// A command's text as a user would type it: without its line ends.
+std::string command_step(const char* text);
 
 } // namespace modem

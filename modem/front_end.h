@@ -6,7 +6,7 @@
 // without waiting (the dialog posts it as the window message it always was).
 #pragma once
 
-#include "common/report_step.h"
+#include "common/failure.h"
 
 #include <cstdint>
 
@@ -29,10 +29,13 @@ class FrontEnd {
     // One of the front end's own commands was answered, OK or ERROR.
     virtual void answered(unsigned command, bool ok) = 0;
 
-    // A failure the user must hear of. The dialog shows a modal box and
-    // returns once it is closed; the command line keeps the text for its
-    // error message. May be called on the receive thread.
-    virtual void report(Step step, const char* text) = 0;
+    // A failure of the conversation or of its port, as it happens. Each
+    // front end maps it in its own table: the dialog shows its box (modal,
+    // returning once it is closed) or nothing, the command line hands it to
+    // the ending that follows for its exit code and message. May be called
+    // on the receive thread; a failure that ends the exchange comes before
+    // the event that ends it.
+    virtual void report(const Failure& failure) = 0;
 
     // The reply deadline belongs to the front end's thread. The requests to
     // arm and cancel it may come from the receive thread; the front end

@@ -70,7 +70,9 @@ int Conversation::on_reply_timer(unsigned sequence) {
         return 1;
     }
     conversation_state = CMD_IDLE;
-    front_end.report(Step::reply_deadline, "Modem dialog timeout occurred!");
+    const CommandRow* row = find_command(word);
+    front_end.report(failure(Kind::reply_deadline, "Modem dialog timeout occurred!",
+                             row != nullptr ? static_cast<int>(row->deadline_ms) : 0));
     return 0;
 }
 

@@ -25,7 +25,7 @@ enum class Verdict { none, error, ok };
 // The report comes first: the dialog's box is modal on the receive thread,
 // so the dialog hears of the end only once the user has closed it.
 void fail(Conversation& c, const char* text) {
-    c.front_end.report(Step::modem_reply, text);
+    c.front_end.report(c.failure(Kind::modem_reply, text));
     c.front_end.ended(command_code(c.conversation_state.load()), false);
 }
 
@@ -339,8 +339,8 @@ void Conversation::receive(void* context, const char* block, uint32_t length) {
     static_cast<Conversation*>(context)->on_modem_data(block, length);
 }
 
-void Conversation::port_failed(void* context, Step step, const char* text) {
-    static_cast<Conversation*>(context)->front_end.report(step, text);
+void Conversation::port_failed(void* context, const Failure& failure) {
+    static_cast<Conversation*>(context)->front_end.report(failure);
 }
 
 } // namespace modem

@@ -3,6 +3,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "modem/conversation.h"
+#include "modem/front_end.h"
 #include "serial/port_session.h"
 
 namespace modem {
@@ -23,8 +24,12 @@ void Conversation::send_modem_command(uint32_t word) {
     copy_text(text, command_text);
     // Armed before the write, so the deadline also covers a write that stalls.
     arm_reply_deadline(row->deadline_ms);
-    // A failed write is not reported: the missing answer runs into the deadline.
-    port_write(port, text, static_cast<uint32_t>(length));
+    // A failed write is reported, and the deadline armed above still ends or
+    // retries the conversation, as it would for a modem that stayed silent.
+    if (Failure failed = port_write(port, text, static_cast<uint32_t>(length))) {
+        failed.step = command_step(text);
+        front_end.report(failed);
+    }
 }
 
 } // namespace modem

@@ -20,9 +20,9 @@ namespace {
 
 // Saves the choice and traces how long that took, which syncs a file: a
 // timing of the apply's steps tells the file's share from the program's.
-bool timed_save(const char* key) {
+Failure timed_save(const char* key) {
     const auto started = std::chrono::steady_clock::now();
-    const bool saved = profile::save_choice(key) == 1;
+    Failure saved = profile::save_choice(key);
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - started);
     tracef("CC choice saved in %lld us\n", static_cast<long long>(took.count()));
@@ -30,20 +30,30 @@ bool timed_save(const char* key) {
 }
 
 Answer converse(uint32_t word) {
-    return {Answer::Kind::converse, word, {}};
+    return {Answer::Kind::converse, word, {}, false};
 }
 
 Answer done() {
-    return {Answer::Kind::done, 0, {}};
+    return {Answer::Kind::done, 0, {}, false};
 }
 
-Answer failed(const Event& event, Failed::Kind kind = Failed::Kind::refused) {
-    if (!event.notified && kind == Failed::Kind::refused) {
-        kind = Failed::Kind::no_answer;
+// The conversation's own failure when it reported one: the cause, which the
+// dialog has shown already. Otherwise the procedure's, at the command it
+// stopped at: a refusal, or the deadline's silence.
+Answer failed(modem::Conversation& talk, const Event& event, Kind kind = Kind::modem_reply,
+              const std::string& text = "") {
+    if (kind == Kind::modem_reply && event.failure) {
+        return {Answer::Kind::failed, event.word, event.failure, event.notified};
     }
-    return {Answer::Kind::failed, 0, {kind, event.word, event.notified}};
+    int milliseconds = 0;
+    if (!event.notified && kind == Kind::modem_reply) {
+        kind = Kind::reply_deadline;
+        const modem::CommandRow* row = talk.find_command(event.word);
+        milliseconds = row != nullptr ? static_cast<int>(row->deadline_ms) : 0;
+    }
+    return {Answer::Kind::failed, event.word, talk.failure(kind, text.c_str(), milliseconds),
+            event.notified};
 }
-
 bool notified_as(const Event& event, unsigned id) {
     return event.notified && event.id == id;
 }
@@ -150,17 +160,17 @@ Answer Read::on_event(modem::Conversation& talk, const Event& event) {
         return on_present_code(talk, event);
     case Stage::standard_code:
         if (!take_standard_code(talk, event)) {
-            return failed(event);
+            return failed(talk, event);
         }
         stage_ = Stage::note;
         return converse(CMD_READ_I9);
     case Stage::note:
         // A refused ATi9 only means there is no note.
-        return notified_as(event, NOTIFY_DISCONNECT) ? done() : failed(event);
+        return notified_as(event, NOTIFY_DISCONNECT) ? done() : failed(talk, event);
     case Stage::over:
         break;
     }
-    return failed(event);
+    return failed(talk, event);
 }
 
 // An AT*nc? refused with ERROR has gone on to AT+GCI=? by itself, in the
@@ -168,7 +178,7 @@ Answer Read::on_event(modem::Conversation& talk, const Event& event) {
 // next where the options say so, as it is of every standard-only device.
 Answer Read::on_list(modem::Conversation& talk, const Event& event, bool first) {
     if (!event.notified || (event.id != CMD_LIST_GCI && !(first && event.id == CMD_LIST_NC))) {
-        return failed(event);
+        return failed(talk, event);
     }
     if (event.id == CMD_LIST_NC && options_.second_list_query &&
         (standard_only_ ||
@@ -177,7 +187,7 @@ Answer Read::on_list(modem::Conversation& talk, const Event& event, bool first) 
         return converse(wake_then(CMD_LIST_GCI));
     }
     if (standard_only_ && event.value == 0) {
-        return failed(event, Failed::Kind::not_standard);
+        return failed(talk, event, Kind::not_standard);
     }
     // With value 0 the modem lists its countries by neither query.
     list_ = take_list(talk, event.value != 0, options_, list_copy_, size_);
@@ -195,7 +205,7 @@ Answer Read::on_present_code(modem::Conversation& talk, const Event& event) {
         stage_ = Stage::standard_code;
         return converse(wake_then(CMD_READ_GCI));
     }
-    return failed(event);
+    return failed(talk, event);
 }
 profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
                               char* working_copy, size_t size) {
@@ -251,13 +261,20 @@ bool usable_key(const char* key) {
     return length > 0 && length <= profile::MAX_KEY_LENGTH;
 }
 
-bool choose_code(modem::Conversation& talk, const char* key, const char* code) {
+Failure choose_code(modem::Conversation& talk, const char* key, const char* code) {
     const bool gci = talk.use_gci != 0;
-    if (sendable(key, code, gci) != Unsendable::none) {
-        return false;
+    switch (sendable(key, code, gci)) {
+    case Unsendable::none:
+        break;
+    case Unsendable::key:
+        return talk.failure(Kind::key_unusable, "its key is not letters and digits");
+    case Unsendable::code:
+        return talk.failure(Kind::key_unusable, "its code is not letters and digits");
+    case Unsendable::long_key:
+        return talk.failure(Kind::key_unusable, "its key is too long to send to a modem");
     }
     copy_text(talk.code_to_send, gci ? key : code);
-    return true;
+    return {};
 }
 
 Plan plan_apply(const modem::Conversation& talk, const char* key, bool force) {
@@ -276,7 +293,7 @@ Answer Apply::start(modem::Conversation& talk, const char* key, bool send, bool 
     prepare(talk, options_);
     key_ = key;
     write_note_ = write_note;
-    saved_ = false;
+    save_failure_ = Failure{};
     if (!send) {
         stage_ = Stage::over;
         return finish(talk);
@@ -295,21 +312,25 @@ Answer Apply::on_event(modem::Conversation& talk, const Event& event) {
             return converse(wake_then(CMD_READ_GCI));
         }
         if (!notified_as(event, NOTIFY_I5_READ)) {
-            return failed(event);
+            return failed(talk, event);
         }
         break;
     case Stage::standard_code:
         if (!take_standard_code(talk, event)) {
-            return failed(event);
+            return failed(talk, event);
         }
         break;
     case Stage::note:
-        return notified_as(event, NOTIFY_DISCONNECT) && event.value != 0 ? done() : failed(event);
+        return notified_as(event, NOTIFY_DISCONNECT) && event.value != 0 ? done()
+                                                                         : failed(talk, event);
     case Stage::over:
-        return failed(event);
+        return failed(talk, event);
     }
     if (options_.check_read_back && !equal_ignoring_case(talk.i5_code, talk.code_to_send)) {
-        return failed(event, Failed::Kind::read_back);
+        return failed(talk, event, Kind::read_back,
+                      std::string("the modem reads back ") +
+                          (talk.i5_code[0] != '\0' ? talk.i5_code : "nothing") + " after " +
+                          talk.code_to_send + " was sent");
     }
     return finish(talk);
 }
@@ -321,17 +342,16 @@ Answer Apply::finish(modem::Conversation& talk) {
     // No entry chosen, or a key too long for the modem's note: whatever the
     // modem was set to, it is not a choice the program can record.
     if (!usable_key(key_)) {
-        return {Answer::Kind::failed,
-                0,
-                {Failed::Kind::no_usable_key, talk.conversation_state.load(), true}};
+        return {Answer::Kind::failed, talk.conversation_state.load(),
+                talk.failure(Kind::key_unusable, "no usable key to record"), true};
     }
     const bool gci = talk.use_gci != 0;
     // The modem is set by now, so the choice is remembered first: a note
     // that then fails leaves it recorded. The note is written even when the
     // save fails.
-    saved_ = true;
+    save_failure_ = Failure{};
     if (!gci || options_.save_gci_choice) {
-        saved_ = timed_save(key_);
+        save_failure_ = timed_save(key_);
     }
     // An AT+GCI modem keeps no note; an AT*nc modem whose note names the
     // key has nothing to rewrite. Otherwise the note is cleared, then written

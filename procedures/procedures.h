@@ -29,6 +29,7 @@
 // options (Options), so both front ends run the same code.
 #pragma once
 
+#include "common/failure.h"
 #include "modem/command_table.h"
 #include "modem/conversation.h"
 #include "profile/country_lists.h"
@@ -70,28 +71,25 @@ struct Event {
     intptr_t value = 0;       // and its value
     uint32_t word = 0;        // the state word then: its low byte is the command outstanding
     bool silent_port = false; // a probe's wake-up went unanswered twice
-};
-
-// Why a procedure failed. The conversation has already reported a modem's
-// refusal or silence to its front end; this says where the procedure stopped.
-struct Failed {
-    enum class Kind {
-        no_answer,     // the deadline gave up
-        refused,       // the conversation ended without the answer it was for
-        not_standard,  // a device taken only as a standard modem refused AT+GCI=?
-        read_back,     // ATi5 read back another code than the one sent
-        no_usable_key, // no entry chosen, or its key too long for the note
-    };
-    Kind kind = Kind::refused;
-    uint32_t word = 0; // the state word when it stopped
-    bool notified = false;
+    // The first failure the conversation reported to its front end on its
+    // way here (a refused command, a write the port refused, the deadline);
+    // none when it reported none. A front end that keeps them hands it in.
+    Failure failure;
 };
 
 struct Answer {
     enum class Kind { converse, done, failed };
     Kind kind = Kind::done;
-    uint32_t word = 0; // converse: the word the front end sends next
-    Failed failure;    // failed
+    // converse: the word the front end sends next; failed: the state word
+    // when it stopped.
+    uint32_t word = 0;
+    // failed: why, at the procedure's step. The conversation's own failure
+    // when it reported one (the dialog has shown it already); otherwise the
+    // procedure's: modem_reply (ended without the answer it was for),
+    // reply_deadline, not_standard, read_back or key_unusable.
+    Failure failure;
+    // failed: it stopped at a notification (else the deadline gave up).
+    bool notified = false;
 };
 
 // --- the probe ----------------------------------------------------------
@@ -181,8 +179,8 @@ bool usable_key(const char* key);
 
 // Puts into code_to_send what the set-country command sends for the entry
 // (`key`, `code`): its code to an AT*nc modem, its key to an AT+GCI modem.
-// False, with nothing set, when sendable refuses it.
-bool choose_code(modem::Conversation& talk, const char* key, const char* code);
+// Kind::key_unusable, with nothing set, when sendable refuses it.
+Failure choose_code(modem::Conversation& talk, const char* key, const char* code);
 
 // What an apply of `key` changes on a modem just read, code_to_send chosen.
 struct Plan {
@@ -215,8 +213,10 @@ class Apply {
     Answer start(modem::Conversation& talk, const char* key, bool send = true,
                  bool write_note = true);
     Answer on_event(modem::Conversation& talk, const Event& event);
-    // Once done: whether the profile remembers the choice (or was not asked to).
-    bool saved() const { return saved_; }
+    // Once done: why the profile does not remember the choice; none when it
+    // does (or was not asked to). The apply goes on regardless, and each
+    // front end's table says whether the user hears of it.
+    const Failure& save_failure() const { return save_failure_; }
 
   private:
     enum class Stage { set, standard_code, note, over };
@@ -226,7 +226,7 @@ class Apply {
     const char* key_ = nullptr;
     Stage stage_ = Stage::over;
     bool write_note_ = true;
-    bool saved_ = false;
+    Failure save_failure_;
 };
 
 } // namespace procedures

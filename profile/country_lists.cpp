@@ -124,14 +124,20 @@ class UnknownCodes {
     // they would be recorded under.
     void record() {
         const bool made = !added_ || writes_dropped();
-        const int written = made ? 1 : update_profile(profile_path, [this](std::string& text) {
-            SectionValues now(text, ENTRY_SECTION);
-            for (size_t i = 0; i < codes_.size(); ++i) {
-                take_bogus_key(text, now, codes_[i], keys_[i]);
-            }
-        });
+        // A code that cannot be recorded is listed all the same: the
+        // write's failure is shown nowhere, and the code stays without a key.
+        const Failure failed =
+            made ? Failure{} : update_profile(profile_path, [this](std::string& text) {
+                SectionValues now(text, ENTRY_SECTION);
+                for (size_t i = 0; i < codes_.size(); ++i) {
+                    take_bogus_key(text, now, codes_[i], keys_[i]);
+                }
+            });
+        if (failed) {
+            tracef("[profile] unknown codes listed without a key: %s\n", failed.text.c_str());
+        }
         for (size_t i = 0; i < codes_.size(); ++i) {
-            if (written != 1 && codes_[i].added) {
+            if (failed && codes_[i].added) {
                 keys_[i].clear(); // not in the file, so under no key
             }
             if (codes_[i].item >= 0) {

@@ -3,6 +3,8 @@
 // and the replacement of the file by its new contents.
 #pragma once
 
+#include "common/failure.h"
+
 #include <cstdint>
 #include <string>
 
@@ -13,16 +15,20 @@ constexpr unsigned LOCK_WAIT_MS = 5000;
 
 // How a writer waits while another holds the lock. A front end that must
 // stay responsive meanwhile (a signal must end the command line at once)
-// installs a pause of its own, which may throw to abandon the write; the
-// lock is then tried again after each pause, for LOCK_WAIT_MS at most.
-// Without one, the wait is the platform's own, until the lock is free.
-using LockPause = void (*)(unsigned milliseconds);
+// installs a pause of its own; the lock is then tried again after each
+// pause, for LOCK_WAIT_MS at most. The pause gives 0 to go on waiting, or
+// any other number to give the write up: the write then fails with
+// Kind::profile_stopped and that number as the failure's error. Without a
+// pause, the wait is the platform's own, until the lock is free.
+using LockPause = int (*)(unsigned milliseconds);
 void set_lock_pause(LockPause pause);
 
-// Why this thread's last profile write failed, for the user: "read-only",
+// A profile write's failure, with the reason for the user: "read-only",
 // "locked by another writer (…)", the system's words for a missing folder
-// or a full disk. Set by the writer; read with profile::write_failure().
-void note_write_failure(const std::string& why);
+// or a full disk.
+inline Failure write_failed(std::string why) {
+    return failure(Kind::profile_write, std::move(why));
+}
 
 // Held from before a write reads the profile until its replacement is in
 // place, so that two writers never both change the same old contents and one
@@ -36,13 +42,15 @@ class WriterLock {
     ~WriterLock();
     WriterLock(const WriterLock&) = delete;
     WriterLock& operator=(const WriterLock&) = delete;
-    // False when the lock file can be neither made nor opened, or another
-    // writer kept it past the wait: the write does not go ahead then.
-    bool held() const { return held_; }
+    // Why the lock is not held: the lock file can be neither made nor
+    // opened, another writer kept it past the wait, or the pause gave the
+    // write up. The write does not go ahead then.
+    const Failure& failure() const { return failure_; }
 
   private:
     intptr_t handle_;
     bool held_ = false;
+    Failure failure_;
 };
 
 // Writes `contents` to a temporary file of this write's own beside `path`,
@@ -51,6 +59,6 @@ class WriterLock {
 // profile, or a link in the profile's place, is refused. A crash leaves the old
 // profile or the new one, never a mix; on any failure the temporary file is
 // removed and the profile stays as it was. Call it holding the WriterLock.
-bool replace_file(const char* path, const std::string& contents);
+Failure replace_file(const char* path, const std::string& contents);
 
 } // namespace profile

@@ -18,9 +18,8 @@ namespace {
 
 std::atomic<LockPause> lock_pause{nullptr};
 
-bool failed(const std::string& why) {
-    note_write_failure(why);
-    return false;
+Failure failed(std::string why) {
+    return write_failed(std::move(why));
 }
 
 std::string system_words(int error) {
@@ -79,20 +78,20 @@ void tighten(int fd, const struct stat& info, mode_t mode) {
     }
 }
 
-bool take_lock(int fd, const std::string& lock_path) {
+Failure take_lock(int fd, const std::string& lock_path) {
     const LockPause pause = lock_pause.load();
     if (pause == nullptr) {
         int locked;
         do {
             locked = flock(fd, LOCK_EX);
         } while (locked != 0 && errno == EINTR);
-        return locked == 0 || failed(lock_path + ": " + system_words(errno));
+        return locked == 0 ? Failure{} : failed(lock_path + ": " + system_words(errno));
     }
     constexpr unsigned STEP_MS = 50;
     const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(LOCK_WAIT_MS);
     for (;;) {
         if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
-            return true;
+            return {};
         }
         if (errno != EWOULDBLOCK && errno != EINTR) {
             return failed(lock_path + ": " + system_words(errno));
@@ -101,7 +100,9 @@ bool take_lock(int fd, const std::string& lock_path) {
             return failed("locked by another writer for " + std::to_string(LOCK_WAIT_MS / 1000) +
                           " s (" + lock_path + ")");
         }
-        pause(STEP_MS);
+        if (const int stop = pause(STEP_MS)) {
+            return failure(Kind::profile_stopped, "the write was given up", stop);
+        }
     }
 }
 
@@ -117,22 +118,18 @@ WriterLock::WriterLock(const char* profile_path) {
     int fd = open_lock_file(lock_path, mode);
     handle_ = fd;
     if (fd < 0) {
-        failed(lock_path + ": " +
-               (errno == ELOOP ? "a link, not the lock file" : system_words(errno)));
+        failure_ = failed(lock_path + ": " +
+                          (errno == ELOOP ? "a link, not the lock file" : system_words(errno)));
         return;
     }
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        failed(lock_path + ": not a regular file");
+        failure_ = failed(lock_path + ": not a regular file");
         return;
     }
     tighten(fd, info, mode);
-    try {
-        held_ = take_lock(fd, lock_path);
-    } catch (...) {
-        close(fd); // the pause abandoned the write: the destructor will not run
-        throw;
-    }
+    failure_ = take_lock(fd, lock_path);
+    held_ = !failure_;
 }
 
 WriterLock::~WriterLock() {
@@ -141,7 +138,7 @@ WriterLock::~WriterLock() {
     }
 }
 
-bool replace_file(const char* path, const std::string& contents) {
+Failure replace_file(const char* path, const std::string& contents) {
     // The rename would replace a profile that its owner made read-only, even
     // for a user who may not write it: a read-only profile is refused, as
     // root is refused too. The new file keeps the old one's permissions,
@@ -179,7 +176,7 @@ bool replace_file(const char* path, const std::string& contents) {
         unlink(temp_path.c_str());
         return failed(std::string(path) + ": " + system_words(error));
     }
-    return true;
+    return {};
 }
 
 } // namespace profile

@@ -49,24 +49,29 @@ HANDLE create_temporary(const std::string& temp_path) {
 
 // The handle is not overlapped, so without a pause the call waits until the
 // lock is ours; with one, the lock is tried again after each pause.
-bool take_lock(HANDLE file, const std::string& lock_path) {
+Failure take_lock(HANDLE file, const std::string& lock_path) {
     OVERLAPPED whole_file = {};
     const LockPause pause = lock_pause.load();
     if (pause == nullptr) {
-        return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file) != 0;
+        if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file)) {
+            return {};
+        }
+        return write_failed(lock_path + ": cannot be locked (error " +
+                            std::to_string(GetLastError()) + ")");
     }
     constexpr unsigned STEP_MS = 50;
     for (unsigned waited = 0;; waited += STEP_MS) {
         if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
                        MAXDWORD, &whole_file)) {
-            return true;
+            return {};
         }
         if (waited >= LOCK_WAIT_MS) {
-            note_write_failure("locked by another writer for " +
-                               std::to_string(LOCK_WAIT_MS / 1000) + " s (" + lock_path + ")");
-            return false;
+            return write_failed("locked by another writer for " +
+                                std::to_string(LOCK_WAIT_MS / 1000) + " s (" + lock_path + ")");
         }
-        pause(STEP_MS);
+        if (const int stop = pause(STEP_MS)) {
+            return failure(Kind::profile_stopped, "the write was given up", stop);
+        }
     }
 }
 
@@ -86,15 +91,11 @@ WriterLock::WriterLock(const char* profile_path) {
     }
     handle_ = reinterpret_cast<intptr_t>(file);
     if (file == INVALID_HANDLE_VALUE) {
-        note_write_failure(lock_path + ": cannot be made or opened");
+        failure_ = write_failed(lock_path + ": cannot be made or opened");
         return;
     }
-    try {
-        held_ = take_lock(file, lock_path);
-    } catch (...) {
-        CloseHandle(file); // the pause abandoned the write: the destructor will not run
-        throw;
-    }
+    failure_ = take_lock(file, lock_path);
+    held_ = !failure_;
 }
 
 WriterLock::~WriterLock() {
@@ -109,20 +110,18 @@ WriterLock::~WriterLock() {
     CloseHandle(file);
 }
 
-bool replace_file(const char* path, const std::string& contents) {
+Failure replace_file(const char* path, const std::string& contents) {
     // A profile marked read-only stays as it is: the rename would replace it.
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        note_write_failure(std::string(path) + ": read-only");
-        return false;
+        return write_failed(std::string(path) + ": read-only");
     }
     std::string temp_path =
         std::string(path) + "." + std::to_string(GetCurrentProcessId()) + ".tmp";
     HANDLE file = create_temporary(temp_path);
     if (file == INVALID_HANDLE_VALUE) {
-        note_write_failure(std::string(path) + ": no file can be made beside it (error " +
-                           std::to_string(GetLastError()) + ")");
-        return false;
+        return write_failed(std::string(path) + ": no file can be made beside it (error " +
+                            std::to_string(GetLastError()) + ")");
     }
     // Every byte and then the data on the disk, before the rename: a short
     // write must never replace the profile with the part that was written.
@@ -131,11 +130,12 @@ bool replace_file(const char* path, const std::string& contents) {
     ok = ok && MoveFileExA(temp_path.c_str(), path,
                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
     if (!ok) {
-        note_write_failure(std::string(path) + ": cannot be replaced (error " +
-                           std::to_string(GetLastError()) + ")");
+        const DWORD error = GetLastError();
         DeleteFileA(temp_path.c_str());
+        return write_failed(std::string(path) + ": cannot be replaced (error " +
+                            std::to_string(error) + ")");
     }
-    return ok;
+    return {};
 }
 
 } // namespace profile

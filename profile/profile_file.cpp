@@ -68,8 +68,6 @@ Load load_file(const char* path, std::string& text) {
     return result;
 }
 
-thread_local std::string last_failure;
-
 bool can_update(const char* path) {
     std::FILE* file = std::fopen(path, "r+b");
     if (file == nullptr) {
@@ -105,39 +103,28 @@ const char* write_as_given(const char* path, const char**) {
 std::atomic<ProfileWriteTarget> write_target{write_as_given};
 
 // The text a write starts from: the profile's, or, while it is missing, the
-// seed's. Gives false, saying why, when the write must not go ahead.
-bool load_for_write(const char* path, const char* seed, std::string& text) {
+// seed's. Gives the failure, saying why, when the write must not go ahead.
+Failure load_for_write(const char* path, const char* seed, std::string& text) {
     const Load load = load_file(path, text);
     if (load == Load::Missing && seed != nullptr) {
         if (load_file(seed, text) != Load::Ok) {
-            note_write_failure(std::string(seed) + ": the default profile cannot be read");
-            return false;
+            return write_failed(std::string(seed) + ": the default profile cannot be read");
         }
-        return true;
+        return {};
     }
     if (load == Load::Failed || (load == Load::Ok && !can_update(path))) {
         // unreadable or read-only: leave it as it is
-        note_write_failure(std::string(path) +
-                           (load == Load::Failed ? ": cannot be read" : ": read-only"));
-        return false;
+        return write_failed(std::string(path) +
+                            (load == Load::Failed ? ": cannot be read" : ": read-only"));
     }
     if (text.rfind("\xFF\xFE", 0) == 0 || text.rfind("\xFE\xFF", 0) == 0) {
         // UTF-16: a line of single-byte text would make it neither encoding
-        note_write_failure(std::string(path) + ": UTF-16 text, left as it is");
-        return false;
+        return write_failed(std::string(path) + ": UTF-16 text, left as it is");
     }
-    return true;
+    return {};
 }
 
 } // namespace
-
-void note_write_failure(const std::string& why) {
-    last_failure = why;
-}
-
-const char* write_failure() {
-    return last_failure.c_str();
-}
 
 const char* drop_writes(const char*, const char**) {
     return nullptr;
@@ -151,40 +138,39 @@ ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target) {
     return write_target.exchange(target != nullptr ? target : write_as_given);
 }
 
-int update_profile(const char* path, const std::function<void(std::string& text)>& edit) {
-    last_failure.clear();
+Failure update_profile(const char* path, const std::function<void(std::string& text)>& edit) {
     const char* seed = nullptr;
     if (path != nullptr) {
         path = write_target.load()(path, &seed);
     }
     if (path == nullptr || path[0] == '\0') {
-        return 0;
+        return write_failed(path == nullptr ? "a dry run writes nothing" : "no profile named");
     }
     try {
         WriterLock lock(path);
-        if (!lock.held()) {
-            return 0;
+        if (lock.failure()) {
+            return lock.failure();
         }
         std::string text;
-        if (!load_for_write(path, seed, text)) {
-            return 0;
+        if (Failure failed = load_for_write(path, seed, text)) {
+            return failed;
         }
         test_stop("profile_write"); // holding the lock, the old text read
         std::string edited = text;
         edit(edited);
-        return edited == text || replace_file(path, edited) ? 1 : 0;
+        return edited == text ? Failure{} : replace_file(path, edited);
     } catch (const std::bad_alloc&) {
-        return 0;
+        return write_failed("out of memory");
     }
 }
 
-int write_profile_string(const char* section, const char* key, const char* value,
-                         const char* path) {
+Failure write_profile_string(const char* section, const char* key, const char* value,
+                             const char* path) {
     if (section == nullptr && key == nullptr && value == nullptr) {
-        return 1; // flush: every write is on disk before it returns
+        return {}; // flush: every write is on disk before it returns
     }
     if (value == nullptr || !entry_can_be_written(section, key)) {
-        return 0;
+        return write_failed("no entry can be written under that name");
     }
     return update_profile(
         path, [&](std::string& text) { text = profile_text_with(text, section, key, value); });

@@ -27,9 +27,11 @@
 // A write never leaves a half-written profile: the new contents go to a
 // temporary file of that write's own beside the profile, which is then
 // renamed over it. When any step fails the old file stays as it was and the
-// write gives 0. Writers take turns on a lock file, "<path>.lock", from the
+// write gives the failure, saying why. Writers take turns on a lock file, "<path>.lock", from the
 // read of the old contents to the rename, so no write loses another's change.
 #pragma once
+
+#include "common/failure.h"
 
 #include <cstddef>
 #include <functional>
@@ -45,12 +47,11 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
 
 // Sets `key` in `section` to `value`. All three null: the flush form, which
 // has nothing to do because every write goes to disk before it returns.
-// Gives 1 on success, 0 when nothing was written.
-int write_profile_string(const char* section, const char* key, const char* value, const char* path);
-
-// Why this thread's last write gave 0, in words for the user ("" when
-// nothing said why).
-const char* write_failure();
+// Gives no failure on success; Kind::profile_write, with the reason in
+// words for the user, when nothing was written (Kind::profile_stopped when
+// the lock's pause gave the write up).
+Failure write_profile_string(const char* section, const char* key, const char* value,
+                             const char* path);
 
 // The whole profile's text as it stands; "" when it cannot be read. For a
 // front end that looks many entries up at once (read_profile_text on it).
@@ -59,9 +60,9 @@ std::string read_profile_file(const char* path);
 // Several changes in one write: `edit` gets the text as it stands under the
 // writers' lock and changes it (with profile_text_with, so that each change
 // is what write_profile_string would make). One temporary file, one rename.
-// Gives 1 on success, and when `edit` changed nothing (nothing is written);
-// 0 when nothing was written.
-int update_profile(const char* path, const std::function<void(std::string& text)>& edit);
+// Gives no failure on success, and when `edit` changed nothing (nothing is
+// written); otherwise as write_profile_string.
+Failure update_profile(const char* path, const std::function<void(std::string& text)>& edit);
 
 // Where a write really goes. A front end whose profile starts out as an
 // installed default, read until the user's own copy exists, names its own
@@ -73,7 +74,7 @@ using ProfileWriteTarget = const char* (*)(const char* path, const char** seed);
 ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target);
 
 // The target of a dry run: every write goes nowhere, before it takes the
-// writers' lock, and gives 0.
+// writers' lock, and fails.
 const char* drop_writes(const char* path, const char** seed);
 // Whether writes are dropped so: a caller then tells what a write would
 // have made (the key an entry would get) as if it were made.

@@ -3,6 +3,8 @@
 // procedures' to write: procedures/procedures.h.)
 #pragma once
 
+#include "common/failure.h"
+
 #include <cstddef>
 
 namespace profile {
@@ -14,8 +16,8 @@ constexpr size_t SAVED_CHOICE_SIZE = 50;
 int read_saved_choice(char* key, size_t size);
 
 // Remembers `key`. The file is written only when it holds another value, so
-// applying the same country again leaves the profile as it is. Gives 1 when
-// the profile holds the key afterwards.
-int save_choice(const char* key);
+// applying the same country again leaves the profile as it is. Gives no
+// failure when the profile holds the key afterwards.
+Failure save_choice(const char* key);
 
 } // namespace profile

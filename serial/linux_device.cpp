@@ -206,27 +206,25 @@ void block_let_go(PortBlock* block) {
 
 namespace {
 
-std::atomic<int> open_error{0};
-
 // Opens the device, takes it for this program alone and remembers its line
-// settings; -1 with open_error set when it cannot be had.
-int open_exclusive(const char* path) {
+// settings; -1 with `error` set when it cannot be had.
+int open_exclusive(const char* path, uint32_t* error) {
     dev_t device = 0;
     std::string what;
     if (!is_tty_family(path, device, what)) {
-        open_error = errno;
+        *error = static_cast<uint32_t>(errno);
         return -1;
     }
     const int fd = open(path, O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        open_error = errno;
+        *error = static_cast<uint32_t>(errno);
         return -1;
     }
     // A COM port is opened for exclusive use; another holder makes it "in use".
     if (!is_same_tty(fd, device)) {
-        open_error = ENOTTY;
+        *error = ENOTTY;
     } else if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        open_error = errno == EWOULDBLOCK ? EWOULDBLOCK : errno;
+        *error = static_cast<uint32_t>(errno);
     } else {
         // Further opens of the tty fail while we talk, except for root, whom
         // the kernel lets through regardless.
@@ -239,26 +237,22 @@ int open_exclusive(const char* path) {
 
 } // namespace
 
-int last_open_error() {
-    return open_error;
-}
-
-PortDevice* device_open(uint8_t port, const char* named) {
+PortDevice* device_open(uint8_t port, const char* named, uint32_t* error) {
     char path[PORT_PATH_SIZE];
     if (named[0] != '\0') {
         copy_text(path, named);
     } else {
         path_lookup(port, path, sizeof path);
     }
-    open_error = 0;
-    const int fd = open_exclusive(path);
+    *error = 0;
+    const int fd = open_exclusive(path, error);
     if (fd < 0) {
         return nullptr;
     }
     const int stop_fd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
     PortDevice* device = stop_fd >= 0 ? new (std::nothrow) PortDevice : nullptr;
     if (device == nullptr) {
-        open_error = ENOMEM;
+        *error = ENOMEM;
         if (stop_fd >= 0) {
             close(stop_fd);
         }

@@ -11,8 +11,3 @@ using PortPathLookup = void (*)(uint8_t port, char* path, size_t capacity);
 
 // Replaces the lookup; nullptr restores the default. Gives the old one.
 PortPathLookup set_port_path_lookup(PortPathLookup lookup);
-
-// Why the last device_open failed, as an errno value: ENOENT (no such
-// device), EACCES (no permission), EWOULDBLOCK (another program holds the
-// port), ENOTTY (not a terminal), or what open() gave. 0 after a success.
-int last_open_error();

@@ -10,6 +10,8 @@
 
 #include <cstring>
 #include <new>
+#include <string>
+#include <utility>
 
 int port_number = 0;
 char port_path[PORT_PATH_SIZE] = "";
@@ -63,11 +65,17 @@ PortTimeouts session_timeouts(const PortSession& session) {
 
 } // namespace
 
-void report_port_failure(PortSession* session, Step step, const char* text) {
+Failure port_failure(const PortSession* session, Kind kind, std::string text, int error) {
+    Failure made = failure(kind, std::move(text), error);
+    made.port = port_name(session);
+    return made;
+}
+
+void report_port_failure(PortSession* session, const Failure& failure) {
     if (session != nullptr && session->report_callback != nullptr) {
-        session->report_callback(session->callback_context, step, text);
+        session->report_callback(session->callback_context, failure);
     } else {
-        tracef("[port] %s\n", text);
+        tracef("[port] %s\n", failure.text.c_str());
     }
 }
 
@@ -114,12 +122,33 @@ int configure(PortSession* session) {
     return device_configure(session->handle, line) ? 1 : 0;
 }
 
+// Sets up a port just opened and starts its receive thread; gives what
+// failed, or null.
+const char* set_up(PortSession* session) {
+    device_watch_rx(session->handle);
+    set_queues(session);
+    if (!device_purge(session->handle)) {
+        return "its queues cannot be emptied";
+    }
+    device_set_timeouts(session->handle, session_timeouts(*session));
+    if (configure(session) == 0) {
+        return "its line cannot be set up";
+    }
+    session->connected.store(1);
+    session->thread_handle = thread_start(receive_thread, session, &session->thread_id);
+    return session->thread_handle == nullptr ? "no receive thread can be started" : nullptr;
+}
+
 } // namespace
 
-int port_create(int low_speed, DataCallback data_callback, void* context, ReportCallback report) {
+Failure port_create(int low_speed, DataCallback data_callback, void* context,
+                    ReportCallback report) {
     drop_current_session();
     port_session = make_record(port_number, port_path, low_speed, data_callback, context, report);
-    return port_session != nullptr ? 1 : -1;
+    if (port_session == nullptr) {
+        return failure(Kind::port_setup, "the port's session cannot be made");
+    }
+    return {};
 }
 
 PortSession* port_create_own(int port, const char* path, DataCallback data_callback, void* context,
@@ -142,42 +171,34 @@ int port_configure() {
     return configure(port_session);
 }
 
-int port_open() {
+Failure port_open() {
     return port_open(port_session);
 }
 
-int port_open(PortSession* session) {
-    if (session == nullptr || session->connected.load() != 0) {
-        return 0;
+Failure port_open(PortSession* session) {
+    if (session == nullptr) {
+        return failure(Kind::port_setup, "no port session");
+    }
+    if (session->connected.load() != 0) {
+        return port_failure(session, Kind::port_busy, "open already");
     }
     if (session->handle != nullptr) { // an earlier failed open of this record
         device_release(session->handle);
     }
-    session->handle = device_open(session->port, session->path);
+    uint32_t error = 0;
+    session->handle = device_open(session->port, session->path, &error);
     if (session->handle == nullptr) {
-        return 0;
+        return port_failure(session, Kind::port_open, "cannot be opened", static_cast<int>(error));
     }
-    device_watch_rx(session->handle);
-    set_queues(session);
-    if (!device_purge(session->handle)) {
+    const char* failed = set_up(session);
+    if (failed != nullptr) {
         abandon_open(session);
-        return 0;
-    }
-    device_set_timeouts(session->handle, session_timeouts(*session));
-    if (configure(session) == 0) {
-        abandon_open(session);
-        return 0;
-    }
-    session->connected.store(1);
-    session->thread_handle = thread_start(receive_thread, session, &session->thread_id);
-    if (session->thread_handle == nullptr) {
-        abandon_open(session);
-        return 0;
+        return port_failure(session, Kind::port_open, failed);
     }
     // One short drop of DTR tells the modem a new caller has the line.
     device_set_dtr(session->handle, false);
     device_set_dtr(session->handle, true);
-    return 1;
+    return {};
 }
 
 int port_close() {
@@ -215,7 +236,8 @@ int port_close(PortSession* session) {
                     static_cast<int>(session->port),
                     static_cast<unsigned>(device_raw_handle(session->handle)),
                     static_cast<int>(error));
-        report_port_failure(session, Step::port_close, text);
+        report_port_failure(session,
+                            port_failure(session, Kind::port_close, text, static_cast<int>(error)));
     }
     return 1;
 }

@@ -4,10 +4,11 @@
 // serial/device.h, in win32_device.cpp and linux_device.cpp.
 #pragma once
 
-#include "common/report_step.h"
+#include "common/failure.h"
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 // Called on the receive thread with each gathered block; block[length] is
 // NUL. `context` is the one given to port_create: the conversation that
@@ -16,7 +17,7 @@ using DataCallback = void (*)(void* context, const char* block, uint32_t length)
 // Called with the same context when the session itself fails in a way the
 // user must hear of: the port will not close, or the receive thread cannot
 // start properly. May run on either thread.
-using ReportCallback = void (*)(void* context, Step step, const char* text);
+using ReportCallback = void (*)(void* context, const Failure& failure);
 
 constexpr uint8_t FLOW_DTR_DSR = 1;
 constexpr uint8_t FLOW_RTS_CTS = 2;
@@ -50,6 +51,14 @@ struct PortSession {
     char path[PORT_PATH_SIZE] = "";           // the device to open; "" for COM port `port`
 };
 
+// The port as the user knows it: the device path, or "COM<n>"; "" for none.
+inline std::string port_name(const PortSession* session) {
+    if (session == nullptr) {
+        return "";
+    }
+    return session->path[0] != '\0' ? session->path : "COM" + std::to_string(session->port);
+}
+
 // The COM port that the next port_create uses (the scan and the modem list set it).
 extern int port_number;
 // A device path that the next port_create opens instead of COM port
@@ -64,9 +73,12 @@ extern char port_path[PORT_PATH_SIZE];
 extern PortSession* port_session;
 
 // The slot's session: made, opened and closed on the user-interface thread.
-int port_create(int low_speed, DataCallback data_callback, void* context,
-                ReportCallback report = nullptr); // 1, or -1
-int port_open();                                  // 1, or 0
+// Each gives no failure (Kind::none) when it succeeded: port_setup when the
+// record cannot be made, port_open with the system's error number when the
+// port cannot be opened and set up.
+Failure port_create(int low_speed, DataCallback data_callback, void* context,
+                    ReportCallback report = nullptr);
+Failure port_open();
 int port_set_queues();
 int port_configure();
 // Closes the session if it is open; always 1, and returns only after its
@@ -83,16 +95,18 @@ void port_release();
 // is port_close(session). nullptr when out of memory or the path is too long.
 PortSession* port_create_own(int port, const char* path, DataCallback data_callback, void* context,
                              ReportCallback report);
-int port_open(PortSession* session); // 1, or 0
+Failure port_open(PortSession* session);
 void port_release(PortSession* session);
 
 // Transfers on an open session; either thread may write.
 uint32_t port_read(PortSession* session, char* buffer, uint32_t max); // bytes queued, at most max
-int port_write(PortSession* session, const char* buffer, uint32_t count); // 1 when the port took it
+// No failure when the port took it; port_write, with the system's error
+// number, when it refused the write.
+Failure port_write(PortSession* session, const char* buffer, uint32_t count);
 // The same on the slot's session.
 inline uint32_t port_read(char* buffer, uint32_t max) {
     return port_read(port_session, buffer, max);
 }
-inline int port_write(const char* buffer, uint32_t count) {
+inline Failure port_write(const char* buffer, uint32_t count) {
     return port_write(port_session, buffer, count);
 }

@@ -87,7 +87,8 @@ unsigned receive_thread(void* argument) {
     PortSession* session = static_cast<PortSession*>(argument);
     PortWaiter* waiter = waiter_create(session->handle);
     if (waiter == nullptr) {
-        report_port_failure(session, Step::receive_thread, "Failed to create event for thread!");
+        report_port_failure(session, port_failure(session, Kind::receive_thread,
+                                                  "Failed to create event for thread!"));
         return end_thread(session, nullptr, 0);
     }
     if (!device_watch_rx(session->handle)) {

@@ -1,9 +1,12 @@
 // The two transfers of an open session. Both start an overlapped transfer on
 // the session's own block and wait for it, so callers see blocking calls.
-// Every failure is only traced; the port's error condition is cleared each
-// time so that later transfers can go on.
+// A read's failure is only traced (the reply deadline catches what is
+// missing); a write that the port refuses is given back as a Failure. The
+// port's error condition is cleared each time so that later transfers can
+// go on.
 #include "common/trace.h"
 #include "serial/device.h"
+#include "serial/port_failure.h"
 #include "serial/port_session.h"
 
 namespace {
@@ -62,11 +65,12 @@ uint32_t port_read(PortSession* session, char* buffer, uint32_t max) {
     return 0;
 }
 
-int port_write(PortSession* session, const char* buffer, uint32_t count) {
-    session = open_session(session);
-    if (session == nullptr || (buffer == nullptr && count > 0)) {
-        return 0;
+Failure port_write(PortSession* session, const char* buffer, uint32_t count) {
+    PortSession* open = open_session(session);
+    if (open == nullptr || (buffer == nullptr && count > 0)) {
+        return port_failure(session, Kind::port_write, "the port is not open");
     }
+    session = open;
     const uint32_t flags = device_clear_errors(session->handle, nullptr);
     if (flags != 0) {
         tracef("Write ErrorFlags %x\n", static_cast<unsigned>(flags));
@@ -77,11 +81,12 @@ int port_write(PortSession* session, const char* buffer, uint32_t count) {
     const IoStart start =
         device_write(session->handle, session->write_block, buffer, count, &done, &error);
     if (start == IoStart::done) {
-        return 1;
+        return {};
     }
     if (start == IoStart::failed) {
         device_clear_errors(session->handle, nullptr);
-        return 0;
+        return port_failure(session, Kind::port_write, "the port took no write",
+                            static_cast<int>(error));
     }
     // Accepted: a wait that then fails still counts as sent, as the modem's
     // answer (or its deadline) tells the conversation what happened.
@@ -89,5 +94,5 @@ int port_write(PortSession* session, const char* buffer, uint32_t count) {
         tracef("recover write <CE-%u>\n", static_cast<unsigned>(error));
         device_clear_errors(session->handle, nullptr);
     }
-    return 1;
+    return {};
 }

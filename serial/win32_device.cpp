@@ -268,17 +268,20 @@ void block_let_go(PortBlock* block) {
     LeaveCriticalSection(&block->hold);
 }
 
-PortDevice* device_open(uint8_t port, const char* /*path*/) {
+PortDevice* device_open(uint8_t port, const char* /*path*/, uint32_t* error) {
     char name[16];
     format_text(name, sizeof name, "\\\\.\\COM%d", static_cast<int>(port));
     const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
         return nullptr;
     }
+    *error = 0;
     PortDevice* device = new (std::nothrow) PortDevice;
     const HANDLE stop = device != nullptr ? make_event(FALSE) : nullptr;
     if (stop == nullptr) {
+        *error = ERROR_NOT_ENOUGH_MEMORY;
         delete device;
         CloseHandle(handle);
         return nullptr;

@@ -345,6 +345,8 @@ SETS = [
     ({"fault.z": "error"}, ["gb"], 1, ["ATz"] * 2, [WAKE, "AT*ncB4\\r", Z], None),
     ({"fault.z": "silent"}, ["gb"], 1, ["ATz"] * 2, [WAKE, "AT*ncB4\\r", Z], None),
     ({"fault.ncset": "hangup"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
+    # Hung up at the read's wake-up: its retry's write is refused, and that is the failure.
+    ({"fault.v1": "hangup skip:1"}, ["gb"], 4, ["ATV1", "took no write"], [WAKE], None),
     ({"reply.i5": "ATi5\\r\\r\\n00\\r\\n\\r\\nOK\\r\\n"}, ["us"], 1, ["ATi5", "00", "B5"],
      [WAKE, "AT*ncB5\\r", Z, I5], None),
     # Set already, but its note names another country, which a read would take.

@@ -2,6 +2,10 @@
 // with Apply or OK, and closes, past stalled ports, stale picks and long texts.
 #include "tests/dialog/dialog_test.h"
 
+#include "common/trace.h"
+
+#include <sys/stat.h>
+
 namespace {
 
 const std::string US_STATUS = "Your modem is currently set for United States";
@@ -174,4 +178,31 @@ TEST_F(DialogTest, AnUnknownPresentCodeShowsTheRawCodesUntilAKnownOneIsRead) {
     pick(IDC_MODEM, 1);
     EXPECT_FALSE(seam.visible(IDC_CURRENT_CODES));
     EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
+}
+
+namespace {
+std::string traced;
+void keep_trace(const char* text) {
+    traced += text;
+}
+} // namespace
+
+// A choice the profile cannot remember changes nothing in the run: no box,
+// the modem's note written and its country named. The failure is not lost:
+// it is traced as the dialog's table has it, shown nowhere.
+TEST_F(DialogTest, AChoiceTheProfileCannotKeepEndsTheApplyAsUsualAndIsTraced) {
+    plug(5);
+    start_dialog();
+    pick_country("United Kingdom");
+    chmod((folder + "/TOLVEX.INI").c_str(), 0444);
+    traced.clear();
+    set_trace_sink(keep_trace);
+    command(IDC_APPLY);
+    set_trace_sink(nullptr);
+    EXPECT_EQ(take_writes(5).back(), "ATi9ccB4#\r");
+    EXPECT_TRUE(seam.boxes().empty());
+    EXPECT_EQ(seam.text(IDC_STATUS), "Your modem is currently set for United Kingdom");
+    EXPECT_NE(traced.find("[shown nowhere: the modem holds the country"), std::string::npos)
+        << traced;
+    EXPECT_NE(traced.find("TOLVEX.INI: read-only"), std::string::npos) << traced;
 }

@@ -26,7 +26,7 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
             talk.retry_count = command_code(word) == CMD_WAKE ? 1 : 0; // retry used
             seam.forget();
             handing_over = false;
-            ASSERT_TRUE(port_create(0, racing_callback, &talk) == 1 && port_open() == 1);
+            ASSERT_TRUE(!port_create(0, racing_callback, &talk) && !port_open());
             talk.send_modem_command(word);
             const unsigned sequence = seam.armed_sequence();
 
@@ -55,7 +55,7 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
 // The timer must still end up on the chained command, so that its silence
 // ends in the time-out box rather than a conversation that never ends.
 TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
-    ASSERT_TRUE(port_create(0, modem::Conversation::receive, &talk) == 1 && port_open() == 1);
+    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
     talk.send_modem_command(wake_then(CMD_READ_I5));
     const unsigned first = seam.armed_sequence();
     seam.before_next_arm([] {
@@ -77,7 +77,7 @@ TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
 // handling the box's sent messages, so both come through.
 TEST_F(ModemTest, ClosingWhileTheReceiveThreadShowsABoxDoesNotDeadlock) {
     seam.hold_boxes(true);
-    ASSERT_TRUE(port_create(0, modem::Conversation::receive, &talk) == 1 && port_open() == 1);
+    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
     talk.send_modem_command(CMD_READ_I5);
     const unsigned sequence = seam.armed_sequence();
 

@@ -120,9 +120,12 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
 std::string said(const procedures::Answer& answer) {
     using Kind = procedures::Answer::Kind;
     if (answer.kind != Kind::converse) {
-        static const char* const why[] = {"no answer", "refused", "not standard", "read back",
-                                          "no key"};
-        return answer.kind == Kind::done ? "done" : why[static_cast<int>(answer.failure.kind)];
+        const std::map<::Kind, std::string> why = {{::Kind::reply_deadline, "no answer"},
+                                                   {::Kind::modem_reply, "refused"},
+                                                   {::Kind::not_standard, "not standard"},
+                                                   {::Kind::read_back, "read back"},
+                                                   {::Kind::key_unusable, "no key"}};
+        return answer.kind == Kind::done ? "done" : why.at(answer.failure.kind);
     }
     const std::map<uint32_t, std::string> names = {{CMD_LIST_NC, "nc?"},   {CMD_LIST_GCI, "gci=?"},
                                                    {CMD_READ_I5, "i5"},    {CMD_READ_I9, "i9"},
@@ -140,7 +143,7 @@ struct Ended {
     uint32_t word;
 };
 procedures::Event event_of(const Ended& ended) {
-    return {ended.id != 0, ended.id, ended.value, ended.word, false};
+    return {ended.id != 0, ended.id, ended.value, ended.word, false, {}};
 }
 
 // The order of the read's conversations, and where each front end stops:
@@ -217,9 +220,10 @@ TEST_F(Procedures, AProbeTellsAModemFromARefusalAndFromSilence) {
         EXPECT_EQ(said(probing.start(talk)), "~i3");
         copy_text(talk.modem_ident, "Quorvant");
         copy_text(talk.answered_ident, "Other");
-        EXPECT_EQ(said(probing.on_event(
-                      talk, {c.notified, NOTIFY_DISCONNECT, c.accepted, c.word, c.silent_port})),
-                  "done");
+        EXPECT_EQ(
+            said(probing.on_event(
+                talk, {c.notified, NOTIFY_DISCONNECT, c.accepted, c.word, c.silent_port, {}})),
+            "done");
         EXPECT_EQ(probing.found(), c.found) << c.word << " " << c.accepted;
         EXPECT_STREQ(probing.ident(talk), c.ident) << c.word << " " << c.accepted;
     }
@@ -279,7 +283,7 @@ TEST_F(Procedures, TheCodeToSendFollowsTheDialectAndIsAlwaysSafe) {
     for (const auto& c : cases) {
         talk.use_gci = c.gci ? 1 : 0;
         copy_text(talk.code_to_send, "before");
-        EXPECT_EQ(procedures::choose_code(talk, c.key, c.code), c.sent != nullptr) << c.key;
+        EXPECT_EQ(!procedures::choose_code(talk, c.key, c.code), c.sent != nullptr) << c.key;
         EXPECT_STREQ(talk.code_to_send, c.sent != nullptr ? c.sent : "before") << c.key;
     }
 }
@@ -312,11 +316,12 @@ TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNe
         modem_said(c.gci, "B5", c.i9);
         procedures::Apply applying(c.options);
         EXPECT_EQ(said(applying.start(talk, c.key, false, c.write_note)), c.answer);
-        EXPECT_EQ(applying.saved(), std::string(c.answer) != "no key");
+        EXPECT_FALSE(applying.save_failure());
         EXPECT_EQ(saved_choice(), c.choice);
         if (std::string(c.answer) == "note") {
             EXPECT_STREQ(talk.i9_text, c.key); // what ATi9cc%s# carries next
-            EXPECT_EQ(said(applying.on_event(talk, {true, NOTIFY_DISCONNECT, 1, CMD_WRITE_I9})),
+            EXPECT_EQ(said(applying.on_event(
+                          talk, {true, NOTIFY_DISCONNECT, 1, CMD_WRITE_I9, false, {}})),
                       "done");
         }
     }
@@ -348,7 +353,7 @@ TEST_F(Procedures, TheApplySetsThenReadsBackThenWritesTheNote) {
         dir.start(COUNTRIES);
         modem_said(c.gci, c.read_back, "B5");
         copy_text(talk.front_end_answer, c.read_back);
-        ASSERT_TRUE(procedures::choose_code(talk, "3D", "3D"));
+        ASSERT_FALSE(procedures::choose_code(talk, "3D", "3D"));
         procedures::Apply applying(c.options);
         std::string answers = said(applying.start(talk, "3D"));
         for (const Ended& ended : c.ended) {

@@ -74,7 +74,7 @@ TEST(ProfileWrite, SetsOneKeyAndKeepsEveryOtherLineByteForByte) {
     for (const Case& c : cases) {
         ProfileDir dir;
         std::string path = c.before.empty() ? dir.file("p.ini") : dir.write("p.ini", c.before);
-        EXPECT_EQ(write_profile_string(c.section, c.key, c.value, path.c_str()), 1) << c.before;
+        EXPECT_FALSE(write_profile_string(c.section, c.key, c.value, path.c_str())) << c.before;
         EXPECT_EQ(read_file(path), c.after) << c.before;
         for (const auto& entry : std::filesystem::directory_iterator(dir.file(""))) {
             std::string name = entry.path().filename().string();
@@ -88,15 +88,15 @@ TEST(ProfileWrite, RefusedOrFailedWritesLeaveTheOriginal) {
     const std::string original = "[a]\nx=1\n";
     std::string path = dir.write("TOLVEX.INI", original);
     for (const char* key : {"", "k=v", " k", "[k"}) {
-        EXPECT_EQ(write_profile_string("a", key, "v", path.c_str()), 0) << key;
+        EXPECT_TRUE(write_profile_string("a", key, "v", path.c_str())) << key;
     }
-    EXPECT_EQ(write_profile_string("a]", "k", "v", path.c_str()), 0);
-    EXPECT_EQ(write_profile_string(nullptr, nullptr, nullptr, path.c_str()), 1); // flush
-    EXPECT_EQ(write_profile_string("a", "x", "2", dir.file("missing/TOLVEX.INI").c_str()), 0);
+    EXPECT_TRUE(write_profile_string("a]", "k", "v", path.c_str()));
+    EXPECT_FALSE(write_profile_string(nullptr, nullptr, nullptr, path.c_str())); // flush
+    EXPECT_TRUE(write_profile_string("a", "x", "2", dir.file("missing/TOLVEX.INI").c_str()));
     EXPECT_FALSE(std::filesystem::exists(dir.file("missing")));
     // Read-only for everyone, root included, although the folder is writable.
     std::filesystem::permissions(path, std::filesystem::perms::owner_read);
-    EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 0);
+    EXPECT_TRUE(write_profile_string("a", "x", "2", path.c_str()));
     EXPECT_EQ(read_file(path), original);
 }
 
@@ -106,7 +106,7 @@ TEST(ProfileWrite, TheNewFileKeepsTheOldOnesPermissions) {
     namespace fs = std::filesystem;
     const fs::perms kept = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
     fs::permissions(path, kept);
-    EXPECT_EQ(write_profile_string("a", "x", "2", path.c_str()), 1);
+    EXPECT_FALSE(write_profile_string("a", "x", "2", path.c_str()));
     EXPECT_EQ(read_file(path), "[a]\nx=2\n");
     EXPECT_EQ(fs::status(path).permissions(), kept);
 }
@@ -114,7 +114,7 @@ TEST(ProfileWrite, TheNewFileKeepsTheOldOnesPermissions) {
 TEST(ProfileBadInput, DirectoriesLongLinesAndBinaryNeverBreakIt) {
     ProfileDir dir;
     EXPECT_EQ(read("a", nullptr, 100, dir.file("")), "0:||");
-    EXPECT_EQ(write_profile_string("a", "x", "1", dir.file("").c_str()), 0);
+    EXPECT_TRUE(write_profile_string("a", "x", "1", dir.file("").c_str()));
     std::string path = dir.write("long.ini", "[a]\nlong=" + std::string(1 << 20, 'v') + "\nz=1\n");
     EXPECT_EQ(read("a", "long", 100, path), "99:" + std::string(99, 'v') + "|");
     EXPECT_EQ(read("a", nullptr, 8, path), "7:long|z||");
@@ -127,7 +127,7 @@ TEST(ProfileBadInput, DirectoriesLongLinesAndBinaryNeverBreakIt) {
     path = dir.write("binary.ini", binary);
     std::string list = read("a", nullptr, 100, path);
     EXPECT_EQ(list.substr(list.size() - 2), "||") << list;
-    ASSERT_EQ(write_profile_string("new", "k", "v", path.c_str()), 1);
+    ASSERT_FALSE(write_profile_string("new", "k", "v", path.c_str()));
     EXPECT_EQ(read_file(path).compare(0, binary.size(), binary), 0);
     EXPECT_EQ(read("NEW", "K", 100, path), "1:v|");
 }

@@ -73,7 +73,7 @@ TEST(ProfileWriters, TheNewFileIsOnTheDiskBeforeItReplacesTheProfile) {
     ProfileDir dir;
     const std::string path = dir.file("TOLVEX.INI");
     file_calls.clear();
-    ASSERT_EQ(write_profile_string("tolvx", "k", "v", path.c_str()), 1);
+    ASSERT_FALSE(write_profile_string("tolvx", "k", "v", path.c_str()));
     EXPECT_EQ(file_calls, (std::vector<std::string>{"fsync", "rename"}));
 }
 
@@ -87,9 +87,9 @@ TEST(ProfileWriters, AWriteCutShortByAFileSizeLimitLeavesTheOldProfile) {
         std::signal(SIGXFSZ, SIG_IGN); // the write fails with EFBIG instead
         rlimit limit{original.size() / 2, original.size() / 2};
         setrlimit(RLIMIT_FSIZE, &limit);
-        return write_profile_string("tolvx", "new", "v", path.c_str());
+        return write_profile_string("tolvx", "new", "v", path.c_str()) ? 1 : 0;
     });
-    EXPECT_EQ(result, 0) << "the failed write must report failure";
+    EXPECT_EQ(result, 1) << "the failed write must report failure";
     std::string now = read_file(path);
     EXPECT_TRUE(now == original) << "the profile has " << now.size() << " bytes, not "
                                  << original.size();

@@ -64,8 +64,8 @@ class PortSessionTest : public ::testing::Test {
     }
     // Opens the port and asks the modem for `command`'s canned reply.
     static bool open_and_send(const char* command = nullptr, int low_speed = 0) {
-        const bool open = port_create(low_speed, on_data, nullptr) == 1 && port_open() == 1;
-        return open && (command == nullptr || port_write(command, std::strlen(command)) == 1);
+        const bool open = !port_create(low_speed, on_data, nullptr) && !port_open();
+        return open && (command == nullptr || !port_write(command, std::strlen(command)));
     }
     static bool wait_bytes(size_t count) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -104,7 +104,7 @@ TEST_F(PortSessionTest, DataIsGatheredInChunksAndHandedOverInBlocks) {
     std::string expected(201, '\0');
     expected[0] = expected[80] = expected[160] = ' ';
     EXPECT_EQ(blocks, std::vector<std::string>{expected});
-    ASSERT_TRUE(port_write("FLOOD\r", 6) == 1 && wait_bytes(12200));
+    ASSERT_TRUE(!port_write("FLOOD\r", 6) && wait_bytes(12200));
     port_close();
     bool any_full = false;
     for (size_t i = 1; i < blocks.size(); ++i) {
@@ -137,7 +137,7 @@ TEST_F(PortSessionTest, CloseWaitsForTheReceiveThreadAndIsSafeToRepeat) {
 
     port_release();
     EXPECT_EQ(port_close(), 1);
-    EXPECT_EQ(port_write("AT\r", 3), 0);
+    EXPECT_EQ(port_write("AT\r", 3).kind, Kind::port_write);
     char buffer[RX_CHUNK];
     EXPECT_EQ(port_read(buffer, RX_CHUNK), 0u);
 }
@@ -181,7 +181,7 @@ TEST_F(PortSessionTest, ALargeWriteArrivesWholeAndInOrderThroughAFullLine) {
             received.append(chunk, static_cast<size_t>(got));
         }
     });
-    EXPECT_EQ(port_write(sent.data(), static_cast<uint32_t>(sent.size())), 1);
+    EXPECT_FALSE(port_write(sent.data(), static_cast<uint32_t>(sent.size())));
     drain.join();
     port_close();
     port_path[0] = '\0';

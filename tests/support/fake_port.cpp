@@ -22,6 +22,7 @@ struct State {
     bool handing_over = false; // a block is in the data callback
     int closed = 0;
     int last_port = 0;
+    int refuse_writes = 0;
     bool stop = false;
     bool running = false;
     std::thread receiver;
@@ -82,13 +83,17 @@ void FakePort::reset() {
     port_release();
     std::lock_guard<std::mutex> lock(state.mutex);
     state.writes.clear();
-    state.closed = state.last_port = 0;
+    state.closed = state.last_port = state.refuse_writes = 0;
     state.responder = nullptr;
     state.open_filter = nullptr;
 }
 
 void FakePort::set_open_filter(std::function<bool(int)> filter) {
     locked([&] { state.open_filter = std::move(filter); });
+}
+
+void FakePort::refuse_writes(int error) {
+    locked([&] { state.refuse_writes = error; });
 }
 
 void FakePort::set_responder(std::function<void(const std::string&)> responder) {
@@ -135,7 +140,7 @@ FakePort& fake_port() {
 using fake::locked;
 using fake::state;
 
-int port_create(int, DataCallback data_callback, void* context, ReportCallback report) {
+Failure port_create(int, DataCallback data_callback, void* context, ReportCallback report) {
     std::lock_guard<std::mutex> lock(state.mutex);
     state.last_port = port_number & 0xFF;
     if (port_session == nullptr) {
@@ -145,10 +150,10 @@ int port_create(int, DataCallback data_callback, void* context, ReportCallback r
     port_session->data_callback = data_callback;
     port_session->callback_context = context;
     port_session->report_callback = report;
-    return 1;
+    return {};
 }
 
-int port_open() {
+Failure port_open() {
     int port = 0;
     auto filter = locked([&] {
         port = state.last_port;
@@ -157,14 +162,14 @@ int port_open() {
     bool present = !filter || filter(port); // unlocked: it may take locks of its own
     std::lock_guard<std::mutex> lock(state.mutex);
     if (!present || port_session == nullptr || state.running) {
-        return 0;
+        return failure(Kind::port_open, "cannot be opened", 2);
     }
     port_session->connected = 1;
     state.stop = false;
     state.running = true;
     state.receiver = std::thread(fake::receive_loop, port_session->data_callback,
                                  port_session->callback_context);
-    return 1;
+    return {};
 }
 
 int port_set_queues() {
@@ -198,7 +203,12 @@ uint32_t port_read(PortSession*, char*, uint32_t) {
     return 0;
 }
 
-int port_write(PortSession*, const char* buffer, uint32_t count) {
+Failure port_write(PortSession* session, const char* buffer, uint32_t count) {
+    if (const int error = locked([] { return state.refuse_writes; })) {
+        Failure refused = failure(Kind::port_write, "the port took no write", error);
+        refused.port = port_name(session);
+        return refused;
+    }
     std::string written(buffer, count);
     auto responder = locked([&] {
         state.writes.push_back(written);
@@ -209,5 +219,5 @@ int port_write(PortSession*, const char* buffer, uint32_t count) {
     }
     // A real port reads the caller's bytes until the write completes.
     EXPECT_EQ(std::string(buffer, count), written) << "the bytes changed while being written";
-    return 1;
+    return {};
 }

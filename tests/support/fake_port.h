@@ -23,6 +23,10 @@ class FakePort {
     // typically it delivers the modem's answer.
     void set_responder(std::function<void(const std::string& written)> responder);
 
+    // From now on every write is refused with the system error `error`
+    // (0: taken again), and neither recorded nor answered.
+    void refuse_writes(int error);
+
     // Queues a block for the receive thread; dropped if the port is not open.
     void deliver(const std::string& block);
     // Until every block delivered so far has been handed over and returned.

@@ -108,7 +108,7 @@ int run_ports() {
 
 bool open_port(int port) {
     port_number = port;
-    if (port_create(0, on_data, nullptr) != 1 || port_open() != 1) {
+    if (port_create(0, on_data, nullptr) || port_open()) {
         std::printf("open COM%d failed\n", port);
         return false;
     }
