@@ -47,7 +47,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         workflow::on_command(LOWORD(wparam), HIWORD(wparam), lparam);
         return TRUE;
     case WM_DRAWITEM:
-        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), workflow::busy);
+        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), dialog_state().busy);
         return TRUE;
     case WM_MEASUREITEM:
         measure_country_item(wparam, reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
