@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "dialog/dialog_seam.h"
 #include "dialog/main_dialog_win32.h"
+#include "dialog/win32_seam.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -28,8 +29,10 @@ int app_main(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     if (register_main_class(instance) == 0) {
         return 0;
     }
+    Win32Seam seam; // outlives the dialog's conversation, which close_dialog ends
     AppShell shell;
     shell.instance = instance;
+    shell.seam = &seam;
     if (create_main_window(shell, show_command) == 0) {
         return 0;
     }
@@ -67,7 +70,7 @@ int create_main_window(AppShell& shell, int) {
     }
     ShowWindow(shell.owner_window, SW_SHOWMINIMIZED);
     UpdateWindow(shell.owner_window);
-    const MainDialogStart start = {instance, shell.app_title};
+    const MainDialogStart start = {instance, shell.app_title, shell.seam};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), shell.owner_window, main_dialog_proc,
                     reinterpret_cast<LPARAM>(&start));
     return 1;

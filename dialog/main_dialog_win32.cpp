@@ -11,12 +11,16 @@
 #include "resources/resource.h"
 
 namespace {
-Win32Seam seam;
+// The open dialog's seam: the one start handed it.
+Win32Seam& seam() {
+    return static_cast<Win32Seam&>(dialog_seam());
+}
 
 void initialise(HWND dialog, const MainDialogStart& start) {
     HMENU system_menu = GetSystemMenu(dialog, FALSE);
     AppendMenuA(system_menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(system_menu, MF_STRING, IDM_ABOUT, "About...");
+    Win32Seam& seam = *start.seam;
     seam.main_dialog = dialog;
     seam.instance = start.instance;
     seam.app_title = start.app_title;
@@ -32,8 +36,8 @@ INT_PTR system_command(HWND dialog, WPARAM command) {
     if (command != IDM_ABOUT) {
         return FALSE; // Move, Minimise, Close: the system's default handling
     }
-    DialogBoxParamA(seam.instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, about_dialog_proc,
-                    reinterpret_cast<LPARAM>(seam.app_title));
+    DialogBoxParamA(seam().instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, about_dialog_proc,
+                    reinterpret_cast<LPARAM>(seam().app_title));
     return TRUE;
 }
 } // namespace
@@ -56,7 +60,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         return system_command(dialog, wparam);
     case WM_TIMER:
         if (wparam == WAIT_OK) {
-            seam.deadline_timer_fired();
+            seam().deadline_timer_fired();
         }
         return TRUE;
     case WM_ARM_DEADLINE:
@@ -64,7 +68,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
                                              static_cast<unsigned>(lparam));
         return TRUE;
     case WM_CANCEL_DEADLINE:
-        seam.cancel_deadline_on_dialog(static_cast<unsigned>(lparam));
+        seam().cancel_deadline_on_dialog(static_cast<unsigned>(lparam));
         return TRUE;
     case WM_START_SEARCH:
         discovery::on_start_search();

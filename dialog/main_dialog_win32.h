@@ -3,11 +3,16 @@
 
 #include <windows.h>
 
+class Win32Seam;
+
 // What the application shell hands the main dialog (the lParam of
-// DialogBoxParamA): the module its resources come from and the caption.
+// DialogBoxParamA): the module its resources come from, the caption, and
+// the seam the dialog works through, which the shell keeps until the
+// dialog's conversation has ended (close_dialog).
 struct MainDialogStart {
     HINSTANCE instance;
     const char* app_title;
+    Win32Seam* seam;
 };
 
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
