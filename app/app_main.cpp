@@ -7,6 +7,7 @@
 #include "common/text.h"
 #include "dialog/dialog_seam.h"
 #include "dialog/main_dialog_win32.h"
+#include "dialog/win32_seam.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -28,13 +29,17 @@ int app_main(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     if (register_main_class(instance) == 0) {
         return 0;
     }
-    if (create_main_window(instance, show_command) == 0) {
+    Win32Seam seam; // outlives the dialog's conversation, which close_dialog ends
+    AppShell shell;
+    shell.instance = instance;
+    shell.seam = &seam;
+    if (create_main_window(shell, show_command) == 0) {
         return 0;
     }
     int exit_code = run_message_loop();
     port_release();
     close_dialog(); // its conversation, now that no port is open
-    unload_3d_controls();
+    unload_3d_controls(shell);
     return exit_code;
 }
 
@@ -51,21 +56,23 @@ ATOM register_main_class(HINSTANCE instance) {
 }
 
 // The show command plays no part: the owner is always shown minimised.
-int create_main_window(HINSTANCE instance, int) {
-    app::instance = instance;
-    load_3d_controls();
-    if (LoadStringA(instance, IDS_TITLE, app::app_title, APP_TITLE_SIZE) == 0) {
-        copy_text(app::app_title, BUILT_IN_TITLE);
+int create_main_window(AppShell& shell, int) {
+    HINSTANCE instance = shell.instance;
+    load_3d_controls(shell);
+    if (LoadStringA(instance, IDS_TITLE, shell.app_title, APP_TITLE_SIZE) == 0) {
+        copy_text(shell.app_title, BUILT_IN_TITLE);
     }
-    app::owner_window = CreateWindowExA(0, MAIN_CLASS, app::app_title, WS_OVERLAPPEDWINDOW,
-                                        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                        nullptr, nullptr, instance, nullptr);
-    if (app::owner_window == nullptr) {
+    shell.owner_window = CreateWindowExA(0, MAIN_CLASS, shell.app_title, WS_OVERLAPPEDWINDOW,
+                                         CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                                         nullptr, nullptr, instance, nullptr);
+    if (shell.owner_window == nullptr) {
         return 0;
     }
-    ShowWindow(app::owner_window, SW_SHOWMINIMIZED);
-    UpdateWindow(app::owner_window);
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), app::owner_window, main_dialog_proc, 0);
+    ShowWindow(shell.owner_window, SW_SHOWMINIMIZED);
+    UpdateWindow(shell.owner_window);
+    const MainDialogStart start = {instance, shell.app_title, shell.seam};
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), shell.owner_window, main_dialog_proc,
+                    reinterpret_cast<LPARAM>(&start));
     return 1;
 }
 

@@ -12,7 +12,7 @@
 #include "profile/lookups.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 #include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 

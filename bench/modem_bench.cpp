@@ -8,7 +8,7 @@
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 #include "serial/port_session.h"
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 #include "tests/serial/sim_modem.h"
 
 #include "common/text.h"

@@ -14,7 +14,7 @@
 #include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 #include "tests/serial/sim_modem.h"
 #include "tests/support/dialog_fixture.h"
 #include "tests/support/dialog_start.h"

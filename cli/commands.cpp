@@ -151,8 +151,7 @@ Target find_modem(ConversationLoop& loop, const Options& options,
     Target target;
     bool rejected = false;
     {
-        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
-                          borrowing_of(options, waited));
+        PortProbes probes(loop, candidates, options.any_modem, borrowing_of(options, waited));
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size() && !target.claim; ++i) {
             progress.port(candidates[i]);
@@ -206,8 +205,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
     const std::vector<std::string>& candidates = split.ports;
     result.skipped = split.skipped;
     {
-        PortProbes probes(loop.talk().vendor_name, candidates, options.any_modem,
-                          borrowing_of(options, {}));
+        PortProbes probes(loop, candidates, options.any_modem, borrowing_of(options, {}));
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size(); ++i) {
             progress.port(candidates[i]);
@@ -431,7 +429,6 @@ int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
 
 int run_command(const Options& options) {
     Report report(options.json, options.check);
-    set_verbose(options.verbose);
     profile::set_lock_pause(pause_for_lock);
     int exit;
     try {
@@ -442,6 +439,7 @@ int run_command(const Options& options) {
             profile::set_profile_write_target(profile::drop_writes);
         }
         ConversationLoop loop;
+        loop.log_traffic(options.verbose);
         copy_text(loop.talk().vendor_name, TEXT_VENDOR);
         exit = dispatch(loop, options, report);
     } catch (Failure& failure) {

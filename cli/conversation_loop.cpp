@@ -18,8 +18,6 @@
 namespace cli {
 namespace {
 
-std::atomic<bool> verbose{false};
-
 class EventsLocked {
   public:
     EventsLocked() { lock_events(); }
@@ -62,9 +60,10 @@ void log_bytes(const std::string& port, const char* direction, const char* bytes
 
 // The sender asks for the deadline just before it writes the command it has
 // built into command_text, on the thread that sends it: the moment to log it.
-void log_command(const std::string& port, const modem::Conversation& talk) {
-    if (verbose) {
-        log_bytes(port, "->", talk.command_text, std::char_traits<char>::length(talk.command_text));
+void log_command(const ConversationLoop& loop, const modem::Conversation& talk) {
+    if (loop.logs_traffic()) {
+        log_bytes(loop.port_name(), "->", talk.command_text,
+                  std::char_traits<char>::length(talk.command_text));
     }
 }
 
@@ -74,14 +73,10 @@ bool port_is_open(modem::Conversation& talk) {
 
 } // namespace
 
-void set_verbose(bool on) {
-    verbose = on;
-}
-
 void logged_modem_data(void* context, const char* block, uint32_t length) {
-    if (verbose && block != nullptr) {
-        const auto* talk = static_cast<const modem::Conversation*>(context);
-        const auto& loop = static_cast<const ConversationLoop&>(talk->front_end);
+    const auto* talk = static_cast<const modem::Conversation*>(context);
+    const auto& loop = static_cast<const ConversationLoop&>(talk->front_end);
+    if (loop.logs_traffic() && block != nullptr) {
         log_bytes(loop.port_name(), "<-", block, length);
     }
     modem::Conversation::receive(context, block, length);
@@ -112,7 +107,7 @@ bool ConversationLoop::next_event(Event& event) {
 }
 
 void ConversationLoop::notify(unsigned id, intptr_t value) {
-    push({Event::post, MSG_COMMAND, id, value});
+    push({Event::notified, 0, id, value});
 }
 
 void ConversationLoop::identified(const char* ident) {
@@ -136,7 +131,7 @@ void ConversationLoop::answered(unsigned command, bool ok) {
 }
 
 void ConversationLoop::arm_deadline(unsigned milliseconds, unsigned sequence) {
-    log_command(port_name_, talk_);
+    log_command(*this, talk_);
     push({Event::arm, milliseconds, 0, static_cast<intptr_t>(sequence)});
 }
 
@@ -146,7 +141,7 @@ void ConversationLoop::cancel_deadline(unsigned sequence) {
 
 void ConversationLoop::start_deadline(unsigned milliseconds, unsigned sequence) {
     if (!starting_queued_arm_) {
-        log_command(port_name_, talk_); // sent on this thread: arm_deadline was not asked
+        log_command(*this, talk_); // sent on this thread: arm_deadline was not asked
     }
     armed_ = sequence;
     due_ = Clock::now() + std::chrono::milliseconds(milliseconds);
@@ -178,12 +173,9 @@ void ConversationLoop::report(const ::Failure& failure) {
 bool ConversationLoop::handle(const Event& event, Ending& ending) {
     const unsigned sequence = static_cast<unsigned>(event.lparam);
     switch (event.kind) {
-    case Event::post:
-        if (event.number != MSG_COMMAND) {
-            return false;
-        }
+    case Event::notified:
         ending.notified = true;
-        ending.id = static_cast<unsigned>(event.wparam & 0xFFFF);
+        ending.id = static_cast<unsigned>(event.wparam);
         ending.value = event.lparam;
         ending.word = talk_.conversation_state.load();
         ending.failure = std::exchange(pending_, ::Failure{});

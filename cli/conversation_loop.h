@@ -59,16 +59,21 @@ class ConversationLoop : public FrontEnd {
 
     // The conversation with the modem on the claimed port; it reports here.
     modem::Conversation& talk() { return talk_; }
+    const char* vendor_name() const { return talk_.vendor_name; }
     // The port it talks on, which --verbose names; set before the port opens.
     void set_port_name(const std::string& port) { port_name_ = port; }
     const std::string& port_name() const { return port_name_; }
+    // --verbose: every command and reply on stderr, with time stamps. Set
+    // before the port opens; the receive thread only reads it.
+    void log_traffic(bool on) { verbose_ = on; }
+    bool logs_traffic() const { return verbose_; }
 
   private:
     struct Event {
-        enum Kind { post, arm, cancel, failed } kind; // failed: the front of failures_
-        unsigned number;                              // message, or milliseconds
-        uintptr_t wparam;
-        intptr_t lparam; // or the deadline's sequence
+        enum Kind { notified, arm, cancel, failed } kind; // failed: the front of failures_
+        unsigned number;                                  // milliseconds of an arm request
+        uintptr_t wparam;                                 // the notification's id
+        intptr_t lparam;                                  // or the deadline's sequence
     };
     using Clock = std::chrono::steady_clock;
 
@@ -81,6 +86,7 @@ class ConversationLoop : public FrontEnd {
     PortSession* session_ = nullptr; // the claimed port's, while it is open
     modem::Conversation talk_{*this, session_};
     std::string port_name_;
+    bool verbose_ = false;
     std::deque<Event> events_; // and failures_: under lock_events()
     std::deque<::Failure> failures_;
     // The first failure since the last ending; touched on the main thread only.
@@ -108,8 +114,6 @@ int pause_for_lock(unsigned milliseconds);
 // Interrupted. Otherwise gives back how the wait was woken.
 Woken unless_interrupted(Woken woken, int signal_number);
 
-// --verbose: every command and reply on stderr, with time stamps.
-void set_verbose(bool verbose);
 // The port's data callback: logs the block when verbose, then the
 // conversation (`context`) judges it.
 void logged_modem_data(void* context, const char* block, uint32_t length);

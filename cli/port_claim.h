@@ -70,7 +70,7 @@ class PortClaim {
     // conversation `talk`; throws Failure(EXIT_PORT) naming the port and the
     // likely cause when it is missing, busy or not accessible. With
     // `borrowing` allowed, a port that a getty holds is borrowed from it
-    // (cli/port_borrow_posix.h).
+    // (cli/port_borrow_linux.h).
     PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk,
               const Borrowing& borrowing = Borrowing());
     // Closes the port (its line settings put back) and releases the locks.

@@ -5,7 +5,7 @@
 
 namespace cli {
 
-PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& ports,
+PortProbes::PortProbes(const ConversationLoop& like, const std::vector<std::string>& ports,
                        bool any_modem, const Borrowing& borrowing)
     : ports_(ports.size()), any_modem_(any_modem) {
     PortChecks checks(ports);
@@ -14,7 +14,8 @@ PortProbes::PortProbes(const char* vendor_name, const std::vector<std::string>& 
         probed.port = ports[i];
         probed.loop = std::make_unique<ConversationLoop>();
         probed.loop->set_port_name(probed.port);
-        copy_text(probed.loop->talk().vendor_name, vendor_name);
+        probed.loop->log_traffic(like.logs_traffic());
+        copy_text(probed.loop->talk().vendor_name, like.vendor_name());
         try {
             probed.claim = std::make_unique<PortClaim>(checks, i, probed.loop->talk(), borrowing);
         } catch (const Failure& failure) {

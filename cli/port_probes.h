@@ -31,10 +31,12 @@ struct ProbedPort {
 class PortProbes {
   public:
     // Claims each port in turn and starts its probe; a port that cannot be
-    // claimed is done at once. `vendor_name` is what an identification must
-    // contain; `any_modem` also takes a device that fails the test.
+    // claimed is done at once. Each port's conversation is set up `like` the
+    // command's own: the vendor name an identification must contain, and
+    // whether the traffic is logged. `any_modem` also takes a device that
+    // fails the test.
     // `borrowing` says whether a port a getty holds is borrowed from it.
-    PortProbes(const char* vendor_name, const std::vector<std::string>& ports, bool any_modem,
+    PortProbes(const ConversationLoop& like, const std::vector<std::string>& ports, bool any_modem,
                const Borrowing& borrowing);
     // Ends every probe still running and lets every port go.
     ~PortProbes();

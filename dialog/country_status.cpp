@@ -34,11 +34,11 @@ void show_codes(DialogSeam& seam) {
 void finish_applied() {
     DialogSeam& seam = dialog_seam();
     seam.enable(IDC_COUNTRY, true);
-    busy = 0;
+    dialog_state().busy = 0;
     show_current_status(profile::current_record.name);
     port_close();
     conversation_over();
-    if (close_when_done) {
+    if (dialog_state().close_when_done) {
         seam.post_destroy_to_owner();
     }
 }
@@ -52,7 +52,7 @@ void abandon_apply(const Failure& failure) {
     port_close();
     conversation_over();
     seam.enable(IDC_COUNTRY, true);
-    busy = 0;
+    dialog_state().busy = 0;
     show_codes(seam);
     show_failure(seam, failure);
 }

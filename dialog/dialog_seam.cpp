@@ -1,7 +1,7 @@
 #include "dialog/dialog_seam.h"
 
 #include "dialog/failure_table.h"
-#include "modem/notifications.h"
+#include "dialog/messages.h"
 #include "serial/port_session.h"
 
 #include <memory>
@@ -12,6 +12,7 @@ struct OpenDialog {
     explicit OpenDialog(DialogSeam& seam) : seam(seam), talk(seam, port_session) {}
     DialogSeam& seam;
     modem::Conversation talk;
+    DialogState state;
 };
 
 // Made and ended on the dialog's thread; the receive thread reaches the
@@ -34,6 +35,10 @@ DialogSeam& dialog_seam() {
 
 modem::Conversation& dialog_conversation() {
     return open->talk;
+}
+
+DialogState& dialog_state() {
+    return open->state;
 }
 
 void DialogSeam::identified(const char* ident) {

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "dialog/dialog_state.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 
@@ -64,7 +65,7 @@ class DialogSeam : public FrontEnd {
     virtual void post_destroy_to_owner() = 0;
 };
 
-// The open main dialog: its seam, and the conversation the dialog owns,
+// The open main dialog: its seam, its state, and the conversation it owns,
 // made with that seam as its front end and the serial layer's port slot as
 // its port. open_dialog makes both when the dialog opens (WM_INITDIALOG, or a
 // test's start), before anything else of the dialog runs; close_dialog ends
@@ -73,3 +74,4 @@ void open_dialog(DialogSeam& seam);
 void close_dialog();
 DialogSeam& dialog_seam();
 modem::Conversation& dialog_conversation();
+DialogState& dialog_state();

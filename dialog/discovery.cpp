@@ -16,30 +16,26 @@
 
 namespace discovery {
 
-ModemEntry modem_table[MODEM_TABLE_ROWS];
-int modem_count = 0;
-int scanning = 0;
-int probe_port = 0;
-
 namespace {
 constexpr unsigned COMBO_SELCHANGE = 1;
 constexpr unsigned COMBO_ERRSPACE = 0xFFFF; // CBN_ERRSPACE (-1) in the high word
 
-// The scan's probe: the dialog takes only modems that pass the test.
-procedures::Probe probing;
+DialogState& state() {
+    return dialog_state();
+}
 
 void record_modem(const char* ident) {
-    if (modem_count >= MODEM_TABLE_ROWS) {
+    if (state().modem_count >= MODEM_TABLE_ROWS) {
         return; // one row per probed port: cannot happen, but never write past the table
     }
-    ModemEntry& row = modem_table[modem_count];
+    ModemEntry& row = state().modem_table[state().modem_count];
     copy_text(row.ident_text, ident);
-    row.com_port = probe_port;
-    ++modem_count;
+    row.com_port = state().probe_port;
+    ++state().modem_count;
 }
 
 bool open_probe_port() {
-    port_number = probe_port;
+    port_number = state().probe_port;
     Failure failed = port_create(0, modem::Conversation::receive, &dialog_conversation(),
                                  modem::Conversation::port_failed);
     if (!failed) {
@@ -54,18 +50,18 @@ bool open_probe_port() {
 } // namespace
 
 void reset() {
-    std::memset(modem_table, 0, sizeof modem_table);
-    modem_count = 0;
-    scanning = 0;
-    probe_port = 0;
+    std::memset(state().modem_table, 0, sizeof state().modem_table);
+    state().modem_count = 0;
+    state().scanning = 0;
+    state().probe_port = 0;
 }
 
 void on_start_search() {
     workflow::show_status_string(IDS_SEARCHING);
-    probe_port = HIGHEST_PORT + 1;
-    port_number = probe_port;
-    modem_count = 0; // the rows and the list keep their texts until the scan ends
-    scanning = 1;
+    state().probe_port = HIGHEST_PORT + 1;
+    port_number = state().probe_port;
+    state().modem_count = 0; // the rows and the list keep their texts until the scan ends
+    state().scanning = 1;
     workflow::forget_procedure();
     try_next_port();
 }
@@ -75,8 +71,8 @@ void on_start_search() {
 int try_next_port() {
     for (;;) {
         workflow::conversation_over();
-        --probe_port;
-        if (probe_port <= 0) {
+        --state().probe_port;
+        if (state().probe_port <= 0) {
             port_number = 0;
             finish_scan();
             return 0;
@@ -84,7 +80,7 @@ int try_next_port() {
         if (open_probe_port()) {
             dialog_seam().paint_now();
             modem::Conversation& talk = dialog_conversation();
-            talk.send_modem_command(probing.start(talk).word);
+            talk.send_modem_command(state().probing.start(talk).word);
             return 1;
         }
         trace("Failed!\n");
@@ -95,8 +91,8 @@ void on_probe_ended(const procedures::Event& event) {
     // The value is the address of modem_ident when the modem was accepted;
     // the text is taken from modem_ident itself, never through the number.
     modem::Conversation& talk = dialog_conversation();
-    probing.on_event(talk, event);
-    if (probing.found() == procedures::Found::modem) {
+    state().probing.on_event(talk, event);
+    if (state().probing.found() == procedures::Found::modem) {
         record_modem(talk.modem_ident);
     }
     try_next_port();
@@ -114,31 +110,32 @@ int fill_modem_list() {
     DialogSeam& seam = dialog_seam();
     seam.combo_reset(IDC_MODEM);
     char item[MODEM_ITEM_SIZE];
-    if (modem_count == 0) {
+    if (state().modem_count == 0) {
         seam.load_string(IDS_NO_MODEM, item, sizeof item);
         seam.combo_add(IDC_MODEM, item);
     }
-    for (int row = 0; row < modem_count; ++row) {
-        format_text(item, sizeof item, "%s  COM%d", modem_table[row].ident_text,
-                    static_cast<int>(modem_table[row].com_port));
+    for (int row = 0; row < state().modem_count; ++row) {
+        format_text(item, sizeof item, "%s  COM%d", state().modem_table[row].ident_text,
+                    static_cast<int>(state().modem_table[row].com_port));
         seam.combo_add(IDC_MODEM, item);
     }
     seam.combo_select(IDC_MODEM, 0);
-    return modem_count;
+    return state().modem_count;
 }
 
 void finish_scan() {
     DialogSeam& seam = dialog_seam();
-    scanning = 0;
+    state().scanning = 0;
     fill_modem_list();
     unsigned icon = IDI_APP;
-    if (modem_count == 0) {
+    if (state().modem_count == 0) {
         seam.enable(IDC_COUNTRY, false);
         seam.enable(IDC_APPLY, true);
         workflow::show_status_string(IDS_INSERT_MODEM);
     } else {
         seam.enable(IDC_APPLY, false);
-        seam.post(WM_CONNECT_PORT, static_cast<uintptr_t>(modem_table[0].com_port & 0xFFFF), 0);
+        seam.post(WM_CONNECT_PORT, static_cast<uintptr_t>(state().modem_table[0].com_port & 0xFFFF),
+                  0);
         icon = IDI_MODEM_FOUND;
     }
     seam.set_icon(IDC_STATE_ICON, icon);

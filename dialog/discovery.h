@@ -21,15 +21,6 @@ struct ModemEntry {
     int32_t com_port;                 // where it answered
 };
 
-// Rows 0 .. modem_count - 1 in the order found: descending port order.
-extern ModemEntry modem_table[MODEM_TABLE_ROWS];
-extern int modem_count;
-// 1 from WM_START_SEARCH until finish_scan.
-extern int scanning;
-// The port the scan probes now; the scan keeps it apart from port_number so
-// that a modem-list choice during the scan cannot move the scan.
-extern int probe_port;
-
 void reset();
 
 // WM_START_SEARCH: status line, empty table, first probe.

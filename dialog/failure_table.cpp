@@ -2,7 +2,7 @@
 
 #include "common/trace.h"
 #include "dialog/dialog_seam.h"
-#include "modem/notifications.h"
+#include "dialog/messages.h"
 
 #include <iterator>
 

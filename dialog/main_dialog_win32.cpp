@@ -3,7 +3,6 @@
 // everything else to the portable workflow controller and the scan.
 #include "dialog/main_dialog_win32.h"
 
-#include "app/app_values.h"
 #include "dialog/discovery.h"
 #include "dialog/messages.h"
 #include "dialog/win32_seam.h"
@@ -12,15 +11,21 @@
 #include "resources/resource.h"
 
 namespace {
-Win32Seam seam;
+// The open dialog's seam: the one start handed it.
+Win32Seam& seam() {
+    return static_cast<Win32Seam&>(dialog_seam());
+}
 
-void initialise(HWND dialog) {
+void initialise(HWND dialog, const MainDialogStart& start) {
     HMENU system_menu = GetSystemMenu(dialog, FALSE);
     AppendMenuA(system_menu, MF_SEPARATOR, 0, nullptr);
     AppendMenuA(system_menu, MF_STRING, IDM_ABOUT, "About...");
-    main_dialog = dialog;
+    Win32Seam& seam = *start.seam;
+    seam.main_dialog = dialog;
+    seam.instance = start.instance;
+    seam.app_title = start.app_title;
     open_dialog(seam);
-    SetWindowTextA(dialog, app::app_title);
+    SetWindowTextA(dialog, start.app_title);
     workflow::on_init_dialog();
     load_flag_pictures();
     size_country_field(dialog);
@@ -31,7 +36,8 @@ INT_PTR system_command(HWND dialog, WPARAM command) {
     if (command != IDM_ABOUT) {
         return FALSE; // Move, Minimise, Close: the system's default handling
     }
-    DialogBoxParamA(app::instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, about_dialog_proc, 0);
+    DialogBoxParamA(seam().instance, MAKEINTRESOURCEA(IDD_ABOUT), dialog, about_dialog_proc,
+                    reinterpret_cast<LPARAM>(seam().app_title));
     return TRUE;
 }
 } // namespace
@@ -39,13 +45,13 @@ INT_PTR system_command(HWND dialog, WPARAM command) {
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG:
-        initialise(dialog);
+        initialise(dialog, *reinterpret_cast<const MainDialogStart*>(lparam));
         return TRUE;
     case WM_COMMAND:
         workflow::on_command(LOWORD(wparam), HIWORD(wparam), lparam);
         return TRUE;
     case WM_DRAWITEM:
-        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), workflow::busy);
+        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), dialog_state().busy);
         return TRUE;
     case WM_MEASUREITEM:
         measure_country_item(wparam, reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));
@@ -54,7 +60,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         return system_command(dialog, wparam);
     case WM_TIMER:
         if (wparam == WAIT_OK) {
-            deadline_timer_fired();
+            seam().deadline_timer_fired();
         }
         return TRUE;
     case WM_ARM_DEADLINE:
@@ -62,7 +68,7 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
                                              static_cast<unsigned>(lparam));
         return TRUE;
     case WM_CANCEL_DEADLINE:
-        cancel_deadline_on_dialog(static_cast<unsigned>(lparam));
+        seam().cancel_deadline_on_dialog(static_cast<unsigned>(lparam));
         return TRUE;
     case WM_START_SEARCH:
         discovery::on_start_search();

@@ -2,22 +2,13 @@
 
 #include <vector>
 
-#include "app/app_values.h"
 #include "common/text.h"
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 
-HWND main_dialog = nullptr;
-
-namespace {
-// The sequence of the deadline whose timer runs now, 0 when none. Touched on
-// the dialog's thread only.
-unsigned armed_sequence = 0;
-
-LRESULT send_to(int control, UINT message, WPARAM wparam, LPARAM lparam) {
+LRESULT Win32Seam::send_to(int control, UINT message, WPARAM wparam, LPARAM lparam) {
     return SendDlgItemMessageA(main_dialog, control, message, wparam, lparam);
 }
-} // namespace
 
 void Win32Seam::post(unsigned message, uintptr_t wparam, intptr_t lparam) {
     PostMessageA(main_dialog, message, wparam, lparam);
@@ -35,7 +26,7 @@ void Win32Seam::cancel_deadline(unsigned sequence) {
 
 void Win32Seam::start_deadline(unsigned milliseconds, unsigned sequence) {
     SetTimer(main_dialog, WAIT_OK, milliseconds, nullptr);
-    armed_sequence = sequence;
+    armed_sequence_ = sequence;
 }
 
 bool Win32Seam::on_front_end_thread() {
@@ -47,7 +38,7 @@ void Win32Seam::message_box(const char* text, const char* caption, unsigned flag
 }
 
 int Win32Seam::load_string(unsigned id, char* buffer, int size) {
-    return LoadStringA(app::instance, id, buffer, size);
+    return LoadStringA(instance, id, buffer, size);
 }
 
 void Win32Seam::set_text(int control, const char* text) {
@@ -67,7 +58,7 @@ void Win32Seam::set_focus(int control) {
 }
 
 void Win32Seam::set_icon(int control, unsigned icon_id) {
-    HICON icon = LoadIconA(app::instance, MAKEINTRESOURCEA(icon_id));
+    HICON icon = LoadIconA(instance, MAKEINTRESOURCEA(icon_id));
     send_to(control, STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
 }
 
@@ -115,18 +106,18 @@ void Win32Seam::post_destroy_to_owner() {
     PostMessageA(GetParent(main_dialog), WM_DESTROY, 0, 0);
 }
 
-void cancel_deadline_on_dialog(unsigned sequence) {
-    if (sequence != armed_sequence) {
+void Win32Seam::cancel_deadline_on_dialog(unsigned sequence) {
+    if (sequence != armed_sequence_) {
         return; // a newer deadline runs now; it is not this one to stop
     }
     KillTimer(main_dialog, WAIT_OK);
-    armed_sequence = 0;
+    armed_sequence_ = 0;
 }
 
-void deadline_timer_fired() {
+void Win32Seam::deadline_timer_fired() {
     KillTimer(main_dialog, WAIT_OK);
-    unsigned sequence = armed_sequence;
-    armed_sequence = 0;
+    unsigned sequence = armed_sequence_;
+    armed_sequence_ = 0;
     if (sequence != 0) {
         workflow::on_deadline_expired(sequence);
     }

@@ -6,9 +6,6 @@
 
 #include "dialog/dialog_seam.h"
 
-// The running main dialog; set at its initialisation.
-extern HWND main_dialog;
-
 // Private messages that carry a deadline request to the dialog's thread,
 // which alone may set or kill the dialog's timer. lParam: the sequence.
 constexpr UINT WM_ARM_DEADLINE = WM_USER + 110; // wParam: milliseconds
@@ -37,9 +34,19 @@ class Win32Seam : public DialogSeam {
     void end_dialog() override;
     void paint_now() override;
     void post_destroy_to_owner() override;
-};
 
-// Handlers on the dialog's thread for WM_CANCEL_DEADLINE and the WM_TIMER of
-// WAIT_OK; WM_ARM_DEADLINE goes to the conversation's on_arm_request.
-void cancel_deadline_on_dialog(unsigned sequence);
-void deadline_timer_fired();
+    // Handlers on the dialog's thread for WM_CANCEL_DEADLINE and the WM_TIMER
+    // of WAIT_OK; WM_ARM_DEADLINE goes to the conversation's on_arm_request.
+    void cancel_deadline_on_dialog(unsigned sequence);
+    void deadline_timer_fired();
+
+    HWND main_dialog = nullptr;   // the running main dialog; set at its initialisation
+    HINSTANCE instance = nullptr; // the module of its resources
+    const char* app_title = "";   // the shell's, for the whole run
+
+  private:
+    LRESULT send_to(int control, UINT message, WPARAM wparam, LPARAM lparam);
+    // The sequence of the deadline whose timer runs now, 0 when none. Touched
+    // on the dialog's thread only.
+    unsigned armed_sequence_ = 0;
+};

@@ -19,11 +19,6 @@
 
 namespace workflow {
 
-int country_picked = 0;
-int close_when_done = 0;
-int busy = 0;
-char country_list_copy[COUNTRY_LIST_COPY_SIZE];
-
 namespace {
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
@@ -36,6 +31,10 @@ DialogSeam& seam() {
 
 modem::Conversation& talk() {
     return dialog_conversation();
+}
+
+DialogState& state() {
+    return dialog_state();
 }
 
 void show_status(const char* text) {
@@ -54,11 +53,7 @@ bool find_selected_country() {
     return profile::CCfindSetCur(text) == 1;
 }
 
-// The procedure the dialog runs now, besides the scan's probes (discovery).
-enum class Running { none, read, apply };
-Running running = Running::none;
-procedures::Read reading(procedures::DIALOG, country_list_copy, sizeof country_list_copy);
-procedures::Apply applying(procedures::DIALOG);
+using Running = DialogState::Running;
 
 // A notification of the conversation, as the procedures take it: the state
 // word is read while the port is closed or the conversation waits for the
@@ -69,18 +64,18 @@ procedures::Event notification(unsigned id, intptr_t lparam) {
 
 void apply_country(bool from_ok) {
     if (from_ok) {
-        close_when_done = 1;
-        if (country_picked == 0) {
+        state().close_when_done = 1;
+        if (state().country_picked == 0) {
             close_main_dialog(); // OK without a new pick ends at once
             return;
         }
     }
     seam().enable(IDC_APPLY, false);
-    if (!from_ok && discovery::modem_count == 0) {
+    if (!from_ok && state().modem_count == 0) {
         seam().post(WM_START_SEARCH, 0, 0); // Apply without a known modem scans again
         return;
     }
-    if (busy == 1 && talk().conversation_state != CMD_IDLE) {
+    if (state().busy == 1 && talk().conversation_state != CMD_IDLE) {
         // An apply is under way: looking the pick up again would move its
         // entry and code under the running conversation. The user only hears
         // that the modem is busy, and the apply keeps its flags.
@@ -96,29 +91,29 @@ void apply_country(bool from_ok) {
         show_failure(seam(), failed);
         return;
     }
-    busy = 1;
+    state().busy = 1;
     seam().enable(IDC_COUNTRY, false);
     show_status_string(IDS_SENDING);
     if (connect_modem() == 0) {
-        busy = 0; // no apply runs, so the country list must draw again
+        state().busy = 0; // no apply runs, so the country list must draw again
         return;
     }
-    running = Running::apply;
+    state().running = Running::apply;
     seam().paint_now();
-    talk().send_modem_command(applying.start(talk(), profile::key_cursor).word);
+    talk().send_modem_command(state().applying.start(talk(), profile::key_cursor).word);
 }
 
 // The country list, as the read took it: a list answer replaces its items;
 // no list at all leaves them.
 void show_list() {
-    if (reading.list() == profile::ListAnswer::not_a_list) {
+    if (state().reading.list() == profile::ListAnswer::not_a_list) {
         return;
     }
     seam().combo_reset(IDC_COUNTRY);
     for (int i = 0; i < profile::supported_count; ++i) {
         seam().combo_add(IDC_COUNTRY, profile::supported_entries[i]);
     }
-    country_picked = 0; // the picked item went with the old list
+    state().country_picked = 0; // the picked item went with the old list
     if (profile::supported_count == 0) {
         seam().enable(IDC_COUNTRY, false);
         show_status("The modem lists no country.");
@@ -131,19 +126,19 @@ void show_list() {
 void on_read_answer(const procedures::Answer& answer) {
     switch (answer.kind) {
     case procedures::Answer::Kind::converse:
-        if (reading.took_list()) {
+        if (state().reading.took_list()) {
             show_list();
             seam().paint_now();
         }
         talk().send_modem_command(answer.word);
         return;
     case procedures::Answer::Kind::done:
-        running = Running::none;
+        state().running = Running::none;
         show_current_country();
         conversation_over();
         return;
     case procedures::Answer::Kind::failed:
-        running = Running::none;
+        state().running = Running::none;
         if (answer.notified) {
             conversation_over(); // the deadline's give-up ended it already
         }
@@ -153,13 +148,13 @@ void on_read_answer(const procedures::Answer& answer) {
 
 void return_to_idle_after_apply() {
     show_current_status(profile::current_record.name);
-    if (close_when_done == 1) {
+    if (state().close_when_done == 1) {
         close_main_dialog();
         return;
     }
     seam().enable(IDC_COUNTRY, true);
     seam().enable(IDC_APPLY, false);
-    busy = 0;
+    state().busy = 0;
     seam().set_focus(IDOK);
     conversation_over();
 }
@@ -172,7 +167,7 @@ void on_note_answer(const procedures::Answer& answer) {
         talk().send_modem_command(answer.word);
         return;
     }
-    running = Running::none;
+    state().running = Running::none;
     if (answer.kind == procedures::Answer::Kind::done ||
         (answer.notified && command_code(answer.word) == CMD_WRITE_I9)) {
         return_to_idle_after_apply();
@@ -183,15 +178,15 @@ void on_note_answer(const procedures::Answer& answer) {
 
 void on_i5_read(intptr_t lparam) {
     const procedures::Event event = notification(NOTIFY_I5_READ, lparam);
-    if (running == Running::apply) {
-        country_picked = 0;
-        const procedures::Answer answer = applying.on_event(talk(), event);
+    if (state().running == Running::apply) {
+        state().country_picked = 0;
+        const procedures::Answer answer = state().applying.on_event(talk(), event);
         if (answer.kind != procedures::Answer::Kind::converse) {
-            running = Running::none;
+            state().running = Running::none;
         }
-        finish_apply(answer, applying.save_failure());
-    } else if (running == Running::read) {
-        on_read_answer(reading.on_event(talk(), event));
+        finish_apply(answer, state().applying.save_failure());
+    } else if (state().running == Running::read) {
+        on_read_answer(state().reading.on_event(talk(), event));
     }
 }
 
@@ -199,16 +194,16 @@ void on_disconnect(intptr_t lparam) {
     port_close(); // the receive thread has ended: the state word holds still now
     trace("disconnect request-done\n");
     const procedures::Event event = notification(NOTIFY_DISCONNECT, lparam);
-    if (discovery::scanning == 1) {
+    if (state().scanning == 1) {
         discovery::on_probe_ended(event);
         return;
     }
-    switch (running) {
+    switch (state().running) {
     case Running::read:
-        on_read_answer(reading.on_event(talk(), event));
+        on_read_answer(state().reading.on_event(talk(), event));
         break;
     case Running::apply:
-        on_note_answer(applying.on_event(talk(), event));
+        on_note_answer(state().applying.on_event(talk(), event));
         break;
     case Running::none:
         conversation_over();
@@ -220,10 +215,10 @@ void on_disconnect(intptr_t lparam) {
 // closed, the state idle): the procedure that ran it ends with it.
 void on_gave_up(uint32_t word) {
     const procedures::Event event{false, 0, 0, word, false, {}};
-    if (running == Running::read) {
-        on_read_answer(reading.on_event(talk(), event));
-    } else if (running == Running::apply) {
-        on_note_answer(applying.on_event(talk(), event));
+    if (state().running == Running::read) {
+        on_read_answer(state().reading.on_event(talk(), event));
+    } else if (state().running == Running::apply) {
+        on_note_answer(state().applying.on_event(talk(), event));
     }
 }
 
@@ -238,28 +233,28 @@ void on_country_notify(unsigned notify_code) {
     // A pick the profile does not hold must not leave Apply on from an
     // earlier pick, which would send that entry's code.
     seam().enable(IDC_APPLY, find_selected_country());
-    country_picked = 1;
+    state().country_picked = 1;
 }
 } // namespace
 
 void reset() {
-    country_picked = 0;
-    close_when_done = 0;
-    busy = 0;
-    running = Running::none;
+    state().country_picked = 0;
+    state().close_when_done = 0;
+    state().busy = 0;
+    state().running = Running::none;
 }
 
 void start_read() {
     // No apply runs now; one that failed part-way left busy set, and the
     // list this read enables would otherwise draw none of its items.
-    running = Running::read;
-    busy = 0;
+    state().running = Running::read;
+    state().busy = 0;
     seam().paint_now();
-    talk().send_modem_command(reading.start(talk()).word);
+    talk().send_modem_command(state().reading.start(talk()).word);
 }
 
 void forget_procedure() {
-    running = Running::none;
+    state().running = Running::none;
 }
 
 void conversation_over() {
@@ -287,8 +282,8 @@ void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
         break;
     case CMD_LIST_NC:
     case CMD_LIST_GCI:
-        if (running == Running::read) {
-            on_read_answer(reading.on_event(talk(), notification(id, lparam)));
+        if (state().running == Running::read) {
+            on_read_answer(state().reading.on_event(talk(), notification(id, lparam)));
         }
         break;
     case NOTIFY_DISCONNECT:
@@ -313,7 +308,7 @@ void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
 
 void on_deadline_expired(unsigned sequence) {
     const uint32_t word = talk().conversation_state.load();
-    if (discovery::scanning == 1 && command_code(word) == CMD_IDENTIFY) {
+    if (state().scanning == 1 && command_code(word) == CMD_IDENTIFY) {
         discovery::on_identify_deadline(sequence);
         return;
     }

@@ -9,18 +9,8 @@
 
 namespace workflow {
 
-// 1 when the user changed the country selection since the dialog opened or
-// since the last apply finished.
-extern int country_picked;
-// 1 once OK was pressed: the program ends when the running apply finishes.
-extern int close_when_done;
-// 1 while an apply conversation runs; the country list draws nothing then,
-// because drawing walks the profile and would move the chosen entry.
-extern int busy;
-// The working copy of a list answer that the country list is cut up from,
-// in place: 499 characters, so a longer answer loses its items past them.
+// The working copy of a list answer (DialogState::country_list_copy).
 constexpr int COUNTRY_LIST_COPY_SIZE = 500;
-extern char country_list_copy[COUNTRY_LIST_COPY_SIZE];
 // Texts shown in the status line are loaded into buffers this big.
 constexpr int STATUS_TEXT_SIZE = 200;
 // The selected country's text is read back into a buffer this big: the

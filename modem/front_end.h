@@ -3,7 +3,7 @@
 // deadline and failures go through here; nothing about windows or controls
 // does, so the conversation serves both front ends alike. Every event may be
 // raised on the receive thread; a front end hands it to its own thread
-// without waiting (the dialog posts it as the WM_COMMAND it always was).
+// without waiting (the dialog posts it as the window message it always was).
 #pragma once
 
 #include "common/failure.h"

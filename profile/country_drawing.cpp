@@ -2,7 +2,6 @@
 
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
-#include "resources/resource.h"
 
 namespace profile {
 namespace {
@@ -33,7 +32,7 @@ void draw_picture(const CountryItemRequest& request, const char* text, CountryIt
 } // namespace
 
 void draw_country_item(const CountryItemRequest& request, CountryItemCanvas& canvas) {
-    if (request.busy != 0 || request.control_id != IDC_COUNTRY || request.item_id == -1) {
+    if (request.busy != 0 || !request.country_list || request.item_id == -1) {
         return;
     }
     char text[ITEM_TEXT_SIZE] = "";

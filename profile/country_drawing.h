@@ -21,11 +21,11 @@ constexpr int ITEM_TEXT_LEFT = 60;           // the text starts right of the pic
 constexpr int ITEM_TEXT_TOP = 5;
 
 struct CountryItemRequest {
-    int busy;            // an apply is running: its chosen entry must not move
-    unsigned control_id; // the list that asks
-    int item_id;         // -1 for an empty selection field
-    unsigned action;     // ITEM_DRAW_ENTIRE, ITEM_SELECT, ITEM_FOCUS
-    unsigned state;      // ITEM_HAS_FOCUS
+    int busy;          // an apply is running: its chosen entry must not move
+    bool country_list; // the asking control is the country list
+    int item_id;       // -1 for an empty selection field
+    unsigned action;   // ITEM_DRAW_ENTIRE, ITEM_SELECT, ITEM_FOCUS
+    unsigned state;    // ITEM_HAS_FOCUS
 };
 
 // What drawing an item needs from the platform, in the item's own rectangle.
@@ -48,7 +48,7 @@ class CountryItemCanvas {
     virtual void release_picture() = 0;
 };
 
-// Draws one item of IDC_COUNTRY. Finding the picture walks the profile with
+// Draws one item of the country list. Finding the picture walks the profile with
 // CCfindSetCur, which leaves the key cursor and current_record on the
 // item's entry; that is why nothing is drawn while `busy` is set.
 void draw_country_item(const CountryItemRequest& request, CountryItemCanvas& canvas);

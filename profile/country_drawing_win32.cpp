@@ -99,8 +99,9 @@ void size_country_field(HWND dialog) {
 }
 
 void draw_country_item(const DRAWITEMSTRUCT* draw, int busy) {
-    profile::CountryItemRequest request = {busy, draw->CtlID, static_cast<int>(draw->itemID),
-                                           draw->itemAction, draw->itemState};
+    profile::CountryItemRequest request = {busy, draw->CtlID == IDC_COUNTRY,
+                                           static_cast<int>(draw->itemID), draw->itemAction,
+                                           draw->itemState};
     GdiItemCanvas canvas(draw);
     profile::draw_country_item(request, canvas);
 }

@@ -1,5 +1,5 @@
 // The platform's part of a port session: the short list of hooks that
-// win32_device.cpp and posix_device.cpp each implement. The session logic in
+// win32_device.cpp and linux_device.cpp each implement. The session logic in
 // port_session.cpp, transfers.cpp and receive_thread.cpp calls only these.
 #pragma once
 

@@ -1,7 +1,7 @@
 // The one open serial port of a conversation: its line settings, its receive
 // thread and its transfers. The logic here is shared by every platform; the
 // platform's part (open, configure, wait, read, write, thread) sits behind
-// serial/device.h, in win32_device.cpp and posix_device.cpp.
+// serial/device.h, in win32_device.cpp and linux_device.cpp.
 #pragma once
 
 #include "common/failure.h"

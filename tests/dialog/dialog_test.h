@@ -98,7 +98,7 @@ class DialogTest : public DialogFixture {
             const int count = static_cast<int>(seam.combo(IDC_COUNTRY).items.size());
             for (int item = 0; item < count; ++item) {
                 profile::draw_country_item(
-                    {workflow::busy, IDC_COUNTRY, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
+                    {dialog_state().busy, true, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
             }
         });
         return drawn;

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "common/text.h"
-#include "modem/notifications.h"
+#include "dialog/messages.h"
 #include "modem/command_table.h"
 #include "modem/conversation.h"
 #include "serial/port_session.h"

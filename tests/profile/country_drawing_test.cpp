@@ -49,7 +49,7 @@ class CountryDrawing : public ::testing::Test {
     std::string draw(const std::string& item, unsigned action, unsigned state = 0) {
         canvas.item = item;
         canvas.steps.clear();
-        draw_country_item({0, IDC_COUNTRY, 0, action, state}, canvas);
+        draw_country_item({0, true, 0, action, state}, canvas);
         return canvas.steps;
     }
     ProfileDir dir;
@@ -62,10 +62,10 @@ TEST_F(CountryDrawing, OnlyDrawingAnItemMovesTheChosenEntry) {
     ASSERT_EQ(CCfindSetCur("Japan"), 1);
     canvas.item = "United States";
     const CountryItemRequest nothing_to_draw[] = {
-        {1, IDC_COUNTRY, 0, ITEM_DRAW_ENTIRE, 0},               // an apply runs
-        {0, IDC_COUNTRY, -1, ITEM_DRAW_ENTIRE, ITEM_HAS_FOCUS}, // an empty selection field
-        {0, IDC_MODEM, 0, ITEM_DRAW_ENTIRE, 0},                 // another control
-        {0, IDC_COUNTRY, 5, ITEM_DRAW_ENTIRE, 0},               // an item the list lacks
+        {1, true, 0, ITEM_DRAW_ENTIRE, 0},               // an apply runs
+        {0, true, -1, ITEM_DRAW_ENTIRE, ITEM_HAS_FOCUS}, // an empty selection field
+        {0, false, 0, ITEM_DRAW_ENTIRE, 0},              // another control
+        {0, true, 5, ITEM_DRAW_ENTIRE, 0},               // an item the list lacks
     };
     for (const CountryItemRequest& request : nothing_to_draw) {
         draw_country_item(request, canvas);

@@ -2,7 +2,7 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "serial/port_session.h"
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 #include "tests/serial/sim_modem.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "tests/serial/sim_modem.h"
 
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 
 #include <cstdio>
 #include <fstream>

@@ -5,8 +5,8 @@
 
 #include "cli/conversation_loop.h"
 #include "cli/failure.h"
-#include "cli/port_borrow_posix.h"
-#include "cli/port_steps_posix.h"
+#include "cli/port_borrow_linux.h"
+#include "cli/port_steps_linux.h"
 #include "cli/port_users.h"
 #include "common/new_file_posix.h"
 #include "common/setting_for_tests.h"
@@ -14,7 +14,7 @@
 #include "common/text.h"
 #include "modem/conversation.h"
 #include "serial/port_session.h"
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 #include "serial/tty_family.h"
 
 #include <cctype>

@@ -3,7 +3,7 @@
 // the receive thread polls the port together with an eventfd that the close
 // signals, which is what clearing the event mask does for a COM port.
 #include "serial/device.h"
-#include "serial/posix_device.h"
+#include "serial/linux_device.h"
 #include "serial/tty_family.h"
 
 #include "common/text.h"

@@ -8,7 +8,7 @@
 #pragma once
 
 #include "cli/failure.h"
-#include "cli/port_steps_posix.h"
+#include "cli/port_steps_linux.h"
 
 #include <chrono>
 #include <string>

@@ -1,4 +1,4 @@
-#include "cli/port_borrow_posix.h"
+#include "cli/port_borrow_linux.h"
 
 #include "cli/main_wait.h"
 #include "common/new_file_posix.h"

@@ -1,7 +1,7 @@
 // The About box: the program's title with its vendor, version and copyright.
 // It has no system menu, and Escape (IDCANCEL) is left unhandled, so only OK
 // or Enter closes it.
-#include "app/app_values.h"
+#include "dialog/main_dialog_win32.h"
 
 #include "common/text.h"
 #include "dialog/dialog_seam.h"
@@ -9,22 +9,30 @@
 
 namespace {
 constexpr int TITLE_LINE_SIZE = 200;
+constexpr int STRING_SCRATCH_SIZE = 200;
 
-void load_into_control(HWND dialog, int control, UINT string_id) {
-    LoadStringA(app::instance, string_id, app::string_scratch, STRING_SCRATCH_SIZE);
-    SetDlgItemTextA(dialog, control, app::string_scratch);
+// The resources are the module's that made the box.
+HINSTANCE instance_of(HWND dialog) {
+    return reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(dialog, GWLP_HINSTANCE));
 }
 
-void initialise(HWND dialog) {
-    LoadStringA(app::instance, IDS_ABOUT_TITLE, app::string_scratch, STRING_SCRATCH_SIZE);
-    SetWindowTextA(dialog, app::string_scratch);
+void load_into_control(HWND dialog, int control, UINT string_id) {
+    char string_scratch[STRING_SCRATCH_SIZE] = "";
+    LoadStringA(instance_of(dialog), string_id, string_scratch, STRING_SCRATCH_SIZE);
+    SetDlgItemTextA(dialog, control, string_scratch);
+}
+
+void initialise(HWND dialog, const char* app_title) {
+    char string_scratch[STRING_SCRATCH_SIZE] = "";
+    LoadStringA(instance_of(dialog), IDS_ABOUT_TITLE, string_scratch, STRING_SCRATCH_SIZE);
+    SetWindowTextA(dialog, string_scratch);
 
     char title_line[TITLE_LINE_SIZE];
     if (dialog_conversation().vendor_name[0] != '\0') {
         format_text(title_line, sizeof title_line, "%s's %s", dialog_conversation().vendor_name,
-                    app::app_title);
+                    app_title);
     } else {
-        copy_text(title_line, app::app_title);
+        copy_text(title_line, app_title);
     }
     SetDlgItemTextA(dialog, IDC_ABOUT_TITLE, title_line);
     load_into_control(dialog, IDC_ABOUT_VERSION, IDS_VERSION);
@@ -32,10 +40,11 @@ void initialise(HWND dialog) {
 }
 } // namespace
 
-INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM) {
+// lParam of WM_INITDIALOG: the program's title.
+INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG:
-        initialise(dialog);
+        initialise(dialog, reinterpret_cast<const char*>(lparam));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK) {
