@@ -168,8 +168,8 @@ def outputs_and_arguments(bench):
     proc.stdout.close()  # as "| head -c1" does
     expect(proc.wait(timeout=30) == 141, "closed pipe", proc.returncode)
     expect(line_settings(port) == before and bench.locks_left() == [], "released")
-    # 262 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.".
-    folder = os.path.join(bench.work, "d" * (262 - len(bench.work) - 2 - len("TOLVEX.INI")))
+    # 260 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.IN".
+    folder = os.path.join(bench.work, "d" * (260 - len(bench.work) - 2 - len("TOLVEX.INI")))
     bench.profile = os.path.join(folder, "TOLVEX.INI")
     code, said = bench.call("set", "gb", "--port", port)
     expect(code == 2 and not os.path.exists(folder), "path too long", said)
@@ -185,6 +185,14 @@ def outputs_and_arguments(bench):
     env = {k: v for k, v in bench.env().items() if k not in ("HOME", "XDG_CONFIG_HOME",
                                                              "TARVELLE_PROFILE")}
     bench.runner = AS_NOBODY
+    # Root's profile, which nobody may read, in a folder where nobody could replace it.
+    bench.profile = os.path.join(bench.work, "open", "TOLVEX.INI")
+    os.mkdir(os.path.dirname(bench.profile), 0o777)
+    os.chmod(os.path.dirname(bench.profile), 0o777)
+    write(bench.profile, SECRET, 0o644)
+    code, said = bench.call("set", "gb", "--port", port)
+    expect(code == 6 and "read-only" in said and read(bench.profile, "rb") == SECRET.encode(),
+           "root's", code, said)
     code, said = bench.call("set", "gb", "--port", port, env=env)
     home = os.path.expanduser("~nobody")
     expect(code == 6 and home + "/.config/tarvelle" in said, said)

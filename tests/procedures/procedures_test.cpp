@@ -123,6 +123,7 @@ TEST_F(Procedures, TheStandardListIsAskedOnlyWhereTheFirstListSaidNothing) {
     } cases[] = {
         {COMMAND_LINE, CMD_LIST_NC, "", false, true},
         {COMMAND_LINE, CMD_LIST_NC, "00,B5)", false, false},
+        {COMMAND_LINE, CMD_LIST_NC, "()", false, false}, // a list, of no country
         {COMMAND_LINE, CMD_LIST_NC, "00,B5)", true, true},
         {COMMAND_LINE, CMD_LIST_GCI, "", true, false},
         {DIALOG, CMD_LIST_NC, "", false, false},
@@ -235,6 +236,14 @@ TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNe
         {"3D", true, DIALOG, "", true, ApplyEnd::done, "", {}},
         {"3D", true, COMMAND_LINE, "", true, ApplyEnd::done, "3D", {}},
         {"", false, DIALOG, "B5", true, ApplyEnd::abandoned, "", {}},
+        {"ELEVENCHARS",
+         false,
+         COMMAND_LINE,
+         "B5",
+         true,
+         ApplyEnd::writing_note,
+         "ELEVENCHARS",
+         {"ATi9##\r"}},
         {"TWELVECHARSX", false, COMMAND_LINE, "B5", true, ApplyEnd::abandoned, "", {}},
     };
     for (const auto& c : cases) {

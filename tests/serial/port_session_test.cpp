@@ -15,6 +15,7 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/file.h>
 #include <thread>
 #include <termios.h>
 #include <unistd.h>
@@ -30,6 +31,7 @@ std::string traced;
 std::vector<std::string> blocks; // each with the byte that follows its data
 size_t bytes = 0;
 bool hold_callback = false; // the data callback returns only once the close began
+std::vector<int> flushes;   // the queue of each tcflush (linked in with --wrap)
 
 void on_trace(const char* text) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -49,6 +51,16 @@ void on_data(void*, const char* block, uint32_t length) {
     }
 }
 
+} // namespace
+
+extern "C" int __real_tcflush(int fd, int queue);
+extern "C" int __wrap_tcflush(int fd, int queue) {
+    flushes.push_back(queue);
+    return __real_tcflush(fd, queue);
+}
+
+namespace {
+
 class PortSessionTest : public ::testing::Test {
   protected:
     PortSessionTest() {
@@ -56,6 +68,7 @@ class PortSessionTest : public ::testing::Test {
         blocks.clear();
         bytes = 0;
         hold_callback = false;
+        flushes.clear();
         set_trace_sink(on_trace);
     }
     ~PortSessionTest() override {
@@ -89,11 +102,16 @@ TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
         EXPECT_EQ(tcgetattr(fd, &tio), 0);
         close(fd);
         EXPECT_TRUE(cfgetispeed(&tio) == speed && cfgetospeed(&tio) == speed) << low_speed;
-        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), CS8 | CRTSCTS);
+        // CLOCAL: no carrier yet, and the port still opens and reads.
+        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL),
+                  CS8 | CRTSCTS | CREAD | CLOCAL);
         EXPECT_EQ((tio.c_lflag & (ICANON | ECHO | ISIG)) | (tio.c_oflag & OPOST), 0u);
         EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
         EXPECT_EQ(port_close(), 1);
     }
+    // Both queues emptied at each open and close: no stale answer is read as the new one's.
+    EXPECT_GE(flushes.size(), 4u);
+    EXPECT_EQ(flushes, std::vector<int>(flushes.size(), TCIOFLUSH));
 }
 
 // Every NUL of a burst arrives, and only the first of each read becomes a
@@ -129,9 +147,12 @@ TEST_F(PortSessionTest, CloseWaitsForTheReceiveThreadAndIsSafeToRepeat) {
     EXPECT_EQ(port_close(), 1);
     EXPECT_EQ(take_trace(), already);
 
-    copy_text(port_path, "/nonexistent/port"); // a failed open
+    // A failed open: another program holds the port, if only shared.
+    const int holder = open(sim.link().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(flock(holder, LOCK_SH), 0);
     EXPECT_FALSE(open_and_send());
-    port_path[0] = '\0';
+    EXPECT_EQ(last_open_error(), EWOULDBLOCK);
+    close(holder);
     EXPECT_EQ(port_close(), 1);
     EXPECT_EQ(take_trace(), already);
 
