@@ -61,8 +61,10 @@ TEST_F(ModemTest, AReplyIsGatheredOnlyWhileItFits) {
 // to its field and announced to the dialog.
 TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
     const std::string huge(2900, '7');
-    std::string list;            // cut after its last whole entry, never inside a code
-    while (list.size() < 1024) { // exactly the field's size: no room for its zero
+    // Cut after its last whole entry, never inside a code: also at exactly
+    // the field's size, which leaves no room for its zero.
+    std::string list;
+    while (list.size() < 1024) {
         list += "B5,";
     }
     const std::string ident =

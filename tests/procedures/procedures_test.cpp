@@ -234,16 +234,8 @@ TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNe
         {"3D", false, DIALOG, "3D2", true, ApplyEnd::done, "3D", {}},
         {"3D", false, COMMAND_LINE, "3D2", true, ApplyEnd::writing_note, "3D", {"ATi9##\r"}},
         {"3D", true, DIALOG, "", true, ApplyEnd::done, "", {}},
-        {"3D", true, COMMAND_LINE, "", true, ApplyEnd::done, "3D", {}},
+        {"ELEVENCHARS", true, COMMAND_LINE, "", true, ApplyEnd::done, "ELEVENCHARS", {}},
         {"", false, DIALOG, "B5", true, ApplyEnd::abandoned, "", {}},
-        {"ELEVENCHARS",
-         false,
-         COMMAND_LINE,
-         "B5",
-         true,
-         ApplyEnd::writing_note,
-         "ELEVENCHARS",
-         {"ATi9##\r"}},
         {"TWELVECHARSX", false, COMMAND_LINE, "B5", true, ApplyEnd::abandoned, "", {}},
     };
     for (const auto& c : cases) {
