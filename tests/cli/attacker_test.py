@@ -232,12 +232,19 @@ def control_bytes_never_reach_the_terminal(bench):
 def json_text_is_utf8(bench):
     # A quote and a backslash, which JSON must escape, beside 1252 and escapes.
     port = bench.modem("nc", ident="ACF3_V1 caf\\xe9 \\x22\\x5c " + ESCAPES)
-    for args, code in ((["set", b"caf\xe9"], 2), (["show", "--port", port], 0),
-                       (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4)):
+    # A byte of an argument that is not UTF-8 is shown as U+FFFD where it stood.
+    missing = bench.work + "/caf\ufffd"
+    for args, code, said, named in (
+            (["set", b"caf\xe9"], 2, "unknown country caf\ufffd; see", None),
+            (["show", "--port", port], 0, None, None),
+            (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4, missing + ": missing",
+             missing)):
         got, out, _ = run_bytes(bench, "--json", *args)
         expect(got == code, "exit code", args, got, out)
         shown = bench.parsed(args, out.decode("utf-8"))  # strict: a byte not UTF-8 raises
-        expect(args[0] != "show" or code or '\xe9 "\\' in shown["ident"], "the ident", shown)
+        expect(code or '\xe9 "\\' in shown["ident"], "the ident", shown)
+        expect(not code or shown["error"]["message"].startswith(said) and
+               shown["error"]["port"] == named and shown["error"]["exit"] == code, args, shown)
 
 
 # (what the profile says, the dialect, what the modem lists, the set
