@@ -17,7 +17,7 @@ import sys
 import termios
 import time
 
-from cli_test import (AS_NOBODY, PROFILE, expect, holding, main, read, sets, wait_for_command,
+from cli_test import (AS_NOBODY, PROFILE, expect, held, holding, main, read, sets, wait_for_command,
                       write)
 
 # Root's own file, which a planted link points at; a profile's text, so that
@@ -134,6 +134,15 @@ def uucp_locks_that_are_not_ours_are_left_alone(bench):
     proc.send_signal(signal.SIGCONT)
     _, said = proc.communicate(timeout=30)
     expect(proc.returncode == 4 and read(lock) == live, "the planted lock stands", said)
+    # The stale lock taken over, the open fails: another program took the port meanwhile.
+    write(lock, "%10d\n" % 999999999)
+    os.chown(lock, 65534, 65534)
+    proc = bench.start("show", "--port", port, env=bench.env(TARVELLE_TEST_STOP="uucp_takeover"))
+    os.waitpid(proc.pid, os.WUNTRACED)
+    with held(bench.sims["nc"].slave):
+        proc.send_signal(signal.SIGCONT)
+        _, said = proc.communicate(timeout=30)
+    expect(proc.returncode == 4 and not os.path.exists(lock), "our lock let go", said)
     expect(bench.commands("nc") == [], "nothing sent")
 
 
