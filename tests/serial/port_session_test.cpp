@@ -93,7 +93,15 @@ class PortSessionTest : public ::testing::Test {
                  "reply.flood = Z{12000}\nfault.i3 = hangup long:3000\n"};
 };
 
+// Whatever another program left on the line (2 stop bits, the 8th bit
+// stripped, XON/XOFF; a pty keeps no byte size or parity) is replaced.
 TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
+    const int line = open(sim.link().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios left{};
+    ASSERT_EQ(tcgetattr(line, &left), 0);
+    left.c_cflag |= PARODD | CSTOPB;
+    left.c_iflag |= ISTRIP | IXON | IXOFF;
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &left), 0);
     for (const auto& [low_speed, speed] :
          {std::pair{0, speed_t{B115200}}, std::pair{1, speed_t{B19200}}}) {
         ASSERT_TRUE(open_and_send(nullptr, low_speed));
@@ -103,12 +111,13 @@ TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
         close(fd);
         EXPECT_TRUE(cfgetispeed(&tio) == speed && cfgetospeed(&tio) == speed) << low_speed;
         // CLOCAL: no carrier yet, and the port still opens and reads.
-        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS | CREAD | CLOCAL),
+        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CREAD | CLOCAL),
                   CS8 | CRTSCTS | CREAD | CLOCAL);
         EXPECT_EQ((tio.c_lflag & (ICANON | ECHO | ISIG)) | (tio.c_oflag & OPOST), 0u);
-        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
         EXPECT_EQ(port_close(), 1);
     }
+    close(line);
     // Both queues emptied at each open and close: no stale answer is read as the new one's.
     EXPECT_GE(flushes.size(), 4u);
     EXPECT_EQ(flushes, std::vector<int>(flushes.size(), TCIOFLUSH));
