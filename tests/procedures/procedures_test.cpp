@@ -135,26 +135,6 @@ TEST_F(Procedures, TheStandardListIsAskedOnlyWhereTheFirstListSaidNothing) {
     }
 }
 
-TEST_F(Procedures, AProbeTellsAModemFromARefusalAndFromSilence) {
-    const struct {
-        bool notified;
-        uint32_t word;
-        intptr_t accepted;
-        bool silent_port;
-        procedures::Probe found;
-    } cases[] = {
-        {true, CMD_IDENTIFY, 1, false, procedures::Probe::modem},
-        {true, CMD_IDENTIFY, 0, false, procedures::Probe::rejected},
-        {true, wake_then(CMD_IDENTIFY), 0, false, procedures::Probe::rejected},
-        {false, CMD_IDENTIFY, 0, false, procedures::Probe::rejected},
-        {false, wake_then(CMD_IDENTIFY), 0, true, procedures::Probe::silent},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(procedures::probe_result(c.notified, c.word, c.accepted, c.silent_port), c.found)
-            << c.word << " " << c.accepted;
-    }
-}
-
 // Silence at ATV1i3 closes the port, once: a second expiry of that deadline is stale.
 TEST_F(Procedures, AnIdentificationLeftUnansweredClosesThePortOnce) {
     talk.send(CMD_IDENTIFY);

@@ -20,6 +20,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+// The queue of each tcflush the session makes (linked in with --wrap).
+static std::vector<int> flushes;
+extern "C" int __real_tcflush(int fd, int queue);
+extern "C" int __wrap_tcflush(int fd, int queue) {
+    flushes.push_back(queue);
+    return __real_tcflush(fd, queue);
+}
+
 namespace {
 
 constexpr auto SAFETY = std::chrono::seconds(10); // only for a modem that never answers
@@ -31,7 +39,6 @@ std::string traced;
 std::vector<std::string> blocks; // each with the byte that follows its data
 size_t bytes = 0;
 bool hold_callback = false; // the data callback returns only once the close began
-std::vector<int> flushes;   // the queue of each tcflush (linked in with --wrap)
 
 void on_trace(const char* text) {
     std::lock_guard<std::mutex> lock(mutex);
@@ -50,16 +57,6 @@ void on_data(void*, const char* block, uint32_t length) {
         traced += "[callback returns]";
     }
 }
-
-} // namespace
-
-extern "C" int __real_tcflush(int fd, int queue);
-extern "C" int __wrap_tcflush(int fd, int queue) {
-    flushes.push_back(queue);
-    return __real_tcflush(fd, queue);
-}
-
-namespace {
 
 class PortSessionTest : public ::testing::Test {
   protected:
