@@ -330,7 +330,6 @@ SETS = [
     ({"fault.ncset": "error"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"fault.ncset": "silent"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"fault.z": "error"}, ["gb"], 1, ["ATz"] * 2, [WAKE, "AT*ncB4\\r", Z], None),
-    ({"fault.z": "silent"}, ["gb"], 1, ["ATz"] * 2, [WAKE, "AT*ncB4\\r", Z], None),
     ({"fault.ncset": "hangup"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"reply.i5": "ATi5\\r\\r\\n00\\r\\n\\r\\nOK\\r\\n"}, ["us"], 1, ["ATi5", "00", "B5"],
      [WAKE, "AT*ncB5\\r", Z, I5], None),
