@@ -194,14 +194,15 @@ def outputs_and_arguments(bench):
     env = {k: v for k, v in bench.env().items() if k not in ("HOME", "XDG_CONFIG_HOME",
                                                              "TARVELLE_PROFILE")}
     bench.runner = AS_NOBODY
-    # Root's profile, which nobody may read, in a folder where nobody could replace it.
+    # Root's profile, which nobody may not write or not even read, in a folder
+    # where nobody could replace it: neither is taken as missing or writable.
     bench.profile = os.path.join(bench.work, "open", "TOLVEX.INI")
-    os.mkdir(os.path.dirname(bench.profile), 0o777)
+    os.mkdir(os.path.dirname(bench.profile))
     os.chmod(os.path.dirname(bench.profile), 0o777)
-    write(bench.profile, SECRET, 0o644)
-    code, said = bench.call("set", "gb", "--port", port)
-    expect(code == 6 and "read-only" in said and read(bench.profile, "rb") == SECRET.encode(),
-           "root's", code, said)
+    for mode, why in ((0o644, ": read-only"), (0o600, ": cannot be read")):
+        write(bench.profile, SECRET, mode)
+        code, said = bench.call("set", "gb", "--port", port)
+        expect(code == 6 and why in said and read(bench.profile, "rb") == SECRET.encode(), said)
     code, said = bench.call("set", "gb", "--port", port, env=env)
     home = os.path.expanduser("~nobody")
     expect(code == 6 and home + "/.config/tarvelle" in said, said)
