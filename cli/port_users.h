@@ -29,8 +29,12 @@ struct PortUsers {
     bool hidden = false; // /proc shows only our own processes (hidepid)
 };
 
-// How long the look may take for each device it looks for.
+// How long the look may work for each device it looks for, in processor
+// time of its own: a machine busy with other work (a build, an emulator)
+// slows the look without making it cut off a normal walk. However starved,
+// it stops after LOOK_WALL_FACTOR times that in real time.
 constexpr int LOOK_MILLISECONDS_PER_PORT = 200;
+constexpr int LOOK_WALL_FACTOR = 5;
 
 // Looks once through every process's open files for the `devices`. A
 // descriptor opened with O_PATH reads and writes nothing and is no holder;

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <linux/kcmp.h>
@@ -34,6 +35,13 @@ constexpr unsigned CHECK_EVERY = 64;
 unsigned looks_made = 0;
 
 using Clock = std::chrono::steady_clock;
+
+// The processor time this thread has used, in the kernel too, in ms.
+long thread_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 // An open folder, closed however the look ends (a signal ends it with a throw).
 struct CloseFolder {
@@ -89,8 +97,9 @@ class Look {
   public:
     explicit Look(const std::vector<dev_t>& devices)
         : devices_(devices.begin(), devices.end()),
-          until_(Clock::now() + std::chrono::milliseconds(LOOK_MILLISECONDS_PER_PORT *
-                                                          static_cast<int>(devices.size()))) {
+          budget_ms_(LOOK_MILLISECONDS_PER_PORT * static_cast<long>(devices.size())),
+          working_until_(thread_ms() + budget_ms_),
+          until_(Clock::now() + std::chrono::milliseconds(budget_ms_ * LOOK_WALL_FACTOR)) {
         for (dev_t device : devices) {
             ptys_ = ptys_ || major(device) == PTY_SLAVE_MAJOR;
         }
@@ -133,13 +142,15 @@ class Look {
         if (take_signal(&signal_number)) {
             throw Interrupted{signal_number};
         }
-        if (Clock::now() < until_) {
+        const bool worked_out = thread_ms() >= working_until_;
+        if (!worked_out && Clock::now() < until_) {
             return true;
         }
-        users_.unfinished = "the look for other programs using it was cut off after " +
-                            std::to_string(LOOK_MILLISECONDS_PER_PORT * devices_.size()) +
-                            " ms, in the open files of process " + pid + " (" +
-                            visible_text(process_name(pid)) + ")";
+        users_.unfinished =
+            "the look for other programs using it was cut off after " +
+            std::to_string(worked_out ? budget_ms_ : budget_ms_ * LOOK_WALL_FACTOR) +
+            " ms, in the open files of process " + pid + " (" + visible_text(process_name(pid)) +
+            ")";
         return false;
     }
 
@@ -233,6 +244,8 @@ class Look {
 
     std::set<dev_t> devices_;
     bool ptys_ = false;
+    long budget_ms_;
+    long working_until_; // in thread_ms()
     Clock::time_point until_;
     unsigned since_check_ = 0;
     PortUsers users_;

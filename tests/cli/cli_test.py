@@ -73,6 +73,18 @@ def read(path, mode="r"):
         return f.read()
 
 
+def drop_stale_lock(path):
+    """Removes a UUCP lock whose process is gone, as any program may."""
+    try:
+        os.kill(int(read(path).split()[0]), 0)
+    except (FileNotFoundError, IndexError, ValueError):
+        return
+    except ProcessLookupError:
+        os.unlink(path)
+    except PermissionError:
+        pass  # alive
+
+
 class Bench:
     """A case's folder: simulated modems, a profile, and runs of the program."""
 
@@ -111,6 +123,7 @@ class Bench:
         link = os.path.join(self.work, name)
         self.sims[name] = harness.Simulator(self.sim_exe, link, config=config,
                                             log=link + ".log", state=state)
+        drop_stale_lock(self.lock(name))  # a pty's number is used again after its end
         return link
 
     def stop(self, name):

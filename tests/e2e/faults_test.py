@@ -58,6 +58,10 @@ def reread(d):
     """The dialog still answers: choosing the modem again reads it."""
     d.do("select %d 0" % IDC_MODEM)
     d.do("wait-enabled %d %d 1" % (IDC_COUNTRY, WAIT))
+    # The list is filled, and enabled, before the present country is asked.
+    deadline = time.monotonic() + WAIT / 1000
+    while not d.text(IDC_STATUS).startswith(CURRENT) and time.monotonic() < deadline:
+        time.sleep(0.05)
     expect(d.text(IDC_STATUS).startswith(CURRENT), "the read's status", d.text(IDC_STATUS))
 
 
