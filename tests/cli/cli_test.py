@@ -451,17 +451,6 @@ def reapply_needs_a_saved_choice_the_modem_lists(bench):
     expect("does not list France" in out["error"]["message"], "unlisted", out)
 
 
-def profile_starts_as_the_default(bench):
-    # The package's test lists the default's countries; here, the first write.
-    own = bench.profile = os.path.join(bench.work, "home", "tarvelle", "TOLVEX.INI")
-    port = bench.modem("nc", supported="00,B4,B5)")
-    bench.run("show", "--port", port)
-    expect(not os.path.exists(own), "a read writes nothing")
-    bench.run("set", "gb", "--port", port)
-    text = read(own)
-    expect("Vietnam" in text and re.search(r"^cc=B4\s*$", text, re.M), "copied, then written")
-
-
 def the_choice_is_saved_before_the_note(bench):
     # The profile's writers' lock is held from the moment the set command
     # reaches the modem: the note waits for the save, and a modem that then
@@ -536,5 +525,5 @@ if __name__ == "__main__":
         scan_finds_modems_and_reports_the_rest, show_both_dialects,
         set_applies_saves_or_names_the_failed_step, check_reads_and_decides_but_changes_nothing,
         set_refuses_unknown_ambiguous_and_unlisted,
-        reapply_needs_a_saved_choice_the_modem_lists, profile_starts_as_the_default,
+        reapply_needs_a_saved_choice_the_modem_lists,
         the_choice_is_saved_before_the_note, interrupt_closes_the_port_and_restores_it))

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -78,6 +79,18 @@ TEST(ProfileWriters, TheNewFileIsOnTheDiskBeforeItReplacesTheProfile) {
 }
 
 } // namespace
+
+// Root's profile, which another user may not even read, in a folder that
+// user may write: it is not taken as missing and replaced.
+TEST(ProfileWriters, AProfileTheWriterCannotReadIsLeftAsItIs) {
+    ProfileDir dir;
+    const std::string path = dir.write("TOLVEX.INI", big_profile());
+    ASSERT_EQ(chmod(dir.file("").c_str(), 0777) | chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(
+        in_child([&] { return setuid(65534) | write_profile_string("a", "x", "2", path.c_str()); }),
+        0);
+    EXPECT_EQ(read_file(path), big_profile());
+}
 
 TEST(ProfileWriters, AWriteCutShortByAFileSizeLimitLeavesTheOldProfile) {
     ProfileDir dir;
