@@ -385,7 +385,6 @@ CHECKS = [
     (SAME, "B5", ["set", "us"], False),
     (SAME, None, ["set", "us"], True),  # only the choice would be saved
     (dict(SAME, dialect="gci"), "B5", ["set", "--key", "B5"], False),
-    (SAME, "B5", ["set", "us", "--force"], True),
     ({"note": "CCB5"}, "B5", ["set", "us"], True),  # the note names the choice, the code Japan
     ({"country": "B5", "note": "CC00"}, "B5", ["set", "us"], True),  # only the note is stale
     ({}, "K4", ["reapply"], True),

@@ -116,8 +116,7 @@ TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
     }
     close(line);
     // Both queues emptied at each open and close: no stale answer is read as the new one's.
-    EXPECT_GE(flushes.size(), 4u);
-    EXPECT_EQ(flushes, std::vector<int>(flushes.size(), TCIOFLUSH));
+    EXPECT_EQ(flushes, std::vector<int>(std::max<size_t>(flushes.size(), 4), TCIOFLUSH));
 }
 
 // Every NUL of a burst arrives, and only the first of each read becomes a
