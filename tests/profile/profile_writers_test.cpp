@@ -97,8 +97,7 @@ TEST(ProfileWriters, AWriteCutShortOrByAUserWhoCannotReadItLeavesTheOldProfile) 
     for (const std::string& name : files_in(dir)) {
         EXPECT_EQ(name.find("tmp"), std::string::npos) << name << " was left behind";
     }
-    // Root's profile, which nobody may not even read, in a folder nobody may
-    // write: not taken as missing and replaced.
+    // Nor one by nobody, who may not even read it, in a folder nobody may write.
     ASSERT_EQ(chmod(dir.file("").c_str(), 0777) | chmod(path.c_str(), 0600), 0);
     EXPECT_EQ(
         in_child([&] { return setuid(65534) | write_profile_string("a", "x", "2", path.c_str()); }),
