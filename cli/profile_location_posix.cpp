@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -100,6 +101,17 @@ void require_fits(const std::string& path) {
     }
 }
 
+// A profile that is there but cannot be read would read as one without a
+// country, and every command would then blame the country or the modem.
+void require_readable(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        close(fd);
+    } else if (errno != ENOENT) {
+        throw Failure(EXIT_PROFILE, path + ": cannot be read (" + std::strerror(errno) + ")");
+    }
+}
+
 } // namespace
 
 std::string use_profile(const std::string& option) {
@@ -115,6 +127,7 @@ std::string use_profile(const std::string& option) {
             default_profile = seed_profile = reading = fallback;
         }
     }
+    require_readable(reading);
     profile::set_profile_write_target(write_to_own_profile);
     profile::load_profile_at(reading.c_str());
     return own_profile;

@@ -17,7 +17,7 @@ import sys
 import termios
 import time
 
-from cli_test import (AS_NOBODY, PROFILE, expect, holding, main, read, sets, wait_for_command,
+from cli_test import (AS_NOBODY, PROFILE, expect, held, holding, main, read, sets, wait_for_command,
                       write)
 
 # Root's own file, which a planted link points at; a profile's text, so that
@@ -134,6 +134,15 @@ def uucp_locks_that_are_not_ours_are_left_alone(bench):
     proc.send_signal(signal.SIGCONT)
     _, said = proc.communicate(timeout=30)
     expect(proc.returncode == 4 and read(lock) == live, "the planted lock stands", said)
+    # The stale lock taken over, the open fails: another program took the port meanwhile.
+    write(lock, "%10d\n" % 999999999)
+    os.chown(lock, 65534, 65534)
+    proc = bench.start("show", "--port", port, env=bench.env(TARVELLE_TEST_STOP="uucp_takeover"))
+    os.waitpid(proc.pid, os.WUNTRACED)
+    with held(bench.sims["nc"].slave):
+        proc.send_signal(signal.SIGCONT)
+        _, said = proc.communicate(timeout=30)
+    expect(proc.returncode == 4 and not os.path.exists(lock), "our lock let go", said)
     expect(bench.commands("nc") == [], "nothing sent")
 
 
@@ -168,16 +177,12 @@ def outputs_and_arguments(bench):
     proc.stdout.close()  # as "| head -c1" does
     expect(proc.wait(timeout=30) == 141, "closed pipe", proc.returncode)
     expect(line_settings(port) == before and bench.locks_left() == [], "released")
-    # 262 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.".
-    folder = os.path.join(bench.work, "d" * (262 - len(bench.work) - 2 - len("TOLVEX.INI")))
+    # 260 bytes: cut to the 259 that fit, it would name a sibling, "TOLVEX.IN".
+    folder = os.path.join(bench.work, "d" * (260 - len(bench.work) - 2 - len("TOLVEX.INI")))
     bench.profile = os.path.join(folder, "TOLVEX.INI")
     code, said = bench.call("set", "gb", "--port", port)
     expect(code == 2 and not os.path.exists(folder), "path too long", said)
     bench.profile = os.path.join(bench.work, "TOLVEX.INI")
-    os.chmod(bench.profile, 0o444)
-    code, said = bench.call("set", "gb", "--port", port)
-    expect(code == 6 and bench.profile in said and "read-only" in said, "read-only", said)
-    os.chmod(bench.profile, 0o644)
     bench.run("--port", port, "set", "--", "gb")
     os.chmod(bench.work, 0o755)
     os.chmod(bench.sims["nc"].slave, 0o666)
@@ -185,6 +190,16 @@ def outputs_and_arguments(bench):
     env = {k: v for k, v in bench.env().items() if k not in ("HOME", "XDG_CONFIG_HOME",
                                                              "TARVELLE_PROFILE")}
     bench.runner = AS_NOBODY
+    # Root's profile, which nobody may not write or not even read, in a folder
+    # where nobody could replace it: neither is taken as missing or writable.
+    bench.profile = os.path.join(bench.work, "open", "TOLVEX.INI")
+    os.mkdir(os.path.dirname(bench.profile))
+    os.chmod(os.path.dirname(bench.profile), 0o777)
+    for mode, why in ((0o644, ": read-only"), (0o600, ": cannot be read")):
+        write(bench.profile, SECRET, mode)
+        code, said = bench.call("set", "gb", "--port", port)
+        expect(code == 6 and bench.profile + why in said and read(bench.profile, "rb") ==
+               SECRET.encode(), said)
     code, said = bench.call("set", "gb", "--port", port, env=env)
     home = os.path.expanduser("~nobody")
     expect(code == 6 and home + "/.config/tarvelle" in said, said)
@@ -224,12 +239,19 @@ def control_bytes_never_reach_the_terminal(bench):
 def json_text_is_utf8(bench):
     # A quote and a backslash, which JSON must escape, beside 1252 and escapes.
     port = bench.modem("nc", ident="ACF3_V1 caf\\xe9 \\x22\\x5c " + ESCAPES)
-    for args, code in ((["set", b"caf\xe9"], 2), (["show", "--port", port], 0),
-                       (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4)):
+    # A byte of an argument that is not UTF-8 is shown as U+FFFD where it stood.
+    missing = bench.work + "/caf\ufffd"
+    for args, code, said, named in (
+            (["set", b"caf\xe9"], 2, "unknown country caf\ufffd; see", None),
+            (["show", "--port", port], 0, None, None),
+            (["show", "--port", os.fsencode(bench.work) + b"/caf\xe9"], 4, missing + ": missing",
+             missing)):
         got, out, _ = run_bytes(bench, "--json", *args)
-        expect(got == code, "exit code", args, got, out)
         shown = bench.parsed(args, out.decode("utf-8"))  # strict: a byte not UTF-8 raises
-        expect(args[0] != "show" or code or '\xe9 "\\' in shown["ident"], "the ident", shown)
+        error = shown.get("error", {"message": "", "port": None, "exit": 0})
+        expect(got == code and (code or '\xe9 "\\' in shown["ident"]) and
+               error["message"].startswith(said or "") and
+               (error["port"], error["exit"]) == (named, code), args, got, shown)
 
 
 # (what the profile says, the dialect, what the modem lists, the set

@@ -343,7 +343,6 @@ SETS = [
     ({"fault.ncset": "error"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"fault.ncset": "silent"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     ({"fault.z": "error"}, ["gb"], 1, ["ATz"] * 2, [WAKE, "AT*ncB4\\r", Z], None),
-    ({"fault.z": "silent"}, ["gb"], 1, ["ATz"] * 2, [WAKE, "AT*ncB4\\r", Z], None),
     ({"fault.ncset": "hangup"}, ["gb"], 1, ["AT*ncB4"] * 2, [WAKE, "AT*ncB4\\r"], None),
     # Hung up at the read's wake-up: its retry's write is refused, and that is the failure.
     ({"fault.v1": "hangup skip:1"}, ["gb"], 4, ["ATV1", "took no write"], [WAKE], None),
@@ -388,7 +387,6 @@ CHECKS = [
     (SAME, "B5", ["set", "us"], False),
     (SAME, None, ["set", "us"], True),  # only the choice would be saved
     (dict(SAME, dialect="gci"), "B5", ["set", "--key", "B5"], False),
-    (SAME, "B5", ["set", "us", "--force"], True),
     ({"note": "CCB5"}, "B5", ["set", "us"], True),  # the note names the choice, the code Japan
     ({"country": "B5", "note": "CC00"}, "B5", ["set", "us"], True),  # only the note is stale
     ({}, "K4", ["reapply"], True),
@@ -452,17 +450,6 @@ def reapply_needs_a_saved_choice_the_modem_lists(bench):
     bench.write_profile(PROFILE + "[cccfg]\ncc=3D\n")
     out = bench.run("reapply", "--port", bench.modem("last"), code=2)
     expect("does not list France" in out["error"]["message"], "unlisted", out)
-
-
-def profile_starts_as_the_default(bench):
-    # The package's test lists the default's countries; here, the first write.
-    own = bench.profile = os.path.join(bench.work, "home", "tarvelle", "TOLVEX.INI")
-    port = bench.modem("nc", supported="00,B4,B5)")
-    bench.run("show", "--port", port)
-    expect(not os.path.exists(own), "a read writes nothing")
-    bench.run("set", "gb", "--port", port)
-    text = read(own)
-    expect("Vietnam" in text and re.search(r"^cc=B4\s*$", text, re.M), "copied, then written")
 
 
 def the_choice_is_saved_before_the_note(bench):
@@ -539,5 +526,5 @@ if __name__ == "__main__":
         scan_finds_modems_and_reports_the_rest, show_both_dialects,
         set_applies_saves_or_names_the_failed_step, check_reads_and_decides_but_changes_nothing,
         set_refuses_unknown_ambiguous_and_unlisted,
-        reapply_needs_a_saved_choice_the_modem_lists, profile_starts_as_the_default,
+        reapply_needs_a_saved_choice_the_modem_lists,
         the_choice_is_saved_before_the_note, interrupt_closes_the_port_and_restores_it))

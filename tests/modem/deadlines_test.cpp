@@ -70,6 +70,11 @@ TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
     EXPECT_EQ(talk.on_reply_timer(seam.armed_sequence()), 0);
     EXPECT_EQ(box_texts(), "Modem dialog timeout occurred!");
     EXPECT_EQ(talk.conversation_state.load(), uint32_t{CMD_IDLE});
+    // An arm request that comes only after a newer command started its
+    // deadline leaves that one running.
+    std::thread([this] { talk.arm_reply_deadline(1000); }).join();
+    talk.send_modem_command(CMD_READ_I5);
+    EXPECT_EQ(seam.armed_sequence(), talk.deadline_sequence.load());
 }
 
 // The receive thread sits in a warning box owned by the dialog while the

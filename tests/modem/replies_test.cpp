@@ -61,8 +61,10 @@ TEST_F(ModemTest, AReplyIsGatheredOnlyWhileItFits) {
 // to its field and announced to the dialog.
 TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
     const std::string huge(2900, '7');
-    std::string list; // cut after its last whole entry, never inside a code
-    while (list.size() < 2000) {
+    // Cut after its last whole entry, never inside a code: also at exactly
+    // the field's size, which leaves no room for its zero.
+    std::string list;
+    while (list.size() < 1024) {
         list += "B5,";
     }
     const std::string ident = "101:" + std::to_string(reinterpret_cast<intptr_t>(talk.modem_ident));
@@ -86,11 +88,11 @@ TEST_F(ModemTest, AnAnswerIsReadIntoItsFieldAndAnnounced) {
         {CMD_LIST_GCI, "AT+GCI=?\r\r\n+GCI: (00,09,B5)\r\n", list_reply, "00,09,B5)", "95:1"},
         {CMD_LIST_GCI, "\r\n00,09\r\n", list_reply, "00,09", "95:1"},
         {CMD_LIST_NC, "AT*nc?\r\r\n(00,09,B5)\r\n", list_reply, "(00,09,B5)", "37:1"},
-        {CMD_LIST_NC, "\r\n" + list, list_reply, list.substr(0, 1022), "37:1"},
+        {CMD_LIST_NC, "\r\n" + list.substr(0, 1024), list_reply, list.substr(0, 1022), "37:1"},
         // A modem is ours when it names the vendor or the chip family, in any
         // ASCII case; the Latin-1 a-umlaut does not fold.
-        {CMD_IDENTIFY, "ATV1i3\r\r\na velm\xC4RA modem\r\n", talk.modem_ident, "a velm\xC4RA modem",
-         ident},
+        {CMD_IDENTIFY, "ATV1i3\r\r\na modem by velm\xC4RA\r\n", talk.modem_ident,
+         "a modem by velm\xC4RA", ident},
         {CMD_IDENTIFY, "\r\nGeneric acf3_v1 rev 2\r\n", id, "Generic acf3_v1 rev 2", ident},
         {CMD_IDENTIFY, "\r\nVELM\xE4RA\r\n", id, "", "101:0"},
         {CMD_IDENTIFY, "\r\nACF3_V1" + huge, id, "ACF3_V1" + huge.substr(0, 120), ident},

@@ -164,6 +164,7 @@ TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
     } cases[] = {
         {DIALOG, false, false, "00,B5)", {LIST, I5, I9}, "~nc? ~i5 i9 done"},
         {COMMAND_LINE, false, false, "00,B5)", {LIST, I5, I9}, "~nc? ~i5 i9 done"},
+        {COMMAND_LINE, false, false, "()", {LIST, I5, I9}, "~nc? ~i5 i9 done"}, // no country
         {DIALOG, false, false, "", {LIST, I5}, "~nc? ~i5 i9"},
         {COMMAND_LINE, true, false, "", {LIST, GCI_LIST, I5}, "~nc? ~gci=? ~i5 i9"},
         {COMMAND_LINE, true, true, "00,B5)", {LIST, NO_LIST}, "~nc? ~gci=? not standard"},
@@ -306,7 +307,7 @@ TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNe
         {"3D", false, DIALOG, "3D2", true, "done", "3D"},
         {"3D", false, COMMAND_LINE, "3D2", true, "note", "3D"},
         {"3D", true, DIALOG, "", true, "done", ""},
-        {"3D", true, COMMAND_LINE, "", true, "done", "3D"},
+        {"ELEVENCHARS", true, COMMAND_LINE, "", true, "done", "ELEVENCHARS"},
         {"", false, DIALOG, "B5", true, "no key", ""},
         {"TWELVECHARSX", false, COMMAND_LINE, "B5", true, "no key", ""},
     };

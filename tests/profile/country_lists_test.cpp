@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace profile;
@@ -81,6 +82,10 @@ TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRu
     EXPECT_EQ(value("tolvx", "Bogus0"), "Unknown Country - 09,unkn,09");
     EXPECT_EQ(value("tolvx", "Bogus1"), "Unknown Country - 0C,unkn,0C");
     EXPECT_EQ(value("tolvx", "Bogus2"), "");
+    // Its owner made the profile read-only: a code not recorded is under no key.
+    chmod(profile_path, 0444);
+    EXPECT_EQ(parse("0D)"), Items{"Unknown Country - 0D"});
+    EXPECT_STREQ(supported_items[0].key, "");
 }
 
 // The codes of one list are written together, yet each is looked up as if

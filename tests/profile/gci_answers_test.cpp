@@ -34,9 +34,9 @@ TEST(GciRanges, ARangeListsTheProfileKeysWithinItInKeyOrder) {
         {"00-FF)", "09,B5,20,2f,0B5)"},
         {"00,09,20-2F)", "00,09,20,2f)"}, // single codes stay, known or not
         {"20-2F,09)", "20,2f,09)"},
-        {"b5-B5)", "B5,0B5)"},                     // hex letters in any case
-        {"100-100000000000)", "100,FFFFFFFFFFF)"}, // wider than a byte
-        {"B5,00-FF)", "B5,09,20,2f,0B5)"},         // a key already listed is not listed twice
+        {"b5-B5)", "B5,0B5)"},                         // hex letters in any case
+        {"100-FFFFFFFFFFFFFFFF)", "100,FFFFFFFFFFF)"}, // wider than a byte, to 64 bits
+        {"B5,00-FF)", "B5,09,20,2f,0B5)"},             // a key already listed is not listed twice
         {" 20 - 2F , 09 )", " 09 )"}, // blanks belong to items: such a range is malformed
         {"00-FF", ")"},               // a last item without its ")" is none
         {"09,B5)trailing,20", "09,B5)trailing,)"}, // a ")" ends only the last item

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -79,7 +80,7 @@ TEST(ProfileWriters, TheNewFileIsOnTheDiskBeforeItReplacesTheProfile) {
 
 } // namespace
 
-TEST(ProfileWriters, AWriteCutShortByAFileSizeLimitLeavesTheOldProfile) {
+TEST(ProfileWriters, AWriteCutShortOrByAUserWhoCannotReadItLeavesTheOldProfile) {
     ProfileDir dir;
     const std::string original = big_profile();
     std::string path = dir.write("TOLVEX.INI", original);
@@ -96,4 +97,13 @@ TEST(ProfileWriters, AWriteCutShortByAFileSizeLimitLeavesTheOldProfile) {
     for (const std::string& name : files_in(dir)) {
         EXPECT_EQ(name.find("tmp"), std::string::npos) << name << " was left behind";
     }
+    // Nor one by nobody, who may not even read it, in a folder nobody may write.
+    ASSERT_EQ(chmod(dir.file("").c_str(), 0777) | chmod(path.c_str(), 0600), 0);
+    EXPECT_EQ(in_child([&] {
+                  return setuid(65534) == 0 && write_profile_string("a", "x", "2", path.c_str())
+                             ? 1
+                             : 0;
+              }),
+              1);
+    EXPECT_EQ(read_file(path), original);
 }

@@ -15,9 +15,18 @@
 #include <fcntl.h>
 #include <mutex>
 #include <poll.h>
+#include <sys/file.h>
 #include <thread>
 #include <termios.h>
 #include <unistd.h>
+
+// The queue of each tcflush the session makes (linked in with --wrap).
+static std::vector<int> flushes;
+extern "C" int __real_tcflush(int fd, int queue);
+extern "C" int __wrap_tcflush(int fd, int queue) {
+    flushes.push_back(queue);
+    return __real_tcflush(fd, queue);
+}
 
 namespace {
 
@@ -56,6 +65,7 @@ class PortSessionTest : public ::testing::Test {
         blocks.clear();
         bytes = 0;
         hold_callback = false;
+        flushes.clear();
         set_trace_sink(on_trace);
     }
     ~PortSessionTest() override {
@@ -80,7 +90,15 @@ class PortSessionTest : public ::testing::Test {
                  "reply.flood = Z{12000}\nfault.i3 = hangup long:3000\n"};
 };
 
+// Whatever another program left on the line (2 stop bits, the 8th bit
+// stripped, XON/XOFF; a pty keeps no byte size or parity) is replaced.
 TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
+    const int line = open(sim.link().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    termios left{};
+    ASSERT_EQ(tcgetattr(line, &left), 0);
+    left.c_cflag |= PARODD | CSTOPB;
+    left.c_iflag |= ISTRIP | IXON | IXOFF;
+    ASSERT_EQ(tcsetattr(line, TCSANOW, &left), 0);
     for (const auto& [low_speed, speed] :
          {std::pair{0, speed_t{B115200}}, std::pair{1, speed_t{B19200}}}) {
         ASSERT_TRUE(open_and_send(nullptr, low_speed));
@@ -89,11 +107,16 @@ TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
         EXPECT_EQ(tcgetattr(fd, &tio), 0);
         close(fd);
         EXPECT_TRUE(cfgetispeed(&tio) == speed && cfgetospeed(&tio) == speed) << low_speed;
-        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | CSTOPB | CRTSCTS), CS8 | CRTSCTS);
+        // CLOCAL: no carrier yet, and the port still opens and reads.
+        EXPECT_EQ(tio.c_cflag & (CSIZE | PARENB | PARODD | CSTOPB | CRTSCTS | CREAD | CLOCAL),
+                  CS8 | CRTSCTS | CREAD | CLOCAL);
         EXPECT_EQ((tio.c_lflag & (ICANON | ECHO | ISIG)) | (tio.c_oflag & OPOST), 0u);
-        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL), 0u);
+        EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
         EXPECT_EQ(port_close(), 1);
     }
+    close(line);
+    // Both queues emptied at each open and close: no stale answer is read as the new one's.
+    EXPECT_EQ(flushes, std::vector<int>(std::max<size_t>(flushes.size(), 4), TCIOFLUSH));
 }
 
 // Every NUL of a burst arrives, and only the first of each read becomes a
@@ -129,9 +152,11 @@ TEST_F(PortSessionTest, CloseWaitsForTheReceiveThreadAndIsSafeToRepeat) {
     EXPECT_EQ(port_close(), 1);
     EXPECT_EQ(take_trace(), already);
 
-    copy_text(port_path, "/nonexistent/port"); // a failed open
-    EXPECT_FALSE(open_and_send());
-    port_path[0] = '\0';
+    // A failed open: another program holds the port, if only shared.
+    const int holder = open(sim.link().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(flock(holder, LOCK_SH), 0);
+    EXPECT_EQ(port_open().error, EWOULDBLOCK);
+    close(holder);
     EXPECT_EQ(port_close(), 1);
     EXPECT_EQ(take_trace(), already);
 
