@@ -270,7 +270,7 @@ std::string names_of(const std::vector<ProfileEntry>& entries) {
 // send is refused by the apply itself.
 void require_sendable(const Choice& choice, const ModemRead& modem) {
     const procedures::Unsendable why =
-        procedures::sendable(choice.key.c_str(), choice.code.c_str(), modem.gci);
+        procedures::sendable(choice.key.c_str(), choice.code.c_str(), *modem.dialect);
     if (why != procedures::Unsendable::key && why != procedures::Unsendable::code) {
         return;
     }

@@ -7,7 +7,6 @@
 #include "modem/notifications.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
-#include "profile/gci_answers.h"
 #include "profile/profile_file.h"
 #include "profile/profile_values.h"
 #include "profile/saved_choice.h"
@@ -31,7 +30,8 @@ void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
     const bool known = procedures::present_entry(talk, found);
     modem.has_country = known || !modem.i5.empty();
     modem.country = known ? country_of(found) : unknown_country(modem.i5);
-    const std::string sent = modem.gci ? modem.country.key : modem.country.code;
+    const std::string sent =
+        modem.dialect->sent(modem.country.key.c_str(), modem.country.code.c_str());
     modem.i5_differs = known && !equal_ignoring_case(sent.c_str(), modem.i5.c_str());
     if (modem.i5_differs) {
         modem.by_i5 = modem.i5.empty()                      ? Country{}
@@ -75,7 +75,7 @@ void ModemSession::read(ModemRead& modem) {
     if (answer.kind == procedures::Answer::Kind::failed) {
         cli::fail(answer.failure);
     }
-    modem.gci = talk_.use_gci != 0;
+    modem.dialect = talk_.dialect;
     read_supported(reading.list(), modem);
     read_present_country(talk_, modem);
 }

@@ -25,7 +25,8 @@ using Probe = procedures::Found;
 
 struct ModemRead {
     std::string ident;
-    bool gci = false; // AT+GCI dialect; AT*nc otherwise
+    // The dialect it speaks, known once it is read.
+    const modem::Dialect* dialect = &modem::nc_dialect();
     // Taken by --any-modem although it failed the identification test: it
     // is read as an AT+GCI modem or not at all.
     bool standard_only = false;

@@ -15,11 +15,11 @@ std::string quoted(const std::string& text) {
 }
 
 const char* dialect(const ModemRead& modem) {
-    return modem.gci ? "gci" : "nc";
+    return modem.dialect->name;
 }
 
 const char* dialect_text(const ModemRead& modem) {
-    return modem.gci ? "AT+GCI" : "AT*nc";
+    return modem.dialect->label;
 }
 
 std::string country_json(const Country& country) {

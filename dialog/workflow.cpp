@@ -280,12 +280,6 @@ void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
     case IDCANCEL:
         close_main_dialog();
         break;
-    case CMD_LIST_NC:
-    case CMD_LIST_GCI:
-        if (state().running == Running::read) {
-            on_read_answer(state().reading.on_event(talk(), notification(id, lparam)));
-        }
-        break;
     case NOTIFY_DISCONNECT:
         on_disconnect(lparam);
         break;
@@ -302,6 +296,10 @@ void on_command(unsigned id, unsigned notify_code, intptr_t lparam) {
         discovery::on_modem_list_notify(notify_code);
         break;
     default:
+        // A list answer comes back under its dialect's list query.
+        if (modem::dialect_by_list_command(id) != nullptr && state().running == Running::read) {
+            on_read_answer(state().reading.on_event(talk(), notification(id, lparam)));
+        }
         break;
     }
 }

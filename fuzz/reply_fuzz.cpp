@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     talk.reset();
     echo_on = (flags & 1) != 0;
     pending_echo.clear();
-    talk.use_gci = (flags >> 1) & 1;
+    talk.speak((flags >> 1) & 1 ? modem::gci_dialect() : modem::nc_dialect());
     copy_text(talk.vendor_name, (flags & 4) ? "" : "Quorvant");
     copy_text(talk.code_to_send, (flags & 8) ? "B5" : "");
     copy_text(talk.i9_text, (flags & 16) ? "B4" : "");

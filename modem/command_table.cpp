@@ -2,6 +2,7 @@
 
 #include "common/text.h"
 #include "modem/conversation.h"
+#include "modem/dialect.h"
 
 #include <iterator>
 
@@ -12,16 +13,14 @@ namespace {
 // matters: "nc", "i5", "z", "cc" lower case; "AT", "V1", "GCI" upper case.
 // The wake-up starts with a carriage return to end any half-typed line.
 constexpr CommandRow command_rows[] = {
-    {CMD_SET_COUNTRY, "AT*nc%s\r", "AT+GCI=%s\r", Fill::country_code, 1500},
-    {CMD_READ_I5, "ATi5\r", nullptr, Fill::none, 1000},
-    {CMD_RESET, "ATz\r", nullptr, Fill::none, 1500},
-    {CMD_READ_I9, "ATi9\r", nullptr, Fill::none, 1500},
-    {CMD_WRITE_I9, "ATi9cc%s#\r", nullptr, Fill::i9_note, 1000},
-    {CMD_CLEAR_I9, "ATi9##\r", nullptr, Fill::none, 1000},
-    {CMD_WAKE, "\rATV1\r", nullptr, Fill::none, 2000},
-    {CMD_IDENTIFY, "ATV1i3\r", nullptr, Fill::none, 3000},
-    {CMD_LIST_NC, "AT*nc%s\r", nullptr, Fill::query, 2500},
-    {CMD_LIST_GCI, "AT+GCI=%s\r", nullptr, Fill::query, 2500},
+    {CMD_SET_COUNTRY, nullptr, Fill::country_code, 1500},
+    {CMD_READ_I5, "ATi5\r", Fill::none, 1000},
+    {CMD_RESET, "ATz\r", Fill::none, 1500},
+    {CMD_READ_I9, "ATi9\r", Fill::none, 1500},
+    {CMD_WRITE_I9, "ATi9cc%s#\r", Fill::i9_note, 1000},
+    {CMD_CLEAR_I9, "ATi9##\r", Fill::none, 1000},
+    {CMD_WAKE, "\rATV1\r", Fill::none, 2000},
+    {CMD_IDENTIFY, "ATV1i3\r", Fill::none, 3000},
 };
 
 const CommandRow* find_in(const CommandRow* rows, size_t count, uint32_t code) {
@@ -36,7 +35,12 @@ const CommandRow* find_in(const CommandRow* rows, size_t count, uint32_t code) {
 } // namespace
 
 const CommandRow* find_table_command(uint32_t word) {
-    return find_in(command_rows, std::size(command_rows), command_code(word));
+    const CommandRow* row = find_in(command_rows, std::size(command_rows), command_code(word));
+    if (row != nullptr) {
+        return row;
+    }
+    const Dialect* listing = dialect_by_list_command(command_code(word));
+    return listing != nullptr ? &listing->list_query : nullptr;
 }
 
 const CommandRow* Conversation::find_command(uint32_t word) const {
@@ -50,7 +54,7 @@ bool Conversation::is_front_end_command(uint32_t code) const {
 
 size_t Conversation::build_command_text(const CommandRow& row) {
     // Only the country command follows the modem's dialect, at the moment of sending.
-    const char* format = (row.gci_format != nullptr && use_gci != 0) ? row.gci_format : row.format;
+    const char* format = row.format != nullptr ? row.format : dialect->set_format;
     const char* fill = "";
     switch (row.fill) {
     case Fill::none:

@@ -38,14 +38,14 @@ enum class Fill { none, country_code, i9_note, query };
 
 struct CommandRow {
     uint32_t code;
-    const char* format;     // AT*nc for CMD_SET_COUNTRY; see gci_format
-    const char* gci_format; // CMD_SET_COUNTRY on an AT+GCI modem, else nullptr
+    const char* format; // null for CMD_SET_COUNTRY: the dialect spoken has it
     Fill fill;
     unsigned deadline_ms;
 };
 
 // The table's row of the word's low byte, or nullptr when the code is none
-// of the table's commands. A conversation also looks up its front end's own
+// of the table's commands. The list queries are the dialects'
+// (modem/dialect.h); a conversation also looks up its front end's own
 // commands (Conversation::find_command).
 const CommandRow* find_table_command(uint32_t word);
 

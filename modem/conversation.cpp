@@ -11,7 +11,7 @@ void Conversation::reset() {
     std::memset(command_text, 0, sizeof command_text);
     retry_count = 0;
     std::memset(code_to_send, 0, sizeof code_to_send);
-    use_gci = 0;
+    speak(nc_dialect());
     std::memset(i5_code, 0, sizeof i5_code);
     std::memset(i9_text, 0, sizeof i9_text);
     std::memset(country_list_reply, 0, sizeof country_list_reply);

@@ -10,7 +10,7 @@
 //   buffer, command_text and code_to_send: here, written by the sender and
 //   the interpreter; code_to_send is set by the procedures before an apply
 //   (procedures/procedures.h), not by a profile look-up;
-// - the answers (use_gci, i5_code, i9_text, country_list_reply, modem_ident,
+// - the answers (the dialect and use_gci, i5_code, i9_text, country_list_reply, modem_ident,
 //   answered_ident, front_end_answer): here, written by the interpreter;
 // - the settings: here; vendor_name and ignore_ring set by the front end
 //   before its first conversation, the own commands by the procedures that
@@ -30,6 +30,7 @@
 
 #include "common/failure.h"
 #include "modem/command_table.h"
+#include "modem/dialect.h"
 
 #include <atomic>
 #include <cstddef>
@@ -66,7 +67,10 @@ class Conversation {
     char code_to_send[CODE_TEXT_SIZE] = {};
 
     // --- the answers ---
-    // 1 when the modem takes AT+GCI commands, 0 for AT*nc.
+    // The dialect the modem's last list answer came in (AT*nc until one
+    // came), and use_gci as it says: 1 when the modem takes AT+GCI
+    // commands, 0 for AT*nc. Both change together, through speak().
+    const Dialect* dialect = &nc_dialect();
     int32_t use_gci = 0;
     char i5_code[CODE_TEXT_SIZE] = {};
     char i9_text[CODE_TEXT_SIZE] = {};
@@ -145,8 +149,14 @@ class Conversation {
     const CommandRow* find_command(uint32_t word) const;
     bool is_front_end_command(uint32_t code) const;
     // Builds the row's text into command_text from the values as they are
-    // now (use_gci, code_to_send, i9_text); gives its length.
+    // now (the dialect, code_to_send, i9_text); gives its length.
     size_t build_command_text(const CommandRow& row);
+
+    // From now on the modem is spoken to in `spoken`.
+    void speak(const Dialect& spoken) {
+        dialect = &spoken;
+        use_gci = spoken.use_gci;
+    }
 
     // Back to the state of a fresh start: CMD_IDLE, nothing gathered, no
     // deadline, no answers. The front end, the port and the own commands stay.

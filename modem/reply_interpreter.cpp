@@ -175,22 +175,30 @@ void keep_list(Conversation& c, std::string_view list) {
     copy_answer(c.country_list_reply, list);
 }
 
-// An AT+GCI modem answers "+GCI: (00,09,B5)"; the list starts after the "(".
+// A list answer is in the dialect of the query it answers: "+GCI: (00,09,B5)"
+// to AT+GCI=?, the list starting after the "(". A conversation already
+// speaking a dialect with that query (another make's AT+GCI) stays in it.
 void read_country_list(Conversation& c, uint32_t code) {
-    std::string_view list = take_answer(c, c.command_text);
-    if (code == CMD_LIST_GCI) {
-        c.use_gci = 1;
-        size_t parenthesis = list.find('(');
-        if (parenthesis != std::string_view::npos) {
-            list.remove_prefix(parenthesis + 1);
-        }
-    } else {
-        c.use_gci = 0;
-    }
-    keep_list(c, list);
+    c.speak(c.dialect->list_query.code == code ? *c.dialect : *dialect_by_list_command(code));
+    keep_list(c, c.dialect->list_in(take_answer(c, c.command_text)));
 }
 
 // --- verdicts --------------------------------------------------------------
+
+// A list query refused: the dialect's next one is asked in the same
+// conversation, the front end none the wiser; after the last the front end
+// hears of the refusal under the last query's code.
+void refused_list(Conversation& c, const Dialect& refused) {
+    if (refused.refused_list_next == 0) {
+        c.front_end.list_read(refused.list_query.code, false);
+        return;
+    }
+    if (refused.refused_list_trace != nullptr) {
+        trace(refused.refused_list_trace);
+    }
+    empty_reply(c);
+    c.send_modem_command(refused.refused_list_next);
+}
 
 void act_on_error(Conversation& c, uint32_t word) {
     uint32_t code = command_code(word);
@@ -221,16 +229,11 @@ void act_on_error(Conversation& c, uint32_t word) {
             fail(c, "The modem refused the wake-up command!");
         }
         break;
-    case CMD_LIST_NC:
-        // A modem without AT*nc may still know AT+GCI; the dialog need not know.
-        trace("Country Code *nc? fails, try +gci=?\n");
-        empty_reply(c);
-        c.send_modem_command(CMD_LIST_GCI);
-        break;
-    case CMD_LIST_GCI:
-        c.front_end.list_read(CMD_LIST_GCI, false);
-        break;
     default: {
+        if (const Dialect* listing = dialect_by_list_command(code)) {
+            refused_list(c, *listing);
+            break;
+        }
         if (c.is_front_end_command(code)) {
             c.front_end_answer[0] = '\0';
             c.front_end.answered(code, false);
@@ -273,13 +276,11 @@ void act_on_ok(Conversation& c, uint32_t word) {
     case CMD_IDENTIFY:
         c.front_end.identified(identify_modem(c) ? c.modem_ident : nullptr);
         break;
-    case CMD_LIST_NC:
-    case CMD_LIST_GCI:
-        read_country_list(c, code);
-        c.front_end.list_read(code, true);
-        break;
     default:
-        if (c.is_front_end_command(code)) {
+        if (dialect_by_list_command(code) != nullptr) {
+            read_country_list(c, code);
+            c.front_end.list_read(code, true);
+        } else if (c.is_front_end_command(code)) {
             copy_answer(c.front_end_answer, take_answer(c, c.command_text));
             c.front_end.answered(code, true);
         }

@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "common/trace.h"
-#include "profile/gci_answers.h"
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
 #include "modem/notifications.h"
@@ -58,38 +57,35 @@ bool notified_as(const Event& event, unsigned id) {
     return event.notified && event.id == id;
 }
 
-// The standard query of the present country, "+GCI: B5", for AT+GCI modems
-// that refuse ATi5. The dialog never sends it, so it is an own command of
-// the conversation, beside the table's.
-constexpr uint32_t CMD_READ_GCI = 43;
-constexpr modem::CommandRow standard_rows[] = {
-    {CMD_READ_GCI, "AT+GCI?\r", nullptr, modem::Fill::none, 1000},
-};
-
-// Every procedure starts from a clear retry count, and with the own
-// command it may send.
-void prepare(modem::Conversation& talk, const Options& options) {
+// Every procedure starts from a clear retry count.
+void prepare(modem::Conversation& talk) {
     talk.retry_count = 0;
-    if (options.standard_code_query) {
-        talk.own_rows = standard_rows;
-        talk.own_row_count = std::size(standard_rows);
-    }
 }
 
-// An AT+GCI modem that refused ATi5 may be asked AT+GCI? instead.
+// A modem that refused ATi5 may be asked its dialect's own present-code
+// query instead (AT+GCI? of an AT+GCI modem).
 bool asks_standard_code(const modem::Conversation& talk, const Options& options,
                         const Event& event) {
-    return options.standard_code_query && talk.use_gci != 0 &&
+    return options.standard_code_query && talk.dialect->present_query != nullptr &&
            notified_as(event, NOTIFY_DISCONNECT) && command_code(event.word) == CMD_READ_I5;
 }
 
-// The AT+GCI? answer's code, in place of the ATi5 code; false when it was
-// not answered. An answer that names no code leaves the present code empty.
+// The dialect's present-code query goes as a command of the conversation's
+// own, beside the table's: the dialog never sends one.
+Answer ask_standard_code(modem::Conversation& talk) {
+    talk.own_rows = talk.dialect->present_query;
+    talk.own_row_count = 1;
+    return converse(wake_then(talk.dialect->present_query->code));
+}
+
+// The query's code, in place of the ATi5 code; false when it was not
+// answered. An answer that names no code leaves the present code empty.
 bool take_standard_code(modem::Conversation& talk, const Event& event) {
-    if (!notified_as(event, CMD_READ_GCI) || event.value == 0) {
+    const modem::CommandRow* query = talk.dialect->present_query;
+    if (query == nullptr || !notified_as(event, query->code) || event.value == 0) {
         return false;
     }
-    const std::string_view code = profile::gci_present_code(talk.front_end_answer);
+    const std::string_view code = talk.dialect->present_code(talk.front_end_answer);
     copy_text_n(talk.i5_code, sizeof talk.i5_code, code.data(), code.size());
     return true;
 }
@@ -139,12 +135,16 @@ bool identify_deadline(modem::Conversation& talk, unsigned sequence) {
 }
 
 Answer Read::start(modem::Conversation& talk, bool standard_only) {
-    prepare(talk, options_);
+    prepare(talk);
     standard_only_ = standard_only;
     took_list_ = false;
     list_ = profile::ListAnswer::not_a_list;
     stage_ = Stage::list;
-    return converse(wake_then(CMD_LIST_NC));
+    if (standard_only) {
+        talk.speak(modem::standard_dialect());
+        return converse(wake_then(talk.dialect->list_query.code));
+    }
+    return converse(wake_then(modem::first_dialect().list_query.code));
 }
 
 Answer Read::on_event(modem::Conversation& talk, const Event& event) {
@@ -173,18 +173,19 @@ Answer Read::on_event(modem::Conversation& talk, const Event& event) {
     return failed(talk, event);
 }
 
-// An AT*nc? refused with ERROR has gone on to AT+GCI=? by itself, in the
-// same conversation. A bare OK to it lists nothing, so AT+GCI=? is asked
-// next where the options say so, as it is of every standard-only device.
+// A list query refused with ERROR has gone on to the next dialect's
+// (AT*nc? to AT+GCI=?) by itself, in the same conversation. A bare OK to it
+// lists nothing, so the next one is asked where the options say so.
 Answer Read::on_list(modem::Conversation& talk, const Event& event, bool first) {
-    if (!event.notified || (event.id != CMD_LIST_GCI && !(first && event.id == CMD_LIST_NC))) {
+    const modem::Dialect* listing =
+        event.notified ? modem::dialect_by_list_command(event.id) : nullptr;
+    if (listing == nullptr || (!first && listing->refused_list_next != 0)) {
         return failed(talk, event);
     }
-    if (event.id == CMD_LIST_NC && options_.second_list_query &&
-        (standard_only_ ||
-         profile::judge_list_answer(talk.country_list_reply) == profile::ListAnswer::not_a_list)) {
+    if (listing->refused_list_next != 0 && options_.second_list_query &&
+        profile::judge_list_answer(talk.country_list_reply) == profile::ListAnswer::not_a_list) {
         stage_ = Stage::standard_list;
-        return converse(wake_then(CMD_LIST_GCI));
+        return converse(wake_then(listing->refused_list_next));
     }
     if (standard_only_ && event.value == 0) {
         return failed(talk, event, Kind::not_standard);
@@ -203,7 +204,7 @@ Answer Read::on_present_code(modem::Conversation& talk, const Event& event) {
     }
     if (asks_standard_code(talk, options_, event)) {
         stage_ = Stage::standard_code;
-        return converse(wake_then(CMD_READ_GCI));
+        return ask_standard_code(talk);
     }
     return failed(talk, event);
 }
@@ -222,35 +223,38 @@ profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, cons
     // since no comma or ")" follows it. "()" is parsed as no text at all:
     // its "(" is no country.
     copy_text(working_copy, size, answer == ListAnswer::items ? talk.country_list_reply : "");
-    const bool gci = talk.use_gci != 0;
-    if (options.expand_ranges && gci && std::strchr(working_copy, '-') != nullptr) {
+    const modem::Dialect& listing = *talk.dialect;
+    const bool keys = listing.codes_are_keys;
+    if (options.expand_ranges && listing.expand_ranges != nullptr &&
+        std::strchr(working_copy, '-') != nullptr) {
         // "00-FF)": every profile country whose key falls in a range.
-        std::string expanded = profile::expand_gci_ranges(working_copy, profile::profile_keys);
-        profile::CCTestMembers(expanded.data(), gci);
+        std::string expanded = listing.expand_ranges(working_copy, profile::profile_keys);
+        profile::CCTestMembers(expanded.data(), keys);
     } else {
-        profile::CCTestMembers(working_copy, gci);
+        profile::CCTestMembers(working_copy, keys);
     }
     return answer;
 }
 
 bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
-    return profile::find_present_entry(talk.i5_code, talk.i9_text, talk.use_gci != 0, found);
+    return profile::find_present_entry(talk.i5_code, talk.i9_text, talk.dialect->codes_are_keys,
+                                       found);
 }
 
 bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
-    return profile::find_code_entry(talk.i5_code, talk.use_gci != 0, found);
+    return profile::find_code_entry(talk.i5_code, talk.dialect->codes_are_keys, found);
 }
 
-Unsendable sendable(const char* key, const char* code, bool gci) {
+Unsendable sendable(const char* key, const char* code, const modem::Dialect& dialect) {
     // Anything but letters and digits could end the command and start
-    // another, such as a dial. An AT+GCI modem is sent the key alone, so
-    // its entry may have any code, or none. A key longer than the note and
+    // another, such as a dial. A modem whose codes are keys (AT+GCI) is sent
+    // the key alone, so its entry may have any code, or none. A key longer than the note and
     // the code field hold would be sent cut, naming some other country; the
     // profile's walks never stop on one.
     if (!profile::is_sendable(key)) {
         return Unsendable::key;
     }
-    if (!gci && !profile::is_sendable(code)) {
+    if (!dialect.codes_are_keys && !profile::is_sendable(code)) {
         return Unsendable::code;
     }
     return usable_key(key) ? Unsendable::none : Unsendable::long_key;
@@ -262,8 +266,7 @@ bool usable_key(const char* key) {
 }
 
 Failure choose_code(modem::Conversation& talk, const char* key, const char* code) {
-    const bool gci = talk.use_gci != 0;
-    switch (sendable(key, code, gci)) {
+    switch (sendable(key, code, *talk.dialect)) {
     case Unsendable::none:
         break;
     case Unsendable::key:
@@ -273,7 +276,7 @@ Failure choose_code(modem::Conversation& talk, const char* key, const char* code
     case Unsendable::long_key:
         return talk.failure(Kind::key_unusable, "its key is too long to send to a modem");
     }
-    copy_text(talk.code_to_send, gci ? key : code);
+    copy_text(talk.code_to_send, talk.dialect->sent(key, code));
     return {};
 }
 
@@ -284,13 +287,13 @@ Plan plan_apply(const modem::Conversation& talk, const char* key, bool force) {
     profile::read_saved_choice(saved, sizeof saved);
     plan.saves_choice = std::strcmp(key, saved) != 0;
     profile::CountryRecord named{};
-    plan.rewrites_note = talk.use_gci == 0 && !equal_ignoring_case(talk.i9_text, key) &&
+    plan.rewrites_note = talk.dialect->keeps_note && !equal_ignoring_case(talk.i9_text, key) &&
                          profile::read_entry(talk.i9_text, named) == 1;
     return plan;
 }
 
 Answer Apply::start(modem::Conversation& talk, const char* key, bool send, bool write_note) {
-    prepare(talk, options_);
+    prepare(talk);
     key_ = key;
     write_note_ = write_note;
     save_failure_ = Failure{};
@@ -309,7 +312,7 @@ Answer Apply::on_event(modem::Conversation& talk, const Event& event) {
     case Stage::set:
         if (asks_standard_code(talk, options_, event)) {
             stage_ = Stage::standard_code;
-            return converse(wake_then(CMD_READ_GCI));
+            return ask_standard_code(talk);
         }
         if (!notified_as(event, NOTIFY_I5_READ)) {
             return failed(talk, event);
@@ -345,20 +348,20 @@ Answer Apply::finish(modem::Conversation& talk) {
         return {Answer::Kind::failed, talk.conversation_state.load(),
                 talk.failure(Kind::key_unusable, "no usable key to record"), true};
     }
-    const bool gci = talk.use_gci != 0;
+    const modem::Dialect& spoken = *talk.dialect;
     // The modem is set by now, so the choice is remembered first: a note
     // that then fails leaves it recorded. The note is written even when the
     // save fails.
     save_failure_ = Failure{};
-    if (!gci || options_.save_gci_choice) {
+    if (spoken.saving == modem::ChoiceSaving::always || options_.save_gci_choice) {
         save_failure_ = timed_save(key_);
     }
-    // An AT+GCI modem keeps no note; an AT*nc modem whose note names the
-    // key has nothing to rewrite. Otherwise the note is cleared, then written
+    // A modem that keeps no note (AT+GCI) has none to rewrite, nor has one
+    // whose note names the key already. Otherwise the note is cleared, then written
     // from i9_text when the clear is answered.
     const bool names_key = options_.exact_note ? equal_ignoring_case(talk.i9_text, key_)
                                                : std::strstr(talk.i9_text, key_) != nullptr;
-    if (gci || !write_note_ || names_key) {
+    if (!spoken.keeps_note || !write_note_ || names_key) {
         return done();
     }
     copy_text(talk.i9_text, key_);

@@ -45,13 +45,14 @@ struct Options {
     bool expand_ranges;
     // A bare OK to AT*nc? lists nothing; AT+GCI=? is asked next.
     bool second_list_query;
-    // The choice applied to an AT+GCI modem is remembered in the profile too.
+    // The choice applied in a dialect that saves it only if asked
+    // (ChoiceSaving::if_asked: AT+GCI) is remembered in the profile too.
     bool save_gci_choice;
     // The note names the key only when it is the key (in any letter case),
     // as the read takes it; otherwise a note that contains the key does.
     bool exact_note;
-    // An AT+GCI modem that refuses ATi5 is asked its present code with
-    // AT+GCI? (a command of the procedures' own, beside the table's).
+    // A modem that refuses ATi5 is asked its present code with its
+    // dialect's own query, where it has one (AT+GCI? of an AT+GCI modem).
     bool standard_code_query;
     // After the set, the code ATi5 reads back must be the code sent.
     bool check_read_back;
@@ -171,8 +172,9 @@ bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found);
 // letters and digits, or its key is too long to send whole.
 enum class Unsendable { none, key, code, long_key };
 // What is sent must be letters and digits: for an AT*nc modem the code and
-// the key (which goes into the note), for an AT+GCI modem the key alone.
-Unsendable sendable(const char* key, const char* code, bool gci);
+// the key (which goes into the note), for an AT+GCI modem the key alone
+// (modem::Dialect::codes_are_keys).
+Unsendable sendable(const char* key, const char* code, const modem::Dialect& dialect);
 // A key the program can send and record: not empty, and no longer than the
 // modem's note and the code field hold.
 bool usable_key(const char* key);

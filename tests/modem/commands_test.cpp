@@ -38,7 +38,7 @@ TEST_F(ModemTest, EachCommandWritesExactlyItsBytesAfterArmingItsDeadline) {
     });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
-        talk.use_gci = c.use_gci;
+        talk.speak(c.use_gci != 0 ? modem::gci_dialect() : modem::nc_dialect());
         copy_text(talk.code_to_send, c.fill);
         copy_text(talk.i9_text, c.fill);
         talk.send_modem_command(c.word);

@@ -40,7 +40,7 @@ class Procedures : public ::testing::Test {
     ~Procedures() override { fake::fake_port().reset(); }
 
     void modem_said(bool gci, const char* i5, const char* i9) {
-        talk.use_gci = gci ? 1 : 0;
+        talk.speak(gci ? modem::gci_dialect() : modem::nc_dialect());
         copy_text(talk.i5_code, i5);
         copy_text(talk.i9_text, i9);
     }
@@ -100,7 +100,7 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
                      (&c.options == &DIALOG ? " dialog" : " command line"));
         profile::supported_count = 1;
         copy_text(profile::supported_entries[0], "kept");
-        talk.use_gci = c.gci ? 1 : 0;
+        talk.speak(c.gci ? modem::gci_dialect() : modem::nc_dialect());
         copy_text(talk.country_list_reply, c.reply.c_str());
         // The dialog's working copy holds 499 characters, the command line's the whole reply.
         std::vector<char> copy(&c.options == &DIALOG ? 500 : modem::LIST_REPLY_SIZE);
@@ -147,9 +147,9 @@ procedures::Event event_of(const Ended& ended) {
 }
 
 // The order of the read's conversations, and where each front end stops:
-// only the command line asks AT+GCI=? after a bare OK to AT*nc? (and of a
-// device taken only as a standard modem), and AT+GCI? of an AT+GCI modem
-// that refuses ATi5.
+// only the command line asks AT+GCI=? after a bare OK to AT*nc? (a device
+// taken only as a standard modem is asked AT+GCI=? alone), and AT+GCI? of
+// an AT+GCI modem that refuses ATi5.
 TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
     const Ended LIST{CMD_LIST_NC, 1, CMD_LIST_NC}, GCI_LIST{CMD_LIST_GCI, 1, CMD_LIST_GCI},
         NO_LIST{CMD_LIST_GCI, 0, CMD_LIST_GCI}, I5{NOTIFY_I5_READ, 1, CMD_READ_I5},
@@ -167,7 +167,7 @@ TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
         {COMMAND_LINE, false, false, "()", {LIST, I5, I9}, "~nc? ~i5 i9 done"}, // no country
         {DIALOG, false, false, "", {LIST, I5}, "~nc? ~i5 i9"},
         {COMMAND_LINE, true, false, "", {LIST, GCI_LIST, I5}, "~nc? ~gci=? ~i5 i9"},
-        {COMMAND_LINE, true, true, "00,B5)", {LIST, NO_LIST}, "~nc? ~gci=? not standard"},
+        {COMMAND_LINE, true, true, "00,B5)", {NO_LIST}, "~gci=? not standard"}, // no AT*nc? asked
         {DIALOG, false, false, "", {NO_LIST, I5}, "~nc? ~i5 i9"},
         {COMMAND_LINE,
          true,
@@ -181,7 +181,7 @@ TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.answers + (&c.options == &DIALOG ? " dialog" : " command line"));
-        talk.use_gci = c.gci ? 1 : 0;
+        talk.speak(c.gci ? modem::gci_dialect() : modem::nc_dialect());
         copy_text(talk.country_list_reply, c.list);
         talk.retry_count = 1;
         std::vector<char> copy(500);
@@ -282,7 +282,7 @@ TEST_F(Procedures, TheCodeToSendFollowsTheDialectAndIsAlwaysSafe) {
         {false, "2D", "", nullptr},
     };
     for (const auto& c : cases) {
-        talk.use_gci = c.gci ? 1 : 0;
+        talk.speak(c.gci ? modem::gci_dialect() : modem::nc_dialect());
         copy_text(talk.code_to_send, "before");
         EXPECT_EQ(!procedures::choose_code(talk, c.key, c.code), c.sent != nullptr) << c.key;
         EXPECT_STREQ(talk.code_to_send, c.sent != nullptr ? c.sent : "before") << c.key;

@@ -1,10 +1,10 @@
-#include "profile/gci_answers.h"
+#include "modem/dialect.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-using namespace profile;
+using modem::gci_dialect;
 
 namespace {
 
@@ -45,7 +45,7 @@ TEST(GciRanges, ARangeListsTheProfileKeysWithinItInKeyOrder) {
     };
     std::string keys = key_list();
     for (const AnswerCase& c : cases) {
-        EXPECT_EQ(expand_gci_ranges(c.answer, keys.c_str()), c.expected) << c.answer;
+        EXPECT_EQ(gci_dialect().expand_ranges(c.answer, keys.c_str()), c.expected) << c.answer;
     }
 }
 
@@ -53,7 +53,7 @@ TEST(GciRanges, AMalformedRangeListsNothingRatherThanAnUnknownCountry) {
     std::string keys = key_list();
     for (const char* answer :
          {"30-20)", "20-)", "-20)", "2G-30)", "20-30-40)", "-)", "00-10000000000000000)"}) {
-        EXPECT_EQ(expand_gci_ranges(answer, keys.c_str()), ")") << answer;
+        EXPECT_EQ(gci_dialect().expand_ranges(answer, keys.c_str()), ")") << answer;
     }
 }
 
@@ -70,6 +70,6 @@ TEST(GciPresentCode, TheCodeOfAPresentCountryAnswerOrNothing) {
         {"+GCX:B5", ""},
     };
     for (const AnswerCase& c : cases) {
-        EXPECT_EQ(gci_present_code(c.answer), c.expected) << c.answer;
+        EXPECT_EQ(gci_dialect().present_code(c.answer), c.expected) << c.answer;
     }
 }

@@ -1,14 +1,19 @@
-#include "profile/gci_answers.h"
+// AT+GCI: the standard country commands (ITU-T T.35 codes), on a modem of
+// ours that lacks AT*nc. "AT+GCI=?" lists the codes as "+GCI: (00,09,20-2F)",
+// ranges allowed, which are profile keys; "AT+GCI=B5" sets one; "AT+GCI?"
+// names the present one ("+GCI: B5") where ATi5 is refused. Such a modem
+// keeps no note, and the dialog does not remember its choice.
+#include "modem/dialect.h"
 
 #include "common/text.h"
-#include "profile/list_rule.h"
 #include "profile/lookups.h"
+#include "profile/list_rule.h"
 
 #include <cstdint>
 #include <cstring>
 #include <vector>
 
-namespace profile {
+namespace modem {
 
 namespace {
 
@@ -104,21 +109,28 @@ void add_keys_in_range(std::string_view range, size_t dash, const char* keys, Li
     for (const char* key = keys; *key != '\0'; key += std::strlen(key) + 1) {
         uint64_t value = 0;
         // The country list's walks pass over keys too long to send; so does a range.
-        if (std::strlen(key) <= MAX_KEY_LENGTH && parse_hex(key, value) && low <= value &&
+        if (std::strlen(key) <= profile::MAX_KEY_LENGTH && parse_hex(key, value) && low <= value &&
             value <= high) {
             list.add_once(key);
         }
     }
 }
 
-} // namespace
-
+// A list answer's ranges ("00,09,20-2F)") replaced by the keys of `keys`
+// that fall within them: "00,09,20,21,2F)". Keys and range ends are compared
+// as hexadecimal numbers ("0B5" is in "00-FF"); a key that is not
+// hexadecimal is in no range. A range brings only keys the profile has, so
+// it never adds an unknown country, and a key the list already holds is not
+// added twice. Single codes are kept as they are, known or not. Items are
+// split by the country list's own rule (list_item_end): taken with their
+// blanks, and a last item without its ")" is dropped; a range with blanks
+// around its ends is malformed.
 std::string expand_gci_ranges(std::string_view list, const char* keys) {
     ListBuilder out;
     // Items are split as every list is (list_item_end), so the expanded list
     // holds the items the country list would have read, blanks and all.
-    for (size_t end = list_item_end(list); end != 0 && end != std::string_view::npos;
-         end = list_item_end(list)) {
+    for (size_t end = profile::list_item_end(list); end != 0 && end != std::string_view::npos;
+         end = profile::list_item_end(list)) {
         std::string_view item = list.substr(0, end);
         list.remove_prefix(end + 1);
         size_t dash = item.find('-');
@@ -131,6 +143,8 @@ std::string expand_gci_ranges(std::string_view list, const char* keys) {
     return out.text();
 }
 
+// The code in "+GCI: B5" or "+GCI:B5" (blanks and the line ending around it
+// dropped); empty for any other answer, as for a list "+GCI:(00-FF)".
 std::string_view gci_present_code(std::string_view answer) {
     constexpr std::string_view PREFIX = "+GCI:";
     answer = trimmed(answer);
@@ -145,4 +159,40 @@ std::string_view gci_present_code(std::string_view answer) {
     return code;
 }
 
-} // namespace profile
+// The list starts after the first "(", when there is one.
+std::string_view gci_list(std::string_view answer) {
+    const size_t parenthesis = answer.find('(');
+    return parenthesis == std::string_view::npos ? answer : answer.substr(parenthesis + 1);
+}
+
+// The present country's query: the dialog never sends it, so it is an own
+// command of the conversation, beside the table's, whose answer line the
+// procedures read.
+constexpr uint32_t CMD_READ_GCI = 43;
+constexpr CommandRow PRESENT_QUERY = {CMD_READ_GCI, "AT+GCI?\r", Fill::none, 1000};
+
+constexpr Dialect GCI = {
+    "gci",
+    "AT+GCI",
+    1,
+    "AT+GCI=%s\r",
+    {CMD_LIST_GCI, "AT+GCI=%s\r", Fill::query, 2500},
+    0,
+    nullptr,
+    gci_list,
+    expand_gci_ranges,
+    true,
+    &PRESENT_QUERY,
+    gci_present_code,
+    false,
+    ChoiceSaving::if_asked,
+    false,
+};
+
+} // namespace
+
+const Dialect& gci_dialect() {
+    return GCI;
+}
+
+} // namespace modem
