@@ -172,21 +172,21 @@ constexpr uint32_t CMD_READ_GCI = 43;
 constexpr CommandRow PRESENT_QUERY = {CMD_READ_GCI, "AT+GCI?\r", Fill::none, 1000};
 
 constexpr Dialect GCI = {
-    "gci",
-    "AT+GCI",
-    1,
-    "AT+GCI=%s\r",
-    {CMD_LIST_GCI, "AT+GCI=%s\r", Fill::query, 2500},
-    0,
-    nullptr,
-    gci_list,
-    expand_gci_ranges,
-    true,
-    &PRESENT_QUERY,
-    gci_present_code,
-    false,
-    ChoiceSaving::if_asked,
-    false,
+    "gci",                                            // name
+    "AT+GCI",                                         // label
+    1,                                                // use_gci
+    "AT+GCI=%s\r",                                    // set_format
+    {CMD_LIST_GCI, "AT+GCI=%s\r", Fill::query, 2500}, // list_query
+    0,                                                // refused_list_next
+    nullptr,                                          // refused_list_trace
+    gci_list,                                         // list_in
+    expand_gci_ranges,                                // expand_ranges
+    true,                                             // codes_are_keys
+    &PRESENT_QUERY,                                   // present_query
+    gci_present_code,                                 // present_code
+    false,                                            // keeps_note
+    ChoiceSaving::if_asked,                           // saving
+    false,                                            // any_make
 };
 
 } // namespace

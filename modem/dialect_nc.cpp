@@ -13,21 +13,21 @@ std::string_view whole_answer(std::string_view answer) {
 // A modem without AT*nc may still know the standard commands; the front end
 // need not know it was asked.
 constexpr Dialect NC = {
-    "nc",
-    "AT*nc",
-    0,
-    "AT*nc%s\r",
-    {CMD_LIST_NC, "AT*nc%s\r", Fill::query, 2500},
-    CMD_LIST_GCI,
-    "Country Code *nc? fails, try +gci=?\n",
-    whole_answer,
-    nullptr,
-    false,
-    nullptr,
-    nullptr,
-    true,
-    ChoiceSaving::always,
-    false,
+    "nc",                                          // name
+    "AT*nc",                                       // label
+    0,                                             // use_gci
+    "AT*nc%s\r",                                   // set_format
+    {CMD_LIST_NC, "AT*nc%s\r", Fill::query, 2500}, // list_query
+    CMD_LIST_GCI,                                  // refused_list_next
+    "Country Code *nc? fails, try +gci=?\n",       // refused_list_trace
+    whole_answer,                                  // list_in
+    nullptr,                                       // expand_ranges
+    false,                                         // codes_are_keys
+    nullptr,                                       // present_query
+    nullptr,                                       // present_code
+    true,                                          // keeps_note
+    ChoiceSaving::always,                          // saving
+    false,                                         // any_make
 };
 
 } // namespace
