@@ -14,7 +14,6 @@
 #include "common/text.h"
 #include "modem/conversation.h"
 #include "serial/port_session.h"
-#include "serial/linux_device.h"
 #include "serial/tty_family.h"
 
 #include <cctype>

@@ -64,7 +64,6 @@ void parse_list(const std::string& answer) {
 } // namespace
 
 // Nothing is sent to a modem here: the note is never rewritten.
-PortSession* port_session = nullptr;
 Failure port_write(PortSession*, const char*, uint32_t) {
     return {};
 }

@@ -52,7 +52,8 @@ class Procedures : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
-    modem::Conversation talk{seam, port_session};
+    PortSlot slot;
+    modem::Conversation talk{seam, slot.port_session};
     ProfileDir dir;
 };
 
