@@ -85,7 +85,7 @@ void show_current_country(MainDialog& dialog) {
     profile::PresentEntry found;
     bool known = procedures::present_entry(dialog.talk, found);
     // A modem that lists no country leaves nothing to pick from.
-    seam.enable(IDC_COUNTRY, profile::supported_count > 0);
+    seam.enable(IDC_COUNTRY, dialog.state.countries.supported_count > 0);
     if (!known) {
         show_codes(dialog);
         return;

@@ -99,11 +99,12 @@ void show_list(MainDialog& dialog) {
         return;
     }
     dialog.seam.combo_reset(IDC_COUNTRY);
-    for (int i = 0; i < profile::supported_count; ++i) {
-        dialog.seam.combo_add(IDC_COUNTRY, profile::supported_entries[i]);
+    const profile::CountryList& countries = dialog.state.countries;
+    for (int i = 0; i < countries.supported_count; ++i) {
+        dialog.seam.combo_add(IDC_COUNTRY, countries.supported_entries[i]);
     }
     dialog.state.country_picked = 0; // the picked item went with the old list
-    if (profile::supported_count == 0) {
+    if (countries.supported_count == 0) {
         dialog.seam.enable(IDC_COUNTRY, false);
         show_status(dialog, "The modem lists no country.");
     }
