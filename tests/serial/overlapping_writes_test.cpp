@@ -17,8 +17,7 @@ std::atomic<int> chained_write{-1};
 
 void chain_on_ok(void* slot, const char* block, uint32_t) {
     if (std::strstr(block, "OK") != nullptr) {
-        PortSlot& port = *static_cast<PortSlot*>(slot);
-        chained_write = port_write(port, NEXT, static_cast<uint32_t>(std::strlen(NEXT))) ? 0 : 1;
+        chained_write = port_write(*static_cast<PortSlot*>(slot), NEXT, std::strlen(NEXT)) ? 0 : 1;
     }
 }
 
