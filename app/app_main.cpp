@@ -9,7 +9,8 @@
 #include "dialog/main_dialog_win32.h"
 #include "dialog/win32_seam.h"
 #include "resources/resource.h"
-#include "serial/port_session.h"
+
+#include <memory>
 
 namespace {
 const char MAIN_CLASS[] = "CTarvelleWin";
@@ -29,16 +30,16 @@ int app_main(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     if (register_main_class(instance) == 0) {
         return 0;
     }
-    Win32Seam seam; // outlives the dialog's conversation, which close_dialog ends
+    Win32Seam seam; // outlives the dialog, its front end
+    auto dialog = std::make_unique<MainDialog>(seam);
     AppShell shell;
     shell.instance = instance;
-    shell.seam = &seam;
+    shell.dialog = dialog.get();
     if (create_main_window(shell, show_command) == 0) {
         return 0;
     }
     int exit_code = run_message_loop();
-    port_release();
-    close_dialog(); // its conversation, now that no port is open
+    dialog.reset(); // its port, then its conversation
     unload_3d_controls(shell);
     return exit_code;
 }
@@ -70,7 +71,7 @@ int create_main_window(AppShell& shell, int) {
     }
     ShowWindow(shell.owner_window, SW_SHOWMINIMIZED);
     UpdateWindow(shell.owner_window);
-    const MainDialogStart start = {instance, shell.app_title, shell.seam};
+    const MainDialogStart start = {instance, shell.app_title, shell.dialog};
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_MAIN), shell.owner_window, main_dialog_proc,
                     reinterpret_cast<LPARAM>(&start));
     return 1;

@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-class Win32Seam;
+struct MainDialog;
 
 constexpr int APP_TITLE_SIZE = 200;
 
@@ -13,7 +13,7 @@ struct AppShell {
     char app_title[APP_TITLE_SIZE] = ""; // the program's title
     HWND owner_window = nullptr;         // the minimised owner of the main dialog
     HMODULE ctl3d_module = nullptr;      // the 3-D controls library, or 0
-    Win32Seam* seam = nullptr;           // the main dialog's, kept by app_main
+    MainDialog* dialog = nullptr;        // the main dialog, kept by app_main
 };
 
 // Start-up and shutdown (app_main.cpp).

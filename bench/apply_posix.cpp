@@ -12,7 +12,6 @@
 #include "profile/lookups.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
-#include "serial/linux_device.h"
 #include "tests/support/dialog_start.h"
 #include "tests/support/fake_seam.h"
 
@@ -23,6 +22,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,15 +40,15 @@ void com3_only(uint8_t port, char* path, size_t capacity) {
 }
 
 // The message loop, until the status line says `status` with nothing left to do.
-bool run_until(fake::FakeSeam& seam, const std::string& status) {
+bool run_until(MainDialog& dialog, fake::FakeSeam& seam, const std::string& status) {
     const auto limit = std::chrono::steady_clock::now() + STEP_LIMIT;
     for (;;) {
         const std::vector<fake::Post> posts = seam.take_posts();
         for (const fake::Post& post : posts) {
-            fake::dispatch_post(post);
+            fake::dispatch_post(dialog, post);
         }
         if (posts.empty() && seam.text(IDC_STATUS) == status &&
-            command_code(dialog_conversation().conversation_state.load()) == CMD_IDLE) {
+            command_code(dialog.talk.conversation_state.load()) == CMD_IDLE) {
             return true;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -61,14 +61,15 @@ bool run_until(fake::FakeSeam& seam, const std::string& status) {
     }
 }
 
-bool apply(fake::FakeSeam& seam, const char* country) {
+bool apply(MainDialog& dialog, fake::FakeSeam& seam, const char* country) {
     const fake::Combo list = seam.combo(IDC_COUNTRY);
     for (size_t i = 0; i < list.items.size(); ++i) {
         if (list.items[i] == country) {
             seam.combo_select(IDC_COUNTRY, static_cast<int>(i));
-            workflow::on_command(IDC_COUNTRY, CBN_SELCHANGE, 0);
-            workflow::on_command(IDC_APPLY, 0, 0);
-            return run_until(seam, std::string("Your modem is currently set for ") + country);
+            workflow::on_command(dialog, IDC_COUNTRY, CBN_SELCHANGE, 0);
+            workflow::on_command(dialog, IDC_APPLY, 0, 0);
+            return run_until(dialog, seam,
+                             std::string("Your modem is currently set for ") + country);
         }
     }
     std::fprintf(stderr, "apply_posix: %s is not listed\n", country);
@@ -105,17 +106,17 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string folder = install_profile(profile);
-    set_port_path_lookup(com3_only);
     fake::FakeSeam seam;
-    fake::start_fresh_dialog(seam);
-    workflow::on_init_dialog();
+    std::unique_ptr<MainDialog> dialog = fake::start_fresh_dialog(seam);
+    dialog->port.path_lookup = com3_only;
+    workflow::on_init_dialog(*dialog);
     profile::load_profile_for((folder + "/tarvelle.exe").c_str());
-    workflow::post_start_search();
-    int code = run_until(seam, "Your modem is currently set for Japan") ? 0 : 1;
+    workflow::post_start_search(*dialog);
+    int code = run_until(*dialog, seam, "Your modem is currently set for Japan") ? 0 : 1;
     for (int i = 0; code == 0 && i < applies; ++i) {
-        code = apply(seam, COUNTRIES[i % 2]) ? 0 : 1;
+        code = apply(*dialog, seam, COUNTRIES[i % 2]) ? 0 : 1;
     }
-    port_release();
+    dialog.reset();
     std::system(("rm -rf '" + folder + "'").c_str());
     std::printf("%s after %d applies\n", code == 0 ? "done" : "failed", applies);
     return code;

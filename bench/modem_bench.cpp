@@ -8,7 +8,6 @@
 #include "modem/conversation.h"
 #include "modem/front_end.h"
 #include "serial/port_session.h"
-#include "serial/linux_device.h"
 #include "tests/serial/sim_modem.h"
 
 #include "common/text.h"
@@ -68,7 +67,8 @@ class TimingSeam : public FrontEnd {
 };
 
 TimingSeam seam;
-modem::Conversation talk{seam, port_session};
+PortSlot slot;
+modem::Conversation talk{seam, slot.port_session};
 char line_path[128];
 
 void our_line(uint8_t, char* path, size_t capacity) {
@@ -87,8 +87,8 @@ void print_spread(const char* what, std::vector<double> values) {
 }
 
 bool open_port() {
-    port_number = 1;
-    return !port_create(0, modem::Conversation::receive, &talk) && !port_open();
+    slot.port_number = 1;
+    return !port_create(slot, 0, modem::Conversation::receive, &talk) && !port_open(slot);
 }
 
 // Reads what the session wrote (the command) off the pseudo-terminal's far side.
@@ -109,7 +109,7 @@ bool verdict_latency(int rounds) {
     tcgetattr(master, &raw);
     cfmakeraw(&raw);
     tcsetattr(master, TCSANOW, &raw);
-    set_port_path_lookup(our_line);
+    slot.path_lookup = our_line;
     if (!open_port()) {
         return false;
     }
@@ -128,8 +128,8 @@ bool verdict_latency(int rounds) {
         }
         times.push_back(micros(posted - sent));
     }
-    port_close();
-    port_release();
+    port_close(slot);
+    port_release(slot);
     close(slave);
     close(master);
     print_spread("verdict latency", times);
@@ -141,7 +141,7 @@ bool round_trip(int rounds) {
     if (!sim.ready()) {
         return false;
     }
-    sim.point_ports_here();
+    slot.path_lookup = SimModem::lookup;
     if (!open_port()) {
         return false;
     }
@@ -156,8 +156,8 @@ bool round_trip(int rounds) {
         }
         times.push_back(micros(posted - sent));
     }
-    port_close();
-    port_release();
+    port_close(slot);
+    port_release(slot);
     print_spread("ATi5 round trip", times);
     return true;
 }

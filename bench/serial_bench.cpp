@@ -33,8 +33,11 @@ bool wait_received(size_t count) {
     return arrived.wait_for(lock, std::chrono::seconds(5), [&] { return received >= count; });
 }
 
+PortSlot slot; // every COM port leads to the simulated modem
+
 bool open_port() {
-    return !port_create(0, on_data, nullptr) && !port_open();
+    slot.path_lookup = SimModem::lookup;
+    return !port_create(slot, 0, on_data, nullptr) && !port_open(slot);
 }
 
 double micros(Clock::duration d) {
@@ -56,13 +59,13 @@ bool round_trip(int count) {
     for (int i = 0; i < count; ++i) {
         const size_t expected = received + 6;
         const Clock::time_point start = Clock::now();
-        port_write("NULS\r", 5);
+        port_write(slot, "NULS\r", 5);
         if (!wait_received(expected)) {
             return false;
         }
         times.push_back(micros(Clock::now() - start));
     }
-    port_close();
+    port_close(slot);
     print_spread("round trip", times);
     return true;
 }
@@ -81,7 +84,7 @@ bool idle_cpu(int seconds) {
     const double before = cpu_seconds();
     std::this_thread::sleep_for(std::chrono::seconds(seconds)); // the idle period measured
     const double used = cpu_seconds() - before;
-    port_close();
+    port_close(slot);
     std::printf("idle CPU     %.3f ms over %d s = %.4f %% (target < 1 %%)\n", used * 1e3, seconds,
                 100.0 * used / seconds);
     return true;
@@ -94,7 +97,7 @@ bool close_latency(int count) {
             return false;
         }
         const Clock::time_point start = Clock::now();
-        port_close();
+        port_close(slot);
         times.push_back(micros(Clock::now() - start));
     }
     print_spread("close", times);
@@ -111,7 +114,7 @@ int main() {
         return 1;
     }
     const bool ok = round_trip(1000) && idle_cpu(5) && close_latency(300);
-    port_release();
+    port_release(slot);
     if (!ok) {
         std::fprintf(stderr, "the port failed\n");
     }

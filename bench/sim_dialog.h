@@ -14,7 +14,6 @@
 #include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
-#include "serial/linux_device.h"
 #include "tests/serial/sim_modem.h"
 #include "tests/support/dialog_fixture.h"
 #include "tests/support/dialog_start.h"
@@ -51,11 +50,10 @@ inline int open_descriptors() {
 
 class SimDialogTest : public DialogFixture {
   protected:
-    SimDialogTest() : DialogFixture("faults") { fake::start_fresh_dialog(seam); }
+    SimDialogTest() : DialogFixture("faults") { dialog = fake::start_fresh_dialog(seam); }
     ~SimDialogTest() override {
-        port_release();
+        dialog.reset();
         sim_.reset();
-        set_port_path_lookup(nullptr);
     }
 
     void write_profile(const std::string& text) {
@@ -66,10 +64,10 @@ class SimDialogTest : public DialogFixture {
     bool plug(const std::string& scenario) {
         sim_ = std::make_unique<SimModem>(scenario);
         std::snprintf(sim_link(), LINK_SIZE, "%s", sim_->link().c_str());
-        set_port_path_lookup([](uint8_t port, char* path, size_t capacity) {
+        dialog->port.path_lookup = [](uint8_t port, char* path, size_t capacity) {
             std::snprintf(path, capacity, "%s",
                           port == SIM_PORT ? sim_link() : "/nonexistent/tarvelle-port");
-        });
+        };
         return sim_->ready();
     }
 
@@ -90,7 +88,7 @@ class SimDialogTest : public DialogFixture {
             ASSERT_LT(std::chrono::steady_clock::now(), give_up) << "the dialog never came to rest";
             std::vector<fake::Post> posts = seam.take_posts();
             for (const fake::Post& post : posts) {
-                fake::dispatch_post(post);
+                fake::dispatch_post(*dialog, post);
             }
             if (!posts.empty()) {
                 continue;
@@ -100,7 +98,7 @@ class SimDialogTest : public DialogFixture {
             if (sequence == fired_) {
                 sequence = 0;
             }
-            if (sequence == 0 && dialog_conversation().conversation_state == CMD_IDLE) {
+            if (sequence == 0 && dialog->talk.conversation_state == CMD_IDLE) {
                 return;
             }
             // A verdict may be on its way between the deadline's cancel and its post.
@@ -108,7 +106,7 @@ class SimDialogTest : public DialogFixture {
             if (!seam.wait_for_posts(1, wait) && sequence != 0 &&
                 seam.armed_sequence() == sequence) {
                 fired_ = sequence;
-                workflow::on_deadline_expired(sequence);
+                workflow::on_deadline_expired(*dialog, sequence);
             }
         }
     }
@@ -122,8 +120,9 @@ class SimDialogTest : public DialogFixture {
         return shown;
     }
     bool port_released() const {
-        return port_session == nullptr ||
-               (port_session->connected.load() == 0 && port_session->thread_id.load() == 0);
+        const PortSession* session = dialog->port.port_session;
+        return session == nullptr ||
+               (session->connected.load() == 0 && session->thread_id.load() == 0);
     }
 
   private:

@@ -136,8 +136,8 @@ Borrowing borrowing_of(const Options& options, std::chrono::steady_clock::time_p
 // The modem a command works on: the port named first, or the first modem in
 // the search's order. The search probes every candidate at once; with
 // --borrow it borrows them from a getty too, as it probes only modems' ports.
-// `waited` is when reapply's --wait runs out.
-Target find_modem(ConversationLoop& loop, const Options& options,
+// `waited` is when reapply's --wait runs out; `search` is kept across its tries.
+Target find_modem(ConversationLoop& loop, const Options& options, PortSearch& search,
                   std::chrono::steady_clock::time_point waited = {}) {
     const bool named = !options.ports.empty();
     std::vector<SearchedPort> ports = ports_to_try(options);
@@ -151,7 +151,8 @@ Target find_modem(ConversationLoop& loop, const Options& options,
     Target target;
     bool rejected = false;
     {
-        PortProbes probes(loop, candidates, options.any_modem, borrowing_of(options, waited));
+        PortProbes probes(loop, candidates, options.any_modem, borrowing_of(options, waited),
+                          search);
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size() && !target.claim; ++i) {
             progress.port(candidates[i]);
@@ -204,8 +205,9 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
     const Candidates split = split_candidates(ports);
     const std::vector<std::string>& candidates = split.ports;
     result.skipped = split.skipped;
+    PortSearch search;
     {
-        PortProbes probes(loop, candidates, options.any_modem, borrowing_of(options, {}));
+        PortProbes probes(loop, candidates, options.any_modem, borrowing_of(options, {}), search);
         Progress progress(options.verbose);
         for (size_t i = 0; i < candidates.size(); ++i) {
             progress.port(candidates[i]);
@@ -250,7 +252,8 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
 }
 
 int show(ConversationLoop& loop, const Options& options, Report& report) {
-    Target target = find_modem(loop, options);
+    PortSearch search;
+    Target target = find_modem(loop, options, search);
     report.show(target.port, target.modem);
     return EXIT_DONE;
 }
@@ -331,7 +334,8 @@ int apply(const Options& options, Report& report, const Choice& choice, Target& 
 
 int set(ConversationLoop& loop, const Options& options, Report& report) {
     const Choice choice = chosen_entry(options);
-    Target target = find_modem(loop, options);
+    PortSearch search;
+    Target target = find_modem(loop, options, search);
     return apply(options, report, choice, target);
 }
 
@@ -362,12 +366,13 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
     using Clock = std::chrono::steady_clock;
     const Clock::time_point until = Clock::now() + std::chrono::seconds(options.wait_seconds);
     DeviceWatch watch(options.ports);
+    PortSearch search;
     int pause = FIRST_PAUSE_MS;
     for (;;) {
-        const unsigned looks = port_user_looks();
+        const unsigned looks = search.looks_made;
         const Clock::time_point tried = Clock::now();
         try {
-            return find_modem(loop, options, until);
+            return find_modem(loop, options, search, until);
         } catch (const Failure& failure) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
@@ -385,7 +390,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
             // A busy port whose look took long (a user holding many
             // descriptors) is looked at again only after four times as
             // long, so the wait spends most of its time asleep.
-            const bool looked = port_user_looks() != looks;
+            const bool looked = search.looks_made != looks;
             const long long took =
                 std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tried).count();
             const int milliseconds = static_cast<int>(std::min<long long>(

@@ -11,6 +11,8 @@
 #include "profile/profile_values.h"
 #include "profile/saved_choice.h"
 
+#include <memory>
+
 namespace cli {
 namespace {
 
@@ -42,14 +44,15 @@ void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
 
 // Read as the dialog reads it: one country ("B5)") is a list too, and "()"
 // is a list of none.
-void read_supported(profile::ListAnswer list, ModemRead& modem) {
+void read_supported(profile::ListAnswer list, const profile::CountryList& countries,
+                    ModemRead& modem) {
     modem.supported.clear();
     if (list != profile::ListAnswer::items) {
         return;
     }
-    for (int i = 0; i < profile::supported_count; ++i) {
-        const profile::SupportedItem& item = profile::supported_items[i];
-        modem.supported.push_back({item.key, profile::supported_entries[i], item.code});
+    for (int i = 0; i < countries.supported_count; ++i) {
+        const profile::SupportedItem& item = countries.supported_items[i];
+        modem.supported.push_back({item.key, countries.supported_entries[i], item.code});
     }
 }
 
@@ -69,14 +72,15 @@ procedures::Answer ModemSession::run(Procedure& procedure, procedures::Answer an
 
 void ModemSession::read(ModemRead& modem) {
     char list[modem::LIST_REPLY_SIZE];
-    procedures::Read reading(procedures::COMMAND_LINE, list, sizeof list);
+    const auto countries = std::make_unique<profile::CountryList>(); // too big for a stack
+    procedures::Read reading(procedures::COMMAND_LINE, list, sizeof list, *countries);
     Ending last;
     const procedures::Answer answer = run(reading, reading.start(talk_, modem.standard_only), last);
     if (answer.kind == procedures::Answer::Kind::failed) {
         cli::fail(answer.failure);
     }
     modem.dialect = talk_.dialect;
-    read_supported(reading.list(), modem);
+    read_supported(reading.list(), *countries, modem);
     read_present_country(talk_, modem);
 }
 

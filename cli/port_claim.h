@@ -26,6 +26,17 @@ struct LockFileSeen {
     bool fresh = false;
 };
 
+// What a command's search for ports keeps across its tries. `looks_made`:
+// how many times it has looked through other programs' open files (never,
+// where the system keeps a port to one program), so that a wait between
+// tries can tell whether a try looked. `said`: the note that a look could
+// not see every process was given; it is given once, since the check is as
+// good on every port and a search tries many.
+struct PortSearch {
+    unsigned looks_made = 0;
+    bool said = false;
+};
+
 // The ports a command may claim, each looked at before any of them is
 // locked or opened, and looked for among the open files of other programs
 // once for all of them. On Linux each port is then the device its path
@@ -33,7 +44,7 @@ struct LockFileSeen {
 // the path looked up again.
 class PortChecks {
   public:
-    explicit PortChecks(const std::vector<std::string>& ports);
+    PortChecks(const std::vector<std::string>& ports, PortSearch& search);
     ~PortChecks();
     PortChecks(const PortChecks&) = delete;
     PortChecks& operator=(const PortChecks&) = delete;
@@ -43,12 +54,8 @@ class PortChecks {
   private:
     friend class PortClaim;
     std::unique_ptr<Looked> looked_;
+    PortSearch& search_;
 };
-
-// How many times this run has looked through other programs' open files
-// (never, where the system keeps a port to one program): a wait between
-// tries can tell whether a try looked.
-unsigned port_user_looks();
 
 // Whether a claim may take its port from a getty that gives way to a UUCP
 // lock (--borrow), and until when it waits for the getty to let go.

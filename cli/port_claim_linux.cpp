@@ -14,7 +14,6 @@
 #include "common/text.h"
 #include "modem/conversation.h"
 #include "serial/port_session.h"
-#include "serial/linux_device.h"
 #include "serial/tty_family.h"
 
 #include <cctype>
@@ -239,7 +238,8 @@ struct PortChecks::Looked {
     PortUsers users;
 };
 
-PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Looked) {
+PortChecks::PortChecks(const std::vector<std::string>& ports, PortSearch& search)
+    : looked_(new Looked), search_(search) {
     Looked& looked = *looked_;
     looked.nodes.resize(ports.size());
     looked.failures.resize(ports.size());
@@ -252,7 +252,7 @@ PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Look
             looked.failures[i] = failure.what();
         }
     }
-    looked.users = find_port_users(devices);
+    looked.users = find_port_users(devices, search);
 }
 
 PortChecks::~PortChecks() = default;
@@ -275,9 +275,10 @@ bool lock_in_force(const PortNode& node) {
 // The process that holds the port when it may be borrowed from it (pid 0
 // when the port is free); throws when the port is busy otherwise. A holder
 // that keeps the port's lock itself is in a call or sending a fax.
-Holder borrowable_holder(const PortNode& node, const PortUsers& users, const Borrowing& borrowing) {
+Holder borrowable_holder(const PortNode& node, const PortUsers& users, const Borrowing& borrowing,
+                         PortSearch& search) {
     try {
-        refuse_port_in_use(node.port, node.device, users);
+        refuse_port_in_use(node.port, node.device, users, search);
         return {};
     } catch (Failure& found) {
         if (found.holder.pid == 0) {
@@ -309,13 +310,14 @@ PortClaim::PortClaim(PortChecks& checks, size_t index, modem::Conversation& talk
         throw Failure(EXIT_PORT, looked.failures[index]);
     }
     const PortNode& node = looked.nodes[index];
-    const Holder holder = borrowable_holder(node, looked.users, borrowing);
+    const Holder holder = borrowable_holder(node, looked.users, borrowing, checks.search_);
     lock_file_ = take_uucp_lock(node, lock_);
     if (holder.pid != 0) {
         try {
             borrow_ = std::make_unique<PortBorrow>(node, holder, borrowing.until);
             // and no one else came meanwhile
-            refuse_port_in_use(node.port, node.device, find_port_users({node.device}));
+            refuse_port_in_use(node.port, node.device,
+                               find_port_users({node.device}, checks.search_), checks.search_);
         } catch (...) {
             borrow_.reset();
             release_uucp_lock(lock_file_, lock_);

@@ -17,13 +17,10 @@ struct PortChecks::Looked {
     std::vector<std::string> ports;
 };
 
-PortChecks::PortChecks(const std::vector<std::string>& ports) : looked_(new Looked{ports}) {}
+PortChecks::PortChecks(const std::vector<std::string>& ports, PortSearch& search)
+    : looked_(new Looked{ports}), search_(search) {}
 
 PortChecks::~PortChecks() = default;
-
-unsigned port_user_looks() {
-    return 0;
-}
 
 // Windows has no lock that a getty honours: nothing is borrowed there.
 class PortBorrow {};

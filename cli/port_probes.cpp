@@ -6,9 +6,9 @@
 namespace cli {
 
 PortProbes::PortProbes(const ConversationLoop& like, const std::vector<std::string>& ports,
-                       bool any_modem, const Borrowing& borrowing)
+                       bool any_modem, const Borrowing& borrowing, PortSearch& search)
     : ports_(ports.size()), any_modem_(any_modem) {
-    PortChecks checks(ports);
+    PortChecks checks(ports, search);
     for (size_t i = 0; i < ports.size(); ++i) {
         ProbedPort& probed = ports_[i];
         probed.port = ports[i];

@@ -35,9 +35,10 @@ class PortProbes {
     // command's own: the vendor name an identification must contain, and
     // whether the traffic is logged. `any_modem` also takes a device that
     // fails the test.
-    // `borrowing` says whether a port a getty holds is borrowed from it.
+    // `borrowing` says whether a port a getty holds is borrowed from it;
+    // the claims' looks are the `search`'s.
     PortProbes(const ConversationLoop& like, const std::vector<std::string>& ports, bool any_modem,
-               const Borrowing& borrowing);
+               const Borrowing& borrowing, PortSearch& search);
     // Ends every probe still running and lets every port go.
     ~PortProbes();
     PortProbes(const PortProbes&) = delete;

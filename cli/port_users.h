@@ -16,6 +16,8 @@
 
 namespace cli {
 
+struct PortSearch; // cli/port_claim.h
+
 struct PortHolder {
     long pid = 0;
     std::string name; // as the process named itself: any bytes at all
@@ -40,15 +42,16 @@ constexpr int LOOK_WALL_FACTOR = 5;
 // descriptor opened with O_PATH reads and writes nothing and is no holder;
 // a thread with a table of its own, and the threads left after their main
 // thread ended, are looked at too. Throws Interrupted on Ctrl-C or a
-// termination request.
-PortUsers find_port_users(const std::vector<dev_t>& devices);
+// termination request. Counted in the search's looks_made.
+PortUsers find_port_users(const std::vector<dev_t>& devices, PortSearch& search);
 
 // Throws Failure(EXIT_PORT, "<port>: in use by process 1234 (name)"), the
 // process in its holder, when `users` shows another holder of `device`, or
 // when the look was cut short.
 // When some processes' open files could not be read (as a user other than
-// root, those of other users), says once on stderr that the check was
-// incomplete.
-void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& users);
+// root, those of other users), says on stderr that the check was
+// incomplete, once in the search.
+void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& users,
+                        PortSearch& search);
 
 } // namespace cli

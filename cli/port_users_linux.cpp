@@ -1,6 +1,7 @@
 #include "cli/port_users.h"
 
 #include "cli/failure.h"
+#include "cli/port_claim.h"
 #include "cli/json_text.h"
 #include "cli/main_wait.h"
 #include "cli/output.h"
@@ -31,8 +32,6 @@ constexpr unsigned PTY_SLAVE_MAJOR = 136;
 
 // How often, in descriptors looked at, the look checks its time and signals.
 constexpr unsigned CHECK_EVERY = 64;
-
-unsigned looks_made = 0;
 
 using Clock = std::chrono::steady_clock;
 
@@ -251,9 +250,7 @@ class Look {
     PortUsers users_;
 };
 
-// Said once a run: the check is as good on every port, and a scan tries many.
-void note_incomplete(const PortUsers& users) {
-    static bool said = false;
+void note_incomplete(const PortUsers& users, bool& said) {
     if (said || (users.unreadable == 0 && !users.no_proc && !users.hidden)) {
         return;
     }
@@ -270,15 +267,16 @@ void note_incomplete(const PortUsers& users) {
 
 } // namespace
 
-PortUsers find_port_users(const std::vector<dev_t>& devices) {
+PortUsers find_port_users(const std::vector<dev_t>& devices, PortSearch& search) {
     if (devices.empty()) {
         return {};
     }
-    ++looks_made;
+    ++search.looks_made;
     return Look(devices).run();
 }
 
-void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& users) {
+void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& users,
+                        PortSearch& search) {
     const auto holder = users.holders.find(device);
     if (holder != users.holders.end()) {
         Failure in_use(EXIT_PORT, port + ": in use by process " +
@@ -295,11 +293,7 @@ void refuse_port_in_use(const std::string& port, dev_t device, const PortUsers& 
     if (!users.unfinished.empty()) {
         throw Failure(EXIT_PORT, port + ": busy, as far as can be told: " + users.unfinished);
     }
-    note_incomplete(users);
-}
-
-unsigned port_user_looks() {
-    return looks_made;
+    note_incomplete(users, search.said);
 }
 
 } // namespace cli

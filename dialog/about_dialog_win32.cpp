@@ -4,7 +4,6 @@
 #include "dialog/main_dialog_win32.h"
 
 #include "common/text.h"
-#include "dialog/dialog_seam.h"
 #include "resources/resource.h"
 
 namespace {
@@ -22,15 +21,15 @@ void load_into_control(HWND dialog, int control, UINT string_id) {
     SetDlgItemTextA(dialog, control, string_scratch);
 }
 
-void initialise(HWND dialog, const char* app_title) {
+void initialise(HWND dialog, const AboutStart& start) {
+    const char* app_title = start.app_title;
     char string_scratch[STRING_SCRATCH_SIZE] = "";
     LoadStringA(instance_of(dialog), IDS_ABOUT_TITLE, string_scratch, STRING_SCRATCH_SIZE);
     SetWindowTextA(dialog, string_scratch);
 
     char title_line[TITLE_LINE_SIZE];
-    if (dialog_conversation().vendor_name[0] != '\0') {
-        format_text(title_line, sizeof title_line, "%s's %s", dialog_conversation().vendor_name,
-                    app_title);
+    if (start.vendor_name[0] != '\0') {
+        format_text(title_line, sizeof title_line, "%s's %s", start.vendor_name, app_title);
     } else {
         copy_text(title_line, app_title);
     }
@@ -40,11 +39,11 @@ void initialise(HWND dialog, const char* app_title) {
 }
 } // namespace
 
-// lParam of WM_INITDIALOG: the program's title.
+// lParam of WM_INITDIALOG: the AboutStart.
 INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_INITDIALOG:
-        initialise(dialog, reinterpret_cast<const char*>(lparam));
+        initialise(dialog, *reinterpret_cast<const AboutStart*>(lparam));
         return TRUE;
     case WM_COMMAND:
         if (LOWORD(wparam) == IDOK) {

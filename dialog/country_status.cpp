@@ -22,23 +22,24 @@ namespace {
 
 constexpr size_t STATUS_SIZE = 200;
 
-void show_codes(DialogSeam& seam) {
+void show_codes(MainDialog& dialog) {
+    DialogSeam& seam = dialog.seam;
     char codes[STATUS_SIZE];
-    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", dialog_conversation().i5_code,
-                dialog_conversation().i9_text);
+    format_text(codes, sizeof codes, "Current i5 - %s, i9 - %s", dialog.talk.i5_code,
+                dialog.talk.i9_text);
     seam.show(IDC_CURRENT_CODES, true);
     seam.set_text(IDC_CURRENT_CODES, codes);
 }
 
 // The apply is over: the modem holds the chosen country.
-void finish_applied() {
-    DialogSeam& seam = dialog_seam();
+void finish_applied(MainDialog& dialog) {
+    DialogSeam& seam = dialog.seam;
     seam.enable(IDC_COUNTRY, true);
-    dialog_state().busy = 0;
-    show_current_status(profile::current_record.name);
-    port_close();
-    conversation_over();
-    if (dialog_state().close_when_done) {
+    dialog.state.busy = 0;
+    show_current_status(dialog, profile::current_record.name);
+    port_close(dialog.port);
+    conversation_over(dialog);
+    if (dialog.state.close_when_done) {
         seam.post_destroy_to_owner();
     }
 }
@@ -47,22 +48,22 @@ void finish_applied() {
 // a key too long for the modem's note): whatever the modem was set to, it
 // is not the chosen country, so the apply ends as failed and the modem's
 // real code is shown instead of a country name.
-void abandon_apply(const Failure& failure) {
-    DialogSeam& seam = dialog_seam();
-    port_close();
-    conversation_over();
+void abandon_apply(MainDialog& dialog, const Failure& failure) {
+    DialogSeam& seam = dialog.seam;
+    port_close(dialog.port);
+    conversation_over(dialog);
     seam.enable(IDC_COUNTRY, true);
-    dialog_state().busy = 0;
-    show_codes(seam);
+    dialog.state.busy = 0;
+    show_codes(dialog);
     show_failure(seam, failure);
 }
 
 } // namespace
 
-void show_current_status(const char* name) {
+void show_current_status(MainDialog& dialog, const char* name) {
     char format[STATUS_SIZE] = "";
     char text[STATUS_SIZE];
-    dialog_seam().load_string(IDS_CURRENT_FMT, format, sizeof format);
+    dialog.seam.load_string(IDS_CURRENT_FMT, format, sizeof format);
     // Filled by hand: a string-table text with other conversions in it can
     // never make the formatter read arguments that are not there.
     const char* marker = std::strstr(format, "%s");
@@ -73,20 +74,20 @@ void show_current_status(const char* name) {
         length += copy_text(text + length, sizeof text - length, name);
         copy_text(text + length, sizeof text - length, marker + 2);
     }
-    dialog_seam().set_text(IDC_STATUS, text);
+    dialog.seam.set_text(IDC_STATUS, text);
     // The country is known now: raw codes left from an earlier read would
     // contradict the status line.
-    dialog_seam().show(IDC_CURRENT_CODES, false);
+    dialog.seam.show(IDC_CURRENT_CODES, false);
 }
 
-void show_current_country() {
-    DialogSeam& seam = dialog_seam();
+void show_current_country(MainDialog& dialog) {
+    DialogSeam& seam = dialog.seam;
     profile::PresentEntry found;
-    bool known = procedures::present_entry(dialog_conversation(), found);
+    bool known = procedures::present_entry(dialog.talk, found);
     // A modem that lists no country leaves nothing to pick from.
-    seam.enable(IDC_COUNTRY, profile::supported_count > 0);
+    seam.enable(IDC_COUNTRY, dialog.state.countries.supported_count > 0);
     if (!known) {
-        show_codes(seam);
+        show_codes(dialog);
         return;
     }
     // The search starts after the first item and wraps, so the first item is
@@ -96,29 +97,28 @@ void show_current_country() {
         return; // the present country is not among the modem's own list
     }
     seam.combo_select(IDC_COUNTRY, index);
-    show_current_status(found.entry.name);
+    show_current_status(dialog, found.entry.name);
 }
 
-void finish_apply(const procedures::Answer& answer, const Failure& not_saved) {
+void finish_apply(MainDialog& dialog, const procedures::Answer& answer, const Failure& not_saved) {
     // A choice the profile could not remember: the table's row for it
     // (shown nowhere), and the apply goes on, since the modem holds it.
     if (not_saved) {
-        show_failure(dialog_seam(), not_saved);
+        show_failure(dialog.seam, not_saved);
     }
     switch (answer.kind) {
     case procedures::Answer::Kind::converse:
-        dialog_conversation().send_modem_command(
-            answer.word); // the note; its notification ends the apply
+        dialog.talk.send_modem_command(answer.word); // the note; its notification ends the apply
         break;
     case procedures::Answer::Kind::done:
-        finish_applied();
+        finish_applied(dialog);
         break;
     case procedures::Answer::Kind::failed:
         if (answer.failure.kind == Kind::key_unusable) {
             trace("\nCC finish_apply: no entry chosen\n");
-            abandon_apply(answer.failure);
+            abandon_apply(dialog, answer.failure);
         } else if (answer.notified) {
-            conversation_over();
+            conversation_over(dialog);
         }
         break;
     }

@@ -14,6 +14,7 @@
 #include "dialog/dialog_state.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
+#include "serial/port_session.h"
 
 class DialogSeam : public FrontEnd {
   public:
@@ -65,13 +66,20 @@ class DialogSeam : public FrontEnd {
     virtual void post_destroy_to_owner() = 0;
 };
 
-// The open main dialog: its seam, its state, and the conversation it owns,
-// made with that seam as its front end and the serial layer's port slot as
-// its port. open_dialog makes both when the dialog opens (WM_INITDIALOG, or a
-// test's start), before anything else of the dialog runs; close_dialog ends
-// them once no port is open. Opening again starts from a fresh conversation.
-void open_dialog(DialogSeam& seam);
-void close_dialog();
-DialogSeam& dialog_seam();
-modem::Conversation& dialog_conversation();
-DialogState& dialog_state();
+// The open main dialog: its seam, its port slot, the conversation it owns,
+// made with that seam as its front end and the slot as the place of its port
+// session, and its state. Its owner makes it when the dialog opens (the
+// shell before WM_INITDIALOG, a test at its start) and hands it to every
+// handler; its end closes the port before the conversation goes. Opening
+// again starts from a fresh one.
+struct MainDialog {
+    explicit MainDialog(DialogSeam& seam) : seam(seam), talk(seam, port.port_session) {}
+    ~MainDialog() { port_release(port); } // no receive thread outlives the conversation
+    MainDialog(const MainDialog&) = delete;
+    MainDialog& operator=(const MainDialog&) = delete;
+
+    DialogSeam& seam;
+    PortSlot port;
+    modem::Conversation talk;
+    DialogState state;
+};

@@ -25,9 +25,13 @@ struct DialogState {
     // from, in place: 499 characters, so a longer answer loses its items past them.
     char country_list_copy[workflow::COUNTRY_LIST_COPY_SIZE] = "";
 
+    // The countries of the last list answer, as the country list shows them.
+    profile::CountryList countries;
+
     // The procedure the dialog runs now, besides the scan's probes.
     enum class Running { none, read, apply } running = Running::none;
-    procedures::Read reading{procedures::DIALOG, country_list_copy, sizeof country_list_copy};
+    procedures::Read reading{procedures::DIALOG, country_list_copy, sizeof country_list_copy,
+                             countries};
     procedures::Apply applying{procedures::DIALOG};
 
     // Rows 0 .. modem_count - 1 in the order found: descending port order.

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+struct MainDialog; // dialog/dialog_seam.h
+
 namespace discovery {
 
 constexpr int IDENT_TEXT_SIZE = 100;
@@ -21,27 +23,25 @@ struct ModemEntry {
     int32_t com_port;                 // where it answered
 };
 
-void reset();
-
 // WM_START_SEARCH: status line, empty table, first probe.
-void on_start_search();
+void on_start_search(MainDialog& dialog);
 // Probes the next lower port. 1 when a wake-up went out, 0 when no port was
 // left and finish_scan ran.
-int try_next_port();
+int try_next_port(MainDialog& dialog);
 // The end of one probe (the conversation was closed, or nothing answered):
 // an accepted modem is recorded, then the scan goes on.
-void on_probe_ended(const procedures::Event& event);
+void on_probe_ended(MainDialog& dialog, const procedures::Event& event);
 // The expiry of a scan's identification deadline: the device answered the
 // wake-up but not ATV1i3. The port is closed and the scan goes on, without a
 // box. Gives false when the deadline was no longer pending.
-bool on_identify_deadline(unsigned sequence);
-int fill_modem_list();
-void finish_scan();
+bool on_identify_deadline(MainDialog& dialog, unsigned sequence);
+int fill_modem_list(MainDialog& dialog);
+void finish_scan(MainDialog& dialog);
 
 // IDC_MODEM notifications.
-void on_modem_list_notify(unsigned notify_code);
+void on_modem_list_notify(MainDialog& dialog, unsigned notify_code);
 // WM_CONNECT_PORT: reads the modem on `port`.
-void on_connect_port(int port);
+void on_connect_port(MainDialog& dialog, int port);
 
 // The port number in a modem-list item: the number after the last "COM"
 // (letter case respected; white space skipped, optional sign, no digits 0).

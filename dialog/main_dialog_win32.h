@@ -3,20 +3,25 @@
 
 #include <windows.h>
 
-class Win32Seam;
+struct MainDialog;
 
 // What the application shell hands the main dialog (the lParam of
 // DialogBoxParamA): the module its resources come from, the caption, and
-// the seam the dialog works through, which the shell keeps until the
-// dialog's conversation has ended (close_dialog).
+// the dialog's object, made with a Win32Seam, which the shell keeps until
+// the message loop has ended. The window keeps it in its user data.
 struct MainDialogStart {
     HINSTANCE instance;
     const char* app_title;
-    Win32Seam* seam;
+    MainDialog* dialog;
 };
 
 INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
 
-// The About box, opened from the main dialog's system menu; the lParam of
-// DialogBoxParamA is the program's title.
+// What the About box shows beside its resources (the lParam of DialogBoxParamA).
+struct AboutStart {
+    const char* app_title;
+    const char* vendor_name; // "" when the string table has none
+};
+
+// The About box, opened from the main dialog's system menu.
 INT_PTR CALLBACK about_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);

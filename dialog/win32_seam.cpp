@@ -114,12 +114,12 @@ void Win32Seam::cancel_deadline_on_dialog(unsigned sequence) {
     armed_sequence_ = 0;
 }
 
-void Win32Seam::deadline_timer_fired() {
+void Win32Seam::deadline_timer_fired(MainDialog& dialog) {
     KillTimer(main_dialog, WAIT_OK);
     unsigned sequence = armed_sequence_;
     armed_sequence_ = 0;
     if (sequence != 0) {
-        workflow::on_deadline_expired(sequence);
+        workflow::on_deadline_expired(dialog, sequence);
     }
 }
 

@@ -36,9 +36,10 @@ class Win32Seam : public DialogSeam {
     void post_destroy_to_owner() override;
 
     // Handlers on the dialog's thread for WM_CANCEL_DEADLINE and the WM_TIMER
-    // of WAIT_OK; WM_ARM_DEADLINE goes to the conversation's on_arm_request.
+    // of WAIT_OK (of `dialog`, made with this seam); WM_ARM_DEADLINE goes to
+    // the conversation's on_arm_request.
     void cancel_deadline_on_dialog(unsigned sequence);
-    void deadline_timer_fired();
+    void deadline_timer_fired(MainDialog& dialog);
 
     HWND main_dialog = nullptr;   // the running main dialog; set at its initialisation
     HINSTANCE instance = nullptr; // the module of its resources

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+struct MainDialog; // dialog/dialog_seam.h
+
 namespace workflow {
 
 // The working copy of a list answer (DialogState::country_list_copy).
@@ -17,37 +19,37 @@ constexpr int STATUS_TEXT_SIZE = 200;
 // longest list entry the parser makes fits whole.
 constexpr int COUNTRY_TEXT_SIZE = 200;
 
-// Back to the state of a freshly opened dialog (tests start from here).
-void reset();
+// Back to the state of a freshly opened dialog.
+void reset(MainDialog& dialog);
 
 // WM_INITDIALOG, after the shell has stored the dialog and set its caption:
 // vendor name, disabled country list, the profile, cleared flags.
-void on_init_dialog();
+void on_init_dialog(MainDialog& dialog);
 // The last step of the initialisation: start the scan once the dialog shows.
-void post_start_search();
+void post_start_search(MainDialog& dialog);
 
 // WM_COMMAND: control commands and the modem conversation's notifications.
-void on_command(unsigned id, unsigned notify_code, intptr_t lparam);
+void on_command(MainDialog& dialog, unsigned id, unsigned notify_code, intptr_t lparam);
 // WM_TIMER of the reply deadline, with the deadline's sequence number.
-void on_deadline_expired(unsigned sequence);
+void on_deadline_expired(MainDialog& dialog, unsigned sequence);
 
 // Starts the read of the modem on the port just opened (connect_modem).
-void start_read();
+void start_read(MainDialog& dialog);
 // The scan starts: no read or apply goes on, so a late notification of
 // one is never taken for its next step.
-void forget_procedure();
+void forget_procedure(MainDialog& dialog);
 // The conversation is over: the state word is CMD_IDLE again. The one place
 // the dialog writes it.
-void conversation_over();
+void conversation_over(MainDialog& dialog);
 
 // Opens a conversation on port_number. 1 when the caller may send, 0 after
 // a message box has told the user why not.
-int connect_modem();
+int connect_modem(MainDialog& dialog);
 // The shared closing path: port closed, dialog ended, owner told to quit.
-int close_main_dialog();
+int close_main_dialog(MainDialog& dialog);
 // Shows a string of the string table in the status line.
-void show_status_string(unsigned id);
+void show_status_string(MainDialog& dialog, unsigned id);
 // CBN_ERRSPACE of either combo box.
-void report_list_out_of_space();
+void report_list_out_of_space(MainDialog& dialog);
 
 } // namespace workflow

@@ -31,6 +31,7 @@ struct Said {
     char i9_text[modem::CODE_TEXT_SIZE] = {};
     char country_list_reply[modem::LIST_REPLY_SIZE] = {};
     char code_to_send[modem::CODE_TEXT_SIZE] = {};
+    profile::CountryList countries;
 };
 Said said;
 
@@ -50,21 +51,20 @@ void parse_list(const std::string& answer) {
     profile::ListAnswer taken = profile::judge_list_answer(said.country_list_reply);
     copy_text(copy, taken == profile::ListAnswer::items ? said.country_list_reply : "");
     if (taken != profile::ListAnswer::not_a_list) {
-        profile::CCTestMembers(copy, said.use_gci != 0);
+        profile::CCTestMembers(said.countries, copy, said.use_gci != 0);
     }
-    FUZZ_CHECK(profile::supported_count >= 0 &&
-               profile::supported_count <= profile::SUPPORTED_CAPACITY);
-    for (int i = 0; i < profile::supported_count; ++i) {
-        FUZZ_CHECK(terminated(profile::supported_entries[i]));
-        FUZZ_CHECK(terminated(profile::supported_items[i].key));
-        FUZZ_CHECK(terminated(profile::supported_items[i].code));
+    FUZZ_CHECK(said.countries.supported_count >= 0 &&
+               said.countries.supported_count <= profile::SUPPORTED_CAPACITY);
+    for (int i = 0; i < said.countries.supported_count; ++i) {
+        FUZZ_CHECK(terminated(said.countries.supported_entries[i]));
+        FUZZ_CHECK(terminated(said.countries.supported_items[i].key));
+        FUZZ_CHECK(terminated(said.countries.supported_items[i].code));
     }
 }
 
 } // namespace
 
 // Nothing is sent to a modem here: the note is never rewritten.
-PortSession* port_session = nullptr;
 Failure port_write(PortSession*, const char*, uint32_t) {
     return {};
 }
@@ -84,7 +84,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     set_memory_profile(input.rest());
 
     said = Said{};
-    profile::reset_country_lists();
     profile::reset_values();
     profile::load_profile_for("/fuzz/tarvelle.exe");
     FUZZ_CHECK(cursor_on_key_list());
@@ -108,8 +107,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(whole(profile::current_record) && cursor_on_key_list());
 
     // Drawing the list looks every item up by name.
-    for (int i = 0; i < profile::supported_count; ++i) {
-        profile::CCfindSetCur(profile::supported_entries[i]);
+    for (int i = 0; i < said.countries.supported_count; ++i) {
+        profile::CCfindSetCur(said.countries.supported_entries[i]);
         FUZZ_CHECK(cursor_on_key_list() && terminated(said.code_to_send));
     }
     // A second run meets the entries the first one recorded.

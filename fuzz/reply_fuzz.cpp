@@ -34,7 +34,8 @@ class QuietFrontEnd : public FrontEnd {
 };
 
 QuietFrontEnd front;
-modem::Conversation talk{front, port_session};
+PortSession* no_port = nullptr; // the line below takes every write without a session
+modem::Conversation talk{front, no_port};
 
 // What the modem echoes next: the last command written, when echo is on.
 std::string pending_echo;
@@ -80,7 +81,6 @@ void check_values() {
 } // namespace
 
 // The serial port of the program, here a line that takes every write.
-PortSession* port_session = nullptr;
 Failure port_write(PortSession*, const char* buffer, uint32_t count) {
     if (echo_on) {
         pending_echo.assign(buffer, count);

@@ -191,7 +191,7 @@ Answer Read::on_list(modem::Conversation& talk, const Event& event, bool first) 
         return failed(talk, event, Kind::not_standard);
     }
     // With value 0 the modem lists its countries by neither query.
-    list_ = take_list(talk, event.value != 0, options_, list_copy_, size_);
+    list_ = take_list(talk, event.value != 0, options_, list_copy_, size_, countries_);
     took_list_ = true;
     stage_ = Stage::present_code;
     return converse(wake_then(CMD_READ_I5));
@@ -209,7 +209,7 @@ Answer Read::on_present_code(modem::Conversation& talk, const Event& event) {
     return failed(talk, event);
 }
 profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
-                              char* working_copy, size_t size) {
+                              char* working_copy, size_t size, profile::CountryList& countries) {
     using profile::ListAnswer;
     const ListAnswer answer =
         listed ? profile::judge_list_answer(talk.country_list_reply) : ListAnswer::not_a_list;
@@ -229,9 +229,9 @@ profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, cons
         std::strchr(working_copy, '-') != nullptr) {
         // "00-FF)": every profile country whose key falls in a range.
         std::string expanded = listing.expand_ranges(working_copy, profile::profile_keys);
-        profile::CCTestMembers(expanded.data(), keys);
+        profile::CCTestMembers(countries, expanded.data(), keys);
     } else {
-        profile::CCTestMembers(working_copy, keys);
+        profile::CCTestMembers(countries, working_copy, keys);
     }
     return answer;
 }

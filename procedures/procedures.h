@@ -125,18 +125,18 @@ bool identify_deadline(modem::Conversation& talk, unsigned sequence);
 // --- the read -----------------------------------------------------------
 
 // The wake-up and AT*nc? (refused: AT+GCI=?), the wake-up and ATi5, then
-// ATi9. The list answer is cut up in `list_copy` (`size` bytes), which must
-// outlive the read.
+// ATi9. The list answer is cut up in `list_copy` (`size` bytes) into
+// `countries`; both must outlive the read.
 class Read {
   public:
-    Read(const Options& options, char* list_copy, size_t size)
-        : options_(options), list_copy_(list_copy), size_(size) {}
+    Read(const Options& options, char* list_copy, size_t size, profile::CountryList& countries)
+        : options_(options), list_copy_(list_copy), size_(size), countries_(countries) {}
     // `standard_only`: a device taken only as a standard modem, read as an
     // AT+GCI modem or not at all.
     Answer start(modem::Conversation& talk, bool standard_only = false);
     Answer on_event(modem::Conversation& talk, const Event& event);
-    // True on the answer that follows the list's arrival: the country list's
-    // items (profile::supported_*) are then as list() says.
+    // True on the answer that follows the list's arrival: the items of the
+    // country list given are then as list() says.
     bool took_list() const { return took_list_; }
     profile::ListAnswer list() const { return list_; }
 
@@ -148,19 +148,19 @@ class Read {
     const Options& options_;
     char* list_copy_;
     size_t size_;
+    profile::CountryList& countries_;
     bool standard_only_ = false;
     Stage stage_ = Stage::over;
     bool took_list_ = false;
     profile::ListAnswer list_ = profile::ListAnswer::not_a_list;
 };
 
-// Turns the list answer into the country list's items, unless `listed` is
+// Turns the list answer into the items of `countries`, unless `listed` is
 // false (the modem lists by neither query) or the answer is no list at all;
-// gives how it was taken. The list's items are then profile::supported_*.
-// The answer is cut up in `working_copy` (`size` bytes); a longer answer is
-// cut to what it holds.
+// gives how it was taken. The answer is cut up in `working_copy` (`size`
+// bytes); a longer answer is cut to what it holds.
 profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
-                              char* working_copy, size_t size);
+                              char* working_copy, size_t size, profile::CountryList& countries);
 // The modem's present entry, from what the read left behind.
 bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found);
 // The entry the modem's present code (ATi5) alone names.

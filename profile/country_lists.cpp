@@ -14,11 +14,6 @@
 
 namespace profile {
 
-char supported_entries[SUPPORTED_CAPACITY][SUPPORTED_TEXT_SIZE];
-int supported_count = 0;
-SupportedItem supported_items[SUPPORTED_CAPACITY];
-int bogus_count = 0;
-
 namespace {
 
 // "Bogus" and six digits is the longest key the program can use.
@@ -26,11 +21,11 @@ constexpr int LAST_BOGUS_NUMBER = 999999;
 // How many taken "Bogus" keys one unknown code looks past for a free one.
 constexpr int BOGUS_PROBES = 1000;
 
-void append_entry(const char* text, const char* key, const char* code) {
-    SupportedItem& item = supported_items[supported_count];
+void append_entry(CountryList& list, const char* text, const char* key, const char* code) {
+    SupportedItem& item = list.supported_items[list.supported_count];
     copy_text(item.key, key);
     copy_text(item.code, code);
-    copy_text(supported_entries[supported_count++], text);
+    copy_text(list.supported_entries[list.supported_count++], text);
 }
 
 // The key of the entry a listed code found: the matched key for an AT*nc
@@ -107,7 +102,8 @@ void take_bogus_key(std::string& text, SectionValues& values, UnknownCode& unkno
 // met, and written to the file together once the list is done.
 class UnknownCodes {
   public:
-    UnknownCodes(HeldProfile& held, bool gci) : held_(held), gci_(gci) {}
+    UnknownCodes(CountryList& list, HeldProfile& held, bool gci)
+        : list_(list), held_(held), gci_(gci) {}
 
     void add(int item, const char* code) {
         codes_.push_back({item, code, false});
@@ -141,12 +137,13 @@ class UnknownCodes {
                 keys_[i].clear(); // not in the file, so under no key
             }
             if (codes_[i].item >= 0) {
-                copy_text(supported_items[codes_[i].item].key, keys_[i].c_str());
+                copy_text(list_.supported_items[codes_[i].item].key, keys_[i].c_str());
             }
         }
     }
 
   private:
+    CountryList& list_;
     HeldProfile& held_;
     bool gci_;
     std::vector<UnknownCode> codes_;
@@ -156,13 +153,13 @@ class UnknownCodes {
 
 // Adds the list item for an unknown code, with no key yet. Gives its index,
 // or -1 when the list is full.
-int list_unknown_country(const char* code) {
-    ++bogus_count;
-    if (supported_count >= SUPPORTED_CAPACITY) {
+int list_unknown_country(CountryList& list, const char* code) {
+    ++list.bogus_count;
+    if (list.supported_count >= SUPPORTED_CAPACITY) {
         return -1;
     }
-    append_entry(unknown_country_name(code).c_str(), "", code);
-    return supported_count - 1;
+    append_entry(list, unknown_country_name(code).c_str(), "", code);
+    return list.supported_count - 1;
 }
 
 } // namespace
@@ -193,13 +190,13 @@ std::string unknown_country_name(const char* code) {
     return name;
 }
 
-int CCTestMembers(char* text, bool gci) {
-    supported_count = 0;
+int CCTestMembers(CountryList& list, char* text, bool gci) {
+    list.supported_count = 0;
     trace("\nCC CCTestMembers\n");
     HeldProfile held; // every look-up of this list reads the file once
-    UnknownCodes unknown(held, gci);
+    UnknownCodes unknown(list, held, gci);
     char* item = text;
-    while (supported_count < SUPPORTED_CAPACITY) {
+    while (list.supported_count < SUPPORTED_CAPACITY) {
         const size_t end = list_item_end(item);
         if (end == 0 || end == std::string_view::npos) {
             break; // two separators in a row, or no separator, end the list
@@ -209,29 +206,22 @@ int CCTestMembers(char* text, bool gci) {
         const char* matched = gci ? nullptr : find_entry_by_code(item);
         int known = gci ? read_entry(item, current_record) : matched != nullptr;
         if (known) {
-            append_entry(current_record.name, known_key(item, matched), current_record.code);
+            append_entry(list, current_record.name, known_key(item, matched), current_record.code);
         } else {
-            unknown.add(list_unknown_country(item), item);
+            unknown.add(list_unknown_country(list, item), item);
         }
         item = separator + 1;
     }
     unknown.record();
-    return supported_count;
+    return list.supported_count;
 }
 
-int add_unknown_country(const char* code, bool gci) {
+int add_unknown_country(CountryList& list, const char* code, bool gci) {
     HeldProfile held;
-    UnknownCodes unknown(held, gci);
-    unknown.add(list_unknown_country(code), code);
+    UnknownCodes unknown(list, held, gci);
+    unknown.add(list_unknown_country(list, code), code);
     unknown.record();
     return 1;
-}
-
-void reset_country_lists() {
-    std::memset(supported_entries, 0, sizeof supported_entries);
-    std::memset(supported_items, 0, sizeof supported_items);
-    supported_count = 0;
-    bogus_count = 0;
 }
 
 } // namespace profile

@@ -12,10 +12,6 @@ namespace profile {
 constexpr int SUPPORTED_CAPACITY = 200;  // items of the country list
 constexpr int SUPPORTED_TEXT_SIZE = 200; // each item: 199 characters and the terminator
 
-// The country list's items in the order of the modem's answer.
-extern char supported_entries[SUPPORTED_CAPACITY][SUPPORTED_TEXT_SIZE];
-extern int supported_count;
-
 // What each item stands for, beside its text: the profile key of its entry
 // ("" for a code no entry has) and the code (the entry's, or the modem's
 // own for an unknown one). The command line reports countries by these.
@@ -23,9 +19,18 @@ struct SupportedItem {
     char key[MAX_KEY_LENGTH + 1];
     char code[SUPPORTED_TEXT_SIZE];
 };
-extern SupportedItem supported_items[SUPPORTED_CAPACITY];
-// Unknown codes met in this run (both kinds of modem).
-extern int bogus_count;
+
+// The country list a front end shows or reports: made by whoever runs the
+// read, and filled from each list answer; an answer that is no list leaves
+// it as it was.
+struct CountryList {
+    // The items in the order of the modem's answer.
+    char supported_entries[SUPPORTED_CAPACITY][SUPPORTED_TEXT_SIZE] = {};
+    int supported_count = 0;
+    SupportedItem supported_items[SUPPORTED_CAPACITY] = {};
+    // Unknown codes met by the lists taken into it (both kinds of modem).
+    int bogus_count = 0;
+};
 
 // How the modem's supported-country answer is taken: as a list of items, as
 // a list that names no country, or not as a list at all (the country list
@@ -36,21 +41,18 @@ enum class ListAnswer { not_a_list, no_country, items };
 // or ")" once an AT+GCI answer's "+GCI: (" is gone) is a list as well.
 ListAnswer judge_list_answer(const char* answer);
 
-// Cuts a list answer ("00,09,B5)") up in place into supported_entries; gives
-// supported_count. `gci`: the modem's codes are profile keys (AT+GCI);
+// Cuts a list answer ("00,09,B5)") up in place into the list's
+// supported_entries; gives its supported_count. `gci`: the modem's codes are profile keys (AT+GCI);
 // otherwise they are looked up among the entries' codes (AT*nc). Codes the
 // profile does not know become unknown entries.
-int CCTestMembers(char* text, bool gci);
+int CCTestMembers(CountryList& list, char* text, bool gci);
 
 // Adds the list item for an unknown code and, for an AT*nc modem, records the
 // code in the profile under a new "Bogus" key. Gives 1.
-int add_unknown_country(const char* code, bool gci);
+int add_unknown_country(CountryList& list, const char* code, bool gci);
 
 // The name an unknown code goes by: "Unknown Country - <code>", cut to a
 // list item's 199 characters.
 std::string unknown_country_name(const char* code);
-
-// Back to the start-of-run state (tests).
-void reset_country_lists();
 
 } // namespace profile

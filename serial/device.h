@@ -47,12 +47,13 @@ void block_release(PortBlock* block);
 void block_hold(PortBlock* block);
 void block_let_go(PortBlock* block);
 
-// The port: the device `path`, or COM port `port` when the path is empty.
+// The port: the device `path`, or COM port `port` when the path is empty,
+// which a posix system finds with `lookup` (null: /dev/ttyS<port-1>).
 // nullptr when the port is absent or in use, with the system's reason in
 // `error`: on posix an errno value (ENOENT no such device, EACCES no
 // permission, EWOULDBLOCK another program holds the port, ENOTTY not a
 // terminal), on Windows GetLastError's.
-PortDevice* device_open(uint8_t port, const char* path, uint32_t* error);
+PortDevice* device_open(uint8_t port, const char* path, PortPathLookup lookup, uint32_t* error);
 bool device_watch_rx(PortDevice* device);   // report received characters to the wait
 void device_stop_watch(PortDevice* device); // wake the receive thread's wait for good
 bool device_set_queues(PortDevice* device, uint32_t receive, uint32_t send);

@@ -3,7 +3,6 @@
 // the receive thread polls the port together with an eventfd that the close
 // signals, which is what clearing the event mask does for a COM port.
 #include "serial/device.h"
-#include "serial/linux_device.h"
 #include "serial/tty_family.h"
 
 #include "common/text.h"
@@ -54,8 +53,6 @@ namespace {
 void default_lookup(uint8_t port, char* path, size_t capacity) {
     format_text(path, capacity, "/dev/ttyS%d", static_cast<int>(port) - 1);
 }
-
-PortPathLookup path_lookup = default_lookup;
 
 bool speed_code(uint32_t speed, speed_t* code) {
     switch (speed) {
@@ -182,12 +179,6 @@ WaitResult wait_for_stop(int stop_fd) {
 
 } // namespace
 
-PortPathLookup set_port_path_lookup(PortPathLookup lookup) {
-    const PortPathLookup old = path_lookup;
-    path_lookup = lookup != nullptr ? lookup : default_lookup;
-    return old;
-}
-
 PortBlock* block_create() {
     return new (std::nothrow) PortBlock;
 }
@@ -237,12 +228,12 @@ int open_exclusive(const char* path, uint32_t* error) {
 
 } // namespace
 
-PortDevice* device_open(uint8_t port, const char* named, uint32_t* error) {
+PortDevice* device_open(uint8_t port, const char* named, PortPathLookup lookup, uint32_t* error) {
     char path[PORT_PATH_SIZE];
     if (named[0] != '\0') {
         copy_text(path, named);
     } else {
-        path_lookup(port, path, sizeof path);
+        (lookup != nullptr ? lookup : default_lookup)(port, path, sizeof path);
     }
     *error = 0;
     const int fd = open_exclusive(path, error);

@@ -13,10 +13,6 @@
 #include <string>
 #include <utility>
 
-int port_number = 0;
-char port_path[PORT_PATH_SIZE] = "";
-PortSession* port_session = nullptr;
-
 namespace {
 
 constexpr uint32_t READ_TIMEOUT_MS = 1000;
@@ -39,15 +35,15 @@ void release_record(PortSession* session) {
 
 // A record that is still open is closed first, so no receive thread is left
 // reading a record that the slot no longer holds.
-void drop_current_session() {
-    PortSession* previous = port_session;
+void drop_current_session(PortSlot& slot) {
+    PortSession* previous = slot.port_session;
     if (previous == nullptr) {
         return;
     }
     if (previous->connected.load() != 0) {
-        port_close();
+        port_close(previous);
     }
-    port_session = nullptr;
+    slot.port_session = nullptr;
     release_record(previous);
 }
 
@@ -141,13 +137,15 @@ const char* set_up(PortSession* session) {
 
 } // namespace
 
-Failure port_create(int low_speed, DataCallback data_callback, void* context,
+Failure port_create(PortSlot& slot, int low_speed, DataCallback data_callback, void* context,
                     ReportCallback report) {
-    drop_current_session();
-    port_session = make_record(port_number, port_path, low_speed, data_callback, context, report);
-    if (port_session == nullptr) {
+    drop_current_session(slot);
+    slot.port_session =
+        make_record(slot.port_number, slot.port_path, low_speed, data_callback, context, report);
+    if (slot.port_session == nullptr) {
         return failure(Kind::port_setup, "the port's session cannot be made");
     }
+    slot.port_session->path_lookup = slot.path_lookup;
     return {};
 }
 
@@ -163,16 +161,16 @@ void port_release(PortSession* session) {
     }
 }
 
-int port_set_queues() {
-    return set_queues(port_session);
+int port_set_queues(PortSlot& slot) {
+    return set_queues(slot.port_session);
 }
 
-int port_configure() {
-    return configure(port_session);
+int port_configure(PortSlot& slot) {
+    return configure(slot.port_session);
 }
 
-Failure port_open() {
-    return port_open(port_session);
+Failure port_open(PortSlot& slot) {
+    return port_open(slot.port_session);
 }
 
 Failure port_open(PortSession* session) {
@@ -186,7 +184,7 @@ Failure port_open(PortSession* session) {
         device_release(session->handle);
     }
     uint32_t error = 0;
-    session->handle = device_open(session->port, session->path, &error);
+    session->handle = device_open(session->port, session->path, session->path_lookup, &error);
     if (session->handle == nullptr) {
         return port_failure(session, Kind::port_open, "cannot be opened", static_cast<int>(error));
     }
@@ -201,8 +199,8 @@ Failure port_open(PortSession* session) {
     return {};
 }
 
-int port_close() {
-    return port_close(port_session);
+int port_close(PortSlot& slot) {
+    return port_close(slot.port_session);
 }
 
 int port_close(PortSession* session) {
@@ -242,6 +240,10 @@ int port_close(PortSession* session) {
     return 1;
 }
 
-void port_release() {
-    drop_current_session();
+void port_release(PortSlot& slot) {
+    drop_current_session(slot);
+}
+
+PortSlot::~PortSlot() {
+    port_release(*this);
 }

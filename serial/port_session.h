@@ -7,6 +7,7 @@
 #include "common/failure.h"
 
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,12 @@ constexpr uint32_t RX_CHUNK = 80;          // the most one read asks for
 constexpr uint32_t RX_BLOCK_SIZE = 5376;   // gathering block, with its NUL
 constexpr uint32_t PORT_QUEUE_SIZE = 5376; // driver queues, each way
 constexpr unsigned PORT_PATH_SIZE = 256;   // a device path, with its NUL
+
+// Writes the device path for COM port `port` into `path` (`capacity` bytes):
+// where a posix system finds COM port n. Without one it is /dev/ttyS<n-1>; a
+// test gives its own, for example one that names a simulated modem's
+// pseudo-terminal. Windows opens COM ports by their names and never asks.
+using PortPathLookup = void (*)(uint8_t port, char* path, size_t capacity);
 
 struct PortDevice; // the platform's open port
 struct PortBlock;  // the platform's block for one overlapped transfer, with its event
@@ -49,6 +56,7 @@ struct PortSession {
     void* callback_context = nullptr;
     ReportCallback report_callback = nullptr; // null: the failure is only traced
     char path[PORT_PATH_SIZE] = "";           // the device to open; "" for COM port `port`
+    PortPathLookup path_lookup = nullptr;     // where COM port `port` is (posix); null: ttyS
 };
 
 // The port as the user knows it: the device path, or "COM<n>"; "" for none.
@@ -59,35 +67,45 @@ inline std::string port_name(const PortSession* session) {
     return session->path[0] != '\0' ? session->path : "COM" + std::to_string(session->port);
 }
 
-// The COM port that the next port_create uses (the scan and the modem list set it).
-extern int port_number;
-// A device path that the next port_create opens instead of COM port
-// port_number, when not empty: "/dev/ttyACM0", or a link to a
-// pseudo-terminal, as the serial tests use it. The dialog leaves it empty and
-// keeps to COM numbers; the command line gives each of its own sessions a
-// path instead (port_create_own). Posix only.
-extern char port_path[PORT_PATH_SIZE];
-// Slot of the current session; replaced only while no receive thread exists.
-// The dialog's conversation is made with this slot as the place of its port
-// session (dialog/dialog_seam.h).
-extern PortSession* port_session;
+// A front end's one port at a time: the dialog keeps one (dialog/dialog_seam.h),
+// and so does each test or tool that talks to COM port numbers.
+struct PortSlot {
+    PortSlot() = default;
+    PortSlot(const PortSlot&) = delete; // it owns its session
+    PortSlot& operator=(const PortSlot&) = delete;
+    ~PortSlot();
+
+    // The COM port that the next port_create uses (the scan and the modem list set it).
+    int port_number = 0;
+    // A device path that the next port_create opens instead of COM port
+    // port_number, when not empty: "/dev/ttyACM0", or a link to a
+    // pseudo-terminal, as the serial tests use it. The dialog leaves it empty
+    // and keeps to COM numbers; the command line gives each of its own
+    // sessions a path instead (port_create_own). Posix only.
+    char port_path[PORT_PATH_SIZE] = "";
+    // Where the sessions made here find COM port port_number (posix).
+    PortPathLookup path_lookup = nullptr;
+    // The current session; replaced only while no receive thread exists. The
+    // dialog's conversation is made with it as the place of its port session.
+    PortSession* port_session = nullptr;
+};
 
 // The slot's session: made, opened and closed on the user-interface thread.
 // Each gives no failure (Kind::none) when it succeeded: port_setup when the
 // record cannot be made, port_open with the system's error number when the
 // port cannot be opened and set up.
-Failure port_create(int low_speed, DataCallback data_callback, void* context,
+Failure port_create(PortSlot& slot, int low_speed, DataCallback data_callback, void* context,
                     ReportCallback report = nullptr);
-Failure port_open();
-int port_set_queues();
-int port_configure();
+Failure port_open(PortSlot& slot);
+int port_set_queues(PortSlot& slot);
+int port_configure(PortSlot& slot);
 // Closes the session if it is open; always 1, and returns only after its
 // receive thread has ended. Null is a session that was never made.
 int port_close(PortSession* session);
-int port_close(); // the slot's
+int port_close(PortSlot& slot);
 // Closes the session if it is still open, then releases the record and its
-// blocks; the slot becomes null. The shell calls it once at exit.
-void port_release();
+// blocks; the slot becomes empty. The slot's end does it too.
+void port_release(PortSlot& slot);
 
 // A session of its own, outside the slot, for a front end that talks to
 // several ports at once: COM port `port`, or the device `path` when it is not
@@ -104,9 +122,9 @@ uint32_t port_read(PortSession* session, char* buffer, uint32_t max); // bytes q
 // number, when it refused the write.
 Failure port_write(PortSession* session, const char* buffer, uint32_t count);
 // The same on the slot's session.
-inline uint32_t port_read(char* buffer, uint32_t max) {
-    return port_read(port_session, buffer, max);
+inline uint32_t port_read(PortSlot& slot, char* buffer, uint32_t max) {
+    return port_read(slot.port_session, buffer, max);
 }
-inline Failure port_write(const char* buffer, uint32_t count) {
-    return port_write(port_session, buffer, count);
+inline Failure port_write(PortSlot& slot, const char* buffer, uint32_t count) {
+    return port_write(slot.port_session, buffer, count);
 }

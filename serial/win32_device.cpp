@@ -268,7 +268,7 @@ void block_let_go(PortBlock* block) {
     LeaveCriticalSection(&block->hold);
 }
 
-PortDevice* device_open(uint8_t port, const char* /*path*/, uint32_t* error) {
+PortDevice* device_open(uint8_t port, const char* /*path*/, PortPathLookup, uint32_t* error) {
     char name[16];
     format_text(name, sizeof name, "\\\\.\\COM%d", static_cast<int>(port));
     const HANDLE handle = CreateFileA(name, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,

@@ -12,7 +12,6 @@
 #include "profile/lookups.h"
 #include "profile/profile_values.h"
 #include "resources/resource.h"
-#include "serial/port_session.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/dialog_fixture.h"
 #include "tests/support/dialog_start.h"
@@ -46,7 +45,7 @@ class DialogTest : public DialogFixture {
             << "[tolvx]\r\n00=Japan,jp,00\r\nB4=United Kingdom,gb,B4\r\n"
                "B5=United States,us,B5\r\n3D=France,fr,3D\r\n";
         fake::fake_port().reset();
-        fake::start_fresh_dialog(seam);
+        dialog = fake::start_fresh_dialog(seam);
         fake::fake_port().set_open_filter([this](int port) {
             std::lock_guard<std::mutex> lock(mutex_);
             return modems_.count(port) == 1;
@@ -55,7 +54,7 @@ class DialogTest : public DialogFixture {
     }
     ~DialogTest() override {
         fake::fake_port().reset();
-        close_dialog();
+        dialog.reset();
     }
 
     // Puts a modem behind `port`; ports without one fail to open.
@@ -77,7 +76,7 @@ class DialogTest : public DialogFixture {
                 return; // a dialog that has ended handles nothing more
             }
             for (const fake::Post& post : posts) {
-                fake::dispatch_post(post);
+                fake::dispatch_post(*dialog, post);
             }
         }
     }
@@ -98,7 +97,7 @@ class DialogTest : public DialogFixture {
             const int count = static_cast<int>(seam.combo(IDC_COUNTRY).items.size());
             for (int item = 0; item < count; ++item) {
                 profile::draw_country_item(
-                    {dialog_state().busy, true, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
+                    {dialog->state.busy, true, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
             }
         });
         return drawn;

@@ -60,7 +60,7 @@ TEST_P(EndsAtOnce, ClosingThePortFirst) {
     EXPECT_EQ(seam.ended(), 1);
     EXPECT_GT(fake::fake_port().closed(), closed);
     EXPECT_FALSE(fake::fake_port().receiving());
-    EXPECT_EQ(dialog_state().close_when_done, GetParam().button == ID_OK ? 1 : 0);
+    EXPECT_EQ(dialog->state.close_when_done, GetParam().button == ID_OK ? 1 : 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, EndsAtOnce,
@@ -78,7 +78,7 @@ TEST_F(DialogTest, OkStaysInForceAfterItsConnectionFailed) {
     ASSERT_EQ(seam.boxes().size(), 1u);
     EXPECT_EQ(seam.boxes()[0].caption + ": " + seam.boxes()[0].text,
               "Info Status: Connection failed! Modem may be busy, not connected or unavailable.");
-    EXPECT_EQ(seam.ended() + dialog_state().busy, 0) << "a refused apply must not block the list";
+    EXPECT_EQ(seam.ended() + dialog->state.busy, 0) << "a refused apply must not block the list";
 
     plug(5);
     pick_country("United Kingdom");
@@ -100,7 +100,7 @@ TEST_F(DialogTest, AModemWithoutAListKeepsTheCountriesAndAStalePickIsNotApplied)
     Writes read = take_writes(3);
     EXPECT_EQ(Writes(read.end() - 2, read.end()), (Writes{"ATi5\r", "ATi9\r"}));
     EXPECT_EQ(seam.text(IDC_STATUS), US_STATUS);
-    EXPECT_EQ(dialog_conversation().conversation_state + dialog_state().busy, CMD_IDLE);
+    EXPECT_EQ(dialog->talk.conversation_state + dialog->state.busy, CMD_IDLE);
     EXPECT_EQ(profile_text().find("cccfg"), std::string::npos);
 }
 
@@ -114,7 +114,7 @@ TEST_F(DialogTest, AModemListingNoCountryLeavesTheListEmptyAndDisabled) {
     EXPECT_EQ(seam.text(IDC_STATUS), "The modem lists no country.");
     EXPECT_FALSE(seam.enabled(IDC_COUNTRY));
     EXPECT_EQ(take_writes(3).back(), "ATi9\r") << "the read goes on to the end";
-    EXPECT_EQ(dialog_conversation().conversation_state, CMD_IDLE);
+    EXPECT_EQ(dialog->talk.conversation_state, CMD_IDLE);
 }
 
 TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {
@@ -127,7 +127,7 @@ TEST_F(DialogTest, APickTheProfileDoesNotKnowIsNeverApplied) {
     command(ID_OK);
     EXPECT_TRUE(take_writes(5).empty());
     EXPECT_EQ(seam.text(IDC_STATUS), "Select a new country!");
-    EXPECT_EQ(seam.ended() + dialog_state().busy, 0);
+    EXPECT_EQ(seam.ended() + dialog->state.busy, 0);
 }
 
 // An entry whose code is not letters and digits could carry a second command
@@ -143,7 +143,7 @@ TEST_F(DialogTest, AnEntryThatWouldSmuggleACommandIsNeverSent) {
     EXPECT_TRUE(take_writes(5).empty());
     ASSERT_EQ(seam.boxes().size(), 1u);
     EXPECT_EQ(seam.boxes().back().text, "Failure to set the Country Code!");
-    EXPECT_EQ(dialog_state().busy, 0);
+    EXPECT_EQ(dialog->state.busy, 0);
 }
 
 // Nine modems fill the table; an identification longer than its row is cut

@@ -129,7 +129,7 @@ TEST_F(ModemTest, EachOutcomeLeadsToItsNextStep) {
 // A quick modem answers the wake-up before its write returns, and the receive
 // thread chains the follow-up meanwhile: the write under way keeps its bytes.
 TEST_F(ModemTest, AnAnswerDuringTheWriteLeavesTheBytesBeingWritten) {
-    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
+    ASSERT_TRUE(!port_create(slot, 0, modem::Conversation::receive, &talk) && !port_open(slot));
     fake::fake_port().set_responder([](const std::string& written) {
         if (written == "\rATV1\r") {
             fake::fake_port().deliver("\r\nOK\r\n");

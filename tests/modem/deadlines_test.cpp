@@ -26,7 +26,7 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
             talk.retry_count = command_code(word) == CMD_WAKE ? 1 : 0; // retry used
             seam.forget();
             handing_over = false;
-            ASSERT_TRUE(!port_create(0, racing_callback, &talk) && !port_open());
+            ASSERT_TRUE(!port_create(slot, 0, racing_callback, &talk) && !port_open(slot));
             talk.send_modem_command(word);
             const unsigned sequence = seam.armed_sequence();
 
@@ -38,7 +38,7 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
             }
             const int next_port = talk.on_reply_timer(sequence);
             fake::fake_port().wait_delivered();
-            port_close();
+            port_close(slot);
 
             // An acting verdict writes the follow-up or posts; an acting
             // expiry shows the time-out box or moves the scan on.
@@ -55,7 +55,7 @@ TEST_F(ModemTest, AVerdictAndAnExpiryOfTheSameCommandActExactlyOnce) {
 // The timer must still end up on the chained command, so that its silence
 // ends in the time-out box rather than a conversation that never ends.
 TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
-    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
+    ASSERT_TRUE(!port_create(slot, 0, modem::Conversation::receive, &talk) && !port_open(slot));
     talk.send_modem_command(wake_then(CMD_READ_I5));
     const unsigned first = seam.armed_sequence();
     seam.before_next_arm([] {
@@ -82,7 +82,7 @@ TEST_F(ModemTest, ALateAnswerDuringTheRetryLeavesTheTimerOnTheChainedCommand) {
 // handling the box's sent messages, so both come through.
 TEST_F(ModemTest, ClosingWhileTheReceiveThreadShowsABoxDoesNotDeadlock) {
     seam.hold_boxes(true);
-    ASSERT_TRUE(!port_create(0, modem::Conversation::receive, &talk) && !port_open());
+    ASSERT_TRUE(!port_create(slot, 0, modem::Conversation::receive, &talk) && !port_open(slot));
     talk.send_modem_command(CMD_READ_I5);
     const unsigned sequence = seam.armed_sequence();
 

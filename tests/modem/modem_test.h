@@ -62,7 +62,8 @@ class ModemTest : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
-    modem::Conversation talk{seam, port_session};
+    PortSlot slot;
+    modem::Conversation talk{seam, slot.port_session};
     size_t sent_before = 0;
     unsigned last_armed = 0;
 };

@@ -33,7 +33,6 @@ class Procedures : public ::testing::Test {
   protected:
     Procedures() {
         fake::fake_port().reset();
-        profile::reset_country_lists();
         seam.conversation = &talk;
         dir.start(COUNTRIES);
     }
@@ -52,8 +51,10 @@ class Procedures : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
-    modem::Conversation talk{seam, port_session};
+    PortSlot slot;
+    modem::Conversation talk{seam, slot.port_session};
     ProfileDir dir;
+    profile::CountryList countries;
 };
 
 std::string repeated(const std::string& text, int times) {
@@ -98,18 +99,19 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply.substr(0, 20) + (c.gci ? " gci" : " nc") +
                      (&c.options == &DIALOG ? " dialog" : " command line"));
-        profile::supported_count = 1;
-        copy_text(profile::supported_entries[0], "kept");
+        countries.supported_count = 1;
+        copy_text(countries.supported_entries[0], "kept");
         talk.speak(c.gci ? modem::gci_dialect() : modem::nc_dialect());
         copy_text(talk.country_list_reply, c.reply.c_str());
         // The dialog's working copy holds 499 characters, the command line's the whole reply.
         std::vector<char> copy(&c.options == &DIALOG ? 500 : modem::LIST_REPLY_SIZE);
-        EXPECT_EQ(procedures::take_list(talk, c.listed, c.options, copy.data(), copy.size()),
-                  c.answer);
-        ASSERT_EQ(profile::supported_count, c.count);
+        EXPECT_EQ(
+            procedures::take_list(talk, c.listed, c.options, copy.data(), copy.size(), countries),
+            c.answer);
+        ASSERT_EQ(countries.supported_count, c.count);
         std::string items;
         for (int i = c.count > 4 ? c.count - 1 : 0; i < c.count; ++i) {
-            items += (items.empty() ? "" : "|") + std::string(profile::supported_entries[i]);
+            items += (items.empty() ? "" : "|") + std::string(countries.supported_entries[i]);
         }
         EXPECT_EQ(items, c.items);
     }
@@ -185,7 +187,7 @@ TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
         copy_text(talk.country_list_reply, c.list);
         talk.retry_count = 1;
         std::vector<char> copy(500);
-        procedures::Read reading(c.options, copy.data(), copy.size());
+        procedures::Read reading(c.options, copy.data(), copy.size(), countries);
         std::string answers = said(reading.start(talk, c.standard_only));
         EXPECT_EQ(talk.retry_count.load(), 0);
         for (const Ended& ended : c.ended) {

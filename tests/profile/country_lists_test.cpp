@@ -21,13 +21,10 @@ const char* const kCountries = "[tolvx]\r\n00=Japan,jp,00\r\nB5=United States,us
 class CountryLists : public ::testing::Test {
   protected:
     CountryLists() { start_run(kCountries); }
-    void start_run(const char* text = nullptr) {
-        reset_country_lists();
-        dir.start(text);
-    }
+    void start_run(const char* text = nullptr) { dir.start(text); }
     Items parse(std::string answer, int gci = 0) {
-        CCTestMembers(answer.data(), gci != 0);
-        return Items(supported_entries, supported_entries + supported_count);
+        CCTestMembers(list, answer.data(), gci != 0);
+        return Items(list.supported_entries, list.supported_entries + list.supported_count);
     }
     std::string value(const char* section, const char* key) const {
         char value[200];
@@ -36,6 +33,7 @@ class CountryLists : public ::testing::Test {
     }
 
     ProfileDir dir;
+    CountryList list;
 };
 
 } // namespace
@@ -85,7 +83,7 @@ TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRu
     // Its owner made the profile read-only: a code not recorded is under no key.
     chmod(profile_path, 0444);
     EXPECT_EQ(parse("0D)"), Items{"Unknown Country - 0D"});
-    EXPECT_STREQ(supported_items[0].key, "");
+    EXPECT_STREQ(list.supported_items[0].key, "");
 }
 
 // The codes of one list are written together, yet each is looked up as if

@@ -2,7 +2,6 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "serial/port_session.h"
-#include "serial/linux_device.h"
 #include "tests/serial/sim_modem.h"
 
 #include <gtest/gtest.h>
@@ -68,14 +67,12 @@ class PortSessionTest : public ::testing::Test {
         flushes.clear();
         set_trace_sink(on_trace);
     }
-    ~PortSessionTest() override {
-        port_release();
-        set_trace_sink(nullptr);
-    }
+    ~PortSessionTest() override { set_trace_sink(nullptr); }
     // Opens the port and asks the modem for `command`'s canned reply.
-    static bool open_and_send(const char* command = nullptr, int low_speed = 0) {
-        const bool open = !port_create(low_speed, on_data, nullptr) && !port_open();
-        return open && (command == nullptr || !port_write(command, std::strlen(command)));
+    bool open_and_send(const char* command = nullptr, int low_speed = 0) {
+        slot.path_lookup = SimModem::lookup;
+        const bool open = !port_create(slot, low_speed, on_data, nullptr) && !port_open(slot);
+        return open && (command == nullptr || !port_write(slot, command, std::strlen(command)));
     }
     static bool wait_bytes(size_t count) {
         std::unique_lock<std::mutex> lock(mutex);
@@ -88,6 +85,7 @@ class PortSessionTest : public ::testing::Test {
 
     SimModem sim{"echo = 0\nreply.nulburst = \\0{200}\nreply.nuls = AB\\0C\\0D\n"
                  "reply.flood = Z{12000}\nfault.i3 = hangup long:3000\n"};
+    PortSlot slot;
 };
 
 // Whatever another program left on the line (2 stop bits, the 8th bit
@@ -112,7 +110,7 @@ TEST_F(PortSessionTest, OpenSetsTheLineAtEitherSpeed) {
                   CS8 | CRTSCTS | CREAD | CLOCAL);
         EXPECT_EQ((tio.c_lflag & (ICANON | ECHO | ISIG)) | (tio.c_oflag & OPOST), 0u);
         EXPECT_EQ(tio.c_iflag & (IXON | IXOFF | ICRNL | ISTRIP), 0u);
-        EXPECT_EQ(port_close(), 1);
+        EXPECT_EQ(port_close(slot), 1);
     }
     close(line);
     // Both queues emptied at each open and close: no stale answer is read as the new one's.
@@ -127,8 +125,8 @@ TEST_F(PortSessionTest, DataIsGatheredInChunksAndHandedOverInBlocks) {
     std::string expected(201, '\0');
     expected[0] = expected[80] = expected[160] = ' ';
     EXPECT_EQ(blocks, std::vector<std::string>{expected});
-    ASSERT_TRUE(!port_write("FLOOD\r", 6) && wait_bytes(12200));
-    port_close();
+    ASSERT_TRUE(!port_write(slot, "FLOOD\r", 6) && wait_bytes(12200));
+    port_close(slot);
     bool any_full = false;
     for (size_t i = 1; i < blocks.size(); ++i) {
         ASSERT_LE(blocks[i].size(), RX_BLOCK_SIZE);
@@ -146,25 +144,25 @@ TEST_F(PortSessionTest, CloseWaitsForTheReceiveThreadAndIsSafeToRepeat) {
     hold_callback = true;
     ASSERT_TRUE(open_and_send("NULS\r") && wait_bytes(6));
     take_trace();
-    EXPECT_EQ(port_close(), 1);
+    EXPECT_EQ(port_close(slot), 1);
     EXPECT_EQ(take_trace(), "halt thread [callback returns]\n");
-    EXPECT_EQ(port_session->thread_id.load(), 0u);
-    EXPECT_EQ(port_close(), 1);
+    EXPECT_EQ(slot.port_session->thread_id.load(), 0u);
+    EXPECT_EQ(port_close(slot), 1);
     EXPECT_EQ(take_trace(), already);
 
     // A failed open: another program holds the port, if only shared.
     const int holder = open(sim.link().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_EQ(flock(holder, LOCK_SH), 0);
-    EXPECT_EQ(port_open().error, EWOULDBLOCK);
+    EXPECT_EQ(port_open(slot).error, EWOULDBLOCK);
     close(holder);
-    EXPECT_EQ(port_close(), 1);
+    EXPECT_EQ(port_close(slot), 1);
     EXPECT_EQ(take_trace(), already);
 
-    port_release();
-    EXPECT_EQ(port_close(), 1);
-    EXPECT_EQ(port_write("AT\r", 3).kind, Kind::port_write);
+    port_release(slot);
+    EXPECT_EQ(port_close(slot), 1);
+    EXPECT_EQ(port_write(slot, "AT\r", 3).kind, Kind::port_write);
     char buffer[RX_CHUNK];
-    EXPECT_EQ(port_read(buffer, RX_CHUNK), 0u);
+    EXPECT_EQ(port_read(slot, buffer, RX_CHUNK), 0u);
 }
 
 // A hang-up mid-answer, a write into the dead line and a close leave a port
@@ -176,8 +174,8 @@ TEST_F(PortSessionTest, APortOpensAgainAfterTheModemHungUp) {
     const std::clock_t before = std::clock();
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     EXPECT_LT(std::clock() - before, CLOCKS_PER_SEC / 10) << "processor time while idle";
-    port_write("ATi3\r", 5); // refused or lost, never a crash
-    port_close();
+    port_write(slot, "ATi3\r", 5); // refused or lost, never a crash
+    port_close(slot);
     EXPECT_LE(std::exchange(bytes, 0), 3000u);
     ASSERT_TRUE(open_and_send("NULS\r"));
     EXPECT_TRUE(wait_bytes(6));
@@ -188,7 +186,7 @@ TEST_F(PortSessionTest, APortOpensAgainAfterTheModemHungUp) {
 TEST_F(PortSessionTest, ALargeWriteArrivesWholeAndInOrderThroughAFullLine) {
     const int master = posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_TRUE(master >= 0 && grantpt(master) == 0 && unlockpt(master) == 0);
-    copy_text(port_path, ptsname(master));
+    copy_text(slot.port_path, ptsname(master));
     ASSERT_TRUE(open_and_send());
     std::string sent(200000, '\0');
     for (size_t i = 0; i < sent.size(); ++i) {
@@ -206,10 +204,9 @@ TEST_F(PortSessionTest, ALargeWriteArrivesWholeAndInOrderThroughAFullLine) {
             received.append(chunk, static_cast<size_t>(got));
         }
     });
-    EXPECT_FALSE(port_write(sent.data(), static_cast<uint32_t>(sent.size())));
+    EXPECT_FALSE(port_write(slot, sent.data(), static_cast<uint32_t>(sent.size())));
     drain.join();
-    port_close();
-    port_path[0] = '\0';
+    port_close(slot);
     close(master);
     EXPECT_TRUE(received == sent)
         << received.size() << " bytes, first difference at "

@@ -1,7 +1,5 @@
 #include "tests/serial/sim_modem.h"
 
-#include "serial/linux_device.h"
-
 #include <cstdio>
 #include <fstream>
 #include <poll.h>
@@ -51,7 +49,6 @@ SimModem::~SimModem() {
         waitpid(pid_, nullptr, 0);
     }
     close(output_);
-    set_port_path_lookup(nullptr);
     if (!dir_.empty()) {
         std::remove((dir_ + "/modem.cfg").c_str());
         std::remove(link_.c_str());
@@ -79,7 +76,8 @@ bool SimModem::wait_for_line(const std::string& prefix) {
 
 void SimModem::point_ports_here() {
     std::snprintf(port_path, sizeof port_path, "%s", link_.c_str());
-    set_port_path_lookup([](uint8_t, char* path, size_t capacity) {
-        std::snprintf(path, capacity, "%s", port_path);
-    });
+}
+
+void SimModem::lookup(uint8_t, char* path, size_t capacity) {
+    std::snprintf(path, capacity, "%s", port_path);
 }

@@ -1,8 +1,10 @@
 // A simulated modem process for the serial tests: started on a scenario, it
-// links a pseudo-terminal at a path of its own, and the port lookup sends
+// links a pseudo-terminal at a path of its own, and its port lookup sends
 // every COM port there.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 
@@ -17,7 +19,9 @@ class SimModem {
     const std::string& link() const { return link_; }
     // Reads the simulator's output until a line holding `prefix`.
     bool wait_for_line(const std::string& prefix);
-    void point_ports_here();
+    void point_ports_here(); // the latest modem made, until another one calls it
+    // A slot's path_lookup: every COM port is the pointed modem's line.
+    static void lookup(uint8_t port, char* path, size_t capacity);
 
   private:
     std::string dir_;

@@ -103,7 +103,7 @@ void block_let_go(PortBlock* block) {
     block->hold.unlock();
 }
 
-PortDevice* device_open(uint8_t, const char*, uint32_t*) {
+PortDevice* device_open(uint8_t, const char*, PortPathLookup, uint32_t*) {
     return new PortDevice;
 }
 bool device_watch_rx(PortDevice*) {

@@ -4,6 +4,7 @@
 // fixture's pump(), which each kind of test runs its own way.
 #pragma once
 
+#include "dialog/dialog_seam.h"
 #include "dialog/workflow.h"
 #include "profile/lookups.h"
 #include "resources/resource.h"
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,12 +38,12 @@ class DialogFixture : public ::testing::Test {
         pump();
     }
     void open_dialog() {
-        workflow::on_init_dialog();
+        workflow::on_init_dialog(*dialog);
         profile::load_profile_for((folder + "/tarvelle.exe").c_str());
-        workflow::post_start_search();
+        workflow::post_start_search(*dialog);
     }
     void command(int id, unsigned notify_code = 0) {
-        workflow::on_command(static_cast<unsigned>(id), notify_code, 0);
+        workflow::on_command(*dialog, static_cast<unsigned>(id), notify_code, 0);
         pump();
     }
     void pick(int control, int index) { // the user selects an item
@@ -65,5 +67,6 @@ class DialogFixture : public ::testing::Test {
     }
 
     fake::FakeSeam seam;
+    std::unique_ptr<MainDialog> dialog; // made with the seam, so it goes first
     std::string folder;
 };

@@ -9,9 +9,6 @@
 #include <mutex>
 #include <thread>
 
-int port_number = 0;
-PortSession* port_session = nullptr;
-
 namespace fake {
 namespace {
 
@@ -28,6 +25,7 @@ struct State {
     std::thread receiver;
     std::function<void(const std::string&)> responder;
     std::function<bool(int)> open_filter;
+    PortSession session; // there is one fake port: every slot's session is this one
 } state;
 
 template <class F> auto locked(F action) {
@@ -79,9 +77,9 @@ void stop_receiving() {
 } // namespace
 
 void FakePort::reset() {
-    port_close();
-    port_release();
+    fake::stop_receiving();
     std::lock_guard<std::mutex> lock(state.mutex);
+    state.session.connected = 0;
     state.writes.clear();
     state.closed = state.last_port = state.refuse_writes = 0;
     state.responder = nullptr;
@@ -140,20 +138,20 @@ FakePort& fake_port() {
 using fake::locked;
 using fake::state;
 
-Failure port_create(int, DataCallback data_callback, void* context, ReportCallback report) {
+Failure port_create(PortSlot& slot, int, DataCallback data_callback, void* context,
+                    ReportCallback report) {
     std::lock_guard<std::mutex> lock(state.mutex);
-    state.last_port = port_number & 0xFF;
-    if (port_session == nullptr) {
-        port_session = new PortSession;
-    }
-    port_session->port = static_cast<uint8_t>(port_number & 0xFF);
-    port_session->data_callback = data_callback;
-    port_session->callback_context = context;
-    port_session->report_callback = report;
+    state.last_port = slot.port_number & 0xFF;
+    slot.port_session = &state.session;
+    state.session.port = static_cast<uint8_t>(slot.port_number & 0xFF);
+    state.session.data_callback = data_callback;
+    state.session.callback_context = context;
+    state.session.report_callback = report;
     return {};
 }
 
-Failure port_open() {
+Failure port_open(PortSlot& slot) {
+    PortSession* port_session = slot.port_session;
     int port = 0;
     auto filter = locked([&] {
         port = state.last_port;
@@ -172,18 +170,17 @@ Failure port_open() {
     return {};
 }
 
-int port_set_queues() {
+int port_set_queues(PortSlot&) {
     return 1;
 }
-int port_configure() {
+int port_configure(PortSlot&) {
     return 1;
 }
 
-int port_close() {
-    return port_close(port_session);
+int port_close(PortSlot& slot) {
+    return port_close(slot.port_session);
 }
 
-// There is one fake port: every session is the slot's.
 int port_close(PortSession* session) {
     locked([] { ++state.closed; });
     if (session != nullptr) {
@@ -193,10 +190,14 @@ int port_close(PortSession* session) {
     return 1;
 }
 
-void port_release() {
+void port_release(PortSlot& slot) {
     fake::stop_receiving();
-    delete port_session;
-    port_session = nullptr;
+    locked([] { state.session.connected = 0; });
+    slot.port_session = nullptr;
+}
+
+PortSlot::~PortSlot() {
+    port_release(*this);
 }
 
 uint32_t port_read(PortSession*, char*, uint32_t) {

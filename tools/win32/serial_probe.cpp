@@ -106,9 +106,11 @@ int run_ports() {
     return 0;
 }
 
+PortSlot slot; // the one port this probe talks to
+
 bool open_port(int port) {
-    port_number = port;
-    if (port_create(0, on_data, nullptr) || port_open()) {
+    slot.port_number = port;
+    if (port_create(slot, 0, on_data, nullptr) || port_open(slot)) {
         std::printf("open COM%d failed\n", port);
         return false;
     }
@@ -119,7 +121,7 @@ bool open_port(int port) {
 
 void close_port() {
     const double started = now_ms();
-    port_close();
+    port_close(slot);
     std::printf("close_ms %.2f\n", now_ms() - started);
 }
 
@@ -130,7 +132,7 @@ int run_talk(int port, const char* command, int timeout_ms) {
     char line[256];
     const size_t length = format_text(line, sizeof line, "%s\r", command);
     const double started = now_ms();
-    port_write(line, static_cast<uint32_t>(length));
+    port_write(slot, line, static_cast<uint32_t>(length));
     const bool replied = WaitForSingleObject(gathered.reply_event, timeout_ms) == WAIT_OBJECT_0;
     const double reply_ms = now_ms() - started;
     close_port(); // the receive thread has ended: the gathered text is ours now
