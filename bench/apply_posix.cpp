@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     fake::FakeSeam seam;
     fake::start_fresh_dialog(seam);
     workflow::on_init_dialog();
-    profile::load_profile_for((folder + "/tarvelle.exe").c_str());
+    profile::load_profile_for(dialog_state().profile, (folder + "/tarvelle.exe").c_str());
     workflow::post_start_search();
     int code = run_until(seam, "Your modem is currently set for Japan") ? 0 : 1;
     for (int i = 0; code == 0 && i < applies; ++i) {

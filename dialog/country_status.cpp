@@ -11,7 +11,6 @@
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/present_country.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -35,7 +34,7 @@ void finish_applied() {
     DialogSeam& seam = dialog_seam();
     seam.enable(IDC_COUNTRY, true);
     dialog_state().busy = 0;
-    show_current_status(profile::current_record.name);
+    show_current_status(dialog_state().profile.current_record.name);
     port_close();
     conversation_over();
     if (dialog_state().close_when_done) {
@@ -82,7 +81,7 @@ void show_current_status(const char* name) {
 void show_current_country() {
     DialogSeam& seam = dialog_seam();
     profile::PresentEntry found;
-    bool known = procedures::present_entry(dialog_conversation(), found);
+    bool known = procedures::present_entry(dialog_state().profile, dialog_conversation(), found);
     // A modem that lists no country leaves nothing to pick from.
     seam.enable(IDC_COUNTRY, profile::supported_count > 0);
     if (!known) {

@@ -27,7 +27,7 @@ void initialise(HWND dialog, const MainDialogStart& start) {
     open_dialog(seam);
     SetWindowTextA(dialog, start.app_title);
     workflow::on_init_dialog();
-    load_flag_pictures();
+    load_flag_pictures(dialog_state().profile);
     size_country_field(dialog);
     workflow::post_start_search();
 }
@@ -51,7 +51,8 @@ INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPAR
         workflow::on_command(LOWORD(wparam), HIWORD(wparam), lparam);
         return TRUE;
     case WM_DRAWITEM:
-        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), dialog_state().busy);
+        draw_country_item(dialog_state().profile, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam),
+                          dialog_state().busy);
         return TRUE;
     case WM_MEASUREITEM:
         measure_country_item(wparam, reinterpret_cast<MEASUREITEMSTRUCT*>(lparam));

@@ -13,7 +13,6 @@
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -50,7 +49,7 @@ bool find_selected_country() {
     if (index < 0 || seam().combo_text(IDC_COUNTRY, index, text, sizeof text) < 0) {
         return false;
     }
-    return profile::CCfindSetCur(text) == 1;
+    return profile::CCfindSetCur(state().profile, text) == 1;
 }
 
 using Running = DialogState::Running;
@@ -86,8 +85,9 @@ void apply_country(bool from_ok) {
         show_status("Select a new country!");
         return;
     }
+    const profile::Profile& chosen = state().profile;
     if (const Failure failed =
-            procedures::choose_code(talk(), profile::key_cursor, profile::current_record.code)) {
+            procedures::choose_code(talk(), chosen.key_cursor, chosen.current_record.code)) {
         show_failure(seam(), failed);
         return;
     }
@@ -100,7 +100,7 @@ void apply_country(bool from_ok) {
     }
     state().running = Running::apply;
     seam().paint_now();
-    talk().send_modem_command(state().applying.start(talk(), profile::key_cursor).word);
+    talk().send_modem_command(state().applying.start(talk(), chosen.key_cursor).word);
 }
 
 // The country list, as the read took it: a list answer replaces its items;
@@ -147,7 +147,7 @@ void on_read_answer(const procedures::Answer& answer) {
 }
 
 void return_to_idle_after_apply() {
-    show_current_status(profile::current_record.name);
+    show_current_status(state().profile.current_record.name);
     if (state().close_when_done == 1) {
         close_main_dialog();
         return;
@@ -264,7 +264,7 @@ void conversation_over() {
 void on_init_dialog() {
     seam().load_string(IDS_VENDOR, talk().vendor_name, sizeof talk().vendor_name);
     seam().enable(IDC_COUNTRY, false);
-    profile::load_profile();
+    profile::load_profile(state().profile);
     reset();
 }
 

@@ -40,11 +40,11 @@ ListAnswer judge_list_answer(const char* answer);
 // supported_count. `gci`: the modem's codes are profile keys (AT+GCI);
 // otherwise they are looked up among the entries' codes (AT*nc). Codes the
 // profile does not know become unknown entries.
-int CCTestMembers(char* text, bool gci);
+int CCTestMembers(Profile& profile, char* text, bool gci);
 
 // Adds the list item for an unknown code and, for an AT*nc modem, records the
 // code in the profile under a new "Bogus" key. Gives 1.
-int add_unknown_country(const char* code, bool gci);
+int add_unknown_country(Profile& profile, const char* code, bool gci);
 
 // The name an unknown code goes by: "Unknown Country - <code>", cut to a
 // list item's 199 characters.

@@ -10,7 +10,6 @@
 #include "profile/country_drawing.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 #include "tests/support/fake_port.h"
@@ -98,6 +97,7 @@ class DialogTest : public DialogFixture {
             const int count = static_cast<int>(seam.combo(IDC_COUNTRY).items.size());
             for (int item = 0; item < count; ++item) {
                 profile::draw_country_item(
+                    dialog_state().profile,
                     {dialog_state().busy, true, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
             }
         });

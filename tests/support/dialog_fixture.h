@@ -4,6 +4,7 @@
 // fixture's pump(), which each kind of test runs its own way.
 #pragma once
 
+#include "dialog/dialog_seam.h"
 #include "dialog/workflow.h"
 #include "profile/lookups.h"
 #include "resources/resource.h"
@@ -37,7 +38,7 @@ class DialogFixture : public ::testing::Test {
     }
     void open_dialog() {
         workflow::on_init_dialog();
-        profile::load_profile_for((folder + "/tarvelle.exe").c_str());
+        profile::load_profile_for(dialog_state().profile, (folder + "/tarvelle.exe").c_str());
         workflow::post_start_search();
     }
     void command(int id, unsigned notify_code = 0) {

@@ -8,7 +8,6 @@
 #include "dialog/workflow.h"
 #include "dialog/dialog_seam.h"
 #include "profile/country_lists.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 #include "tests/support/fake_seam.h"
@@ -20,7 +19,6 @@ namespace fake {
 inline void start_fresh_dialog(FakeSeam& seam) {
     open_dialog(seam);
     seam.conversation = &dialog_conversation();
-    profile::reset_values();
     profile::reset_country_lists();
     workflow::reset();
     discovery::reset();
