@@ -124,18 +124,16 @@ class UnknownCodes {
     // they would be recorded under.
     void record() {
         const bool made = !added_ || writes_dropped(profile_.writer);
+        const auto take_keys = [this](std::string& text) {
+            SectionValues now(text, ENTRY_SECTION);
+            for (size_t i = 0; i < codes_.size(); ++i) {
+                take_bogus_key(text, now, codes_[i], keys_[i]);
+            }
+        };
         // A code that cannot be recorded is listed all the same: the
         // write's failure is shown nowhere, and the code stays without a key.
-        const Failure failed = made ? Failure{}
-                                    : update_profile(
-                                          profile_.profile_path,
-                                          [this](std::string& text) {
-                                              SectionValues now(text, ENTRY_SECTION);
-                                              for (size_t i = 0; i < codes_.size(); ++i) {
-                                                  take_bogus_key(text, now, codes_[i], keys_[i]);
-                                              }
-                                          },
-                                          profile_.writer);
+        const Failure failed =
+            made ? Failure{} : update_profile(profile_.profile_path, take_keys, profile_.writer);
         if (failed) {
             tracef("[profile] unknown codes listed without a key: %s\n", failed.text.c_str());
         }

@@ -29,12 +29,11 @@ class CountryLists : public ::testing::Test {
         CCTestMembers(dir.profile(), answer.data(), gci != 0);
         return Items(supported_entries, supported_entries + supported_count);
     }
-    std::string value(const char* section, const char* key) {
+    std::string value(const char* section, const char* key) const {
         char value[200];
-        get_profile_string(section, key, value, sizeof value, path());
+        get_profile_string(section, key, value, sizeof value, dir.file("TOLVEX.INI").c_str());
         return value;
     }
-    const char* path() { return dir.profile().profile_path; }
 
     ProfileDir dir;
 };
@@ -56,7 +55,7 @@ TEST_F(CountryLists, ParsingTakesEachItemUpToItsSeparator) {
     for (const Case& c : cases) {
         EXPECT_EQ(parse(c.answer, c.gci), c.items) << c.answer;
     }
-    EXPECT_EQ(read_file(path()), kCountries);
+    EXPECT_EQ(read_file(dir.file("TOLVEX.INI")), kCountries);
 }
 
 TEST(ListAnswer, ACommaOrAClosingParenthesisMakesAList) {
@@ -84,7 +83,7 @@ TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRu
     EXPECT_EQ(value("tolvx", "Bogus1"), "Unknown Country - 0C,unkn,0C");
     EXPECT_EQ(value("tolvx", "Bogus2"), "");
     // Its owner made the profile read-only: a code not recorded is under no key.
-    chmod(path(), 0444);
+    chmod(dir.file("TOLVEX.INI").c_str(), 0444);
     EXPECT_EQ(parse("0D)"), Items{"Unknown Country - 0D"});
     EXPECT_STREQ(supported_items[0].key, "");
 }

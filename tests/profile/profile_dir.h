@@ -32,7 +32,6 @@ class ProfileDir {
         std::ofstream(file(name), std::ios::binary) << bytes;
         return file(name);
     }
-    // A run's fresh profile, beside a program in this folder.
     profile::Profile& start(const char* text = nullptr) {
         if (text != nullptr) {
             write("TOLVEX.INI", text);

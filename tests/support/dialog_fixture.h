@@ -4,7 +4,6 @@
 // fixture's pump(), which each kind of test runs its own way.
 #pragma once
 
-#include "dialog/dialog_seam.h"
 #include "dialog/workflow.h"
 #include "profile/lookups.h"
 #include "resources/resource.h"
