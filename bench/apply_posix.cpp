@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
     std::unique_ptr<MainDialog> dialog = fake::start_fresh_dialog(seam);
     dialog->port.path_lookup = com3_only;
     workflow::on_init_dialog(*dialog);
-    profile::load_profile_for((folder + "/tarvelle.exe").c_str());
+    profile::load_profile_for(dialog->state.profile, (folder + "/tarvelle.exe").c_str());
     workflow::post_start_search(*dialog);
     int code = run_until(*dialog, seam, "Your modem is currently set for Japan") ? 0 : 1;
     for (int i = 0; code == 0 && i < applies; ++i) {

@@ -137,8 +137,8 @@ Borrowing borrowing_of(const Options& options, std::chrono::steady_clock::time_p
 // the search's order. The search probes every candidate at once; with
 // --borrow it borrows them from a getty too, as it probes only modems' ports.
 // `waited` is when reapply's --wait runs out; `search` is kept across its tries.
-Target find_modem(ConversationLoop& loop, const Options& options, PortSearch& search,
-                  std::chrono::steady_clock::time_point waited = {}) {
+Target find_modem(ConversationLoop& loop, profile::Profile& profile, const Options& options,
+                  PortSearch& search, std::chrono::steady_clock::time_point waited = {}) {
     const bool named = !options.ports.empty();
     std::vector<SearchedPort> ports = ports_to_try(options);
     if (named) {
@@ -193,13 +193,14 @@ Target find_modem(ConversationLoop& loop, const Options& options, PortSearch& se
                                          (rejected ? ANY_MODEM_HINT : ""));
     }
     target.modem.ident = target.loop->talk().modem_ident;
-    on_port(target.port, [&] { ModemSession(*target.loop).read(target.modem); });
+    on_port(target.port, [&] { ModemSession(*target.loop, profile).read(target.modem); });
     return target;
 }
 
 // Every candidate is probed at once; the modems found are then read one
 // after another, in the order of the ports.
-int scan(ConversationLoop& loop, const Options& options, Report& report) {
+int scan(ConversationLoop& loop, profile::Profile& profile, const Options& options,
+         Report& report) {
     ScanResult result;
     const std::vector<SearchedPort> ports = ports_to_try(options);
     const Candidates split = split_candidates(ports);
@@ -224,7 +225,7 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
                 found.modem.ident = probed.ident;
                 found.modem.standard_only = probed.probe == Probe::standard;
                 try {
-                    on_port(port, [&] { ModemSession(*probed.loop).read(found.modem); });
+                    on_port(port, [&] { ModemSession(*probed.loop, profile).read(found.modem); });
                 } catch (const Failure& failure) {
                     print_message(port + ": " + failure.what());
                     found.modem.has_country = false;
@@ -251,9 +252,10 @@ int scan(ConversationLoop& loop, const Options& options, Report& report) {
     return failure.exit;
 }
 
-int show(ConversationLoop& loop, const Options& options, Report& report) {
+int show(ConversationLoop& loop, profile::Profile& profile, const Options& options,
+         Report& report) {
     PortSearch search;
-    Target target = find_modem(loop, options, search);
+    Target target = find_modem(loop, profile, options, search);
     report.show(target.port, target.modem);
     return EXIT_DONE;
 }
@@ -285,8 +287,8 @@ void require_sendable(const Choice& choice, const ModemRead& modem) {
                       "; only letters and digits are sent to a modem");
 }
 
-Choice chosen_entry(const Options& options) {
-    const std::vector<ProfileEntry> entries = profile_entries();
+Choice chosen_entry(const profile::Profile& profile, const Options& options) {
+    const std::vector<ProfileEntry> entries = profile_entries(profile);
     const bool by_key = !options.key.empty();
     const std::string wanted = by_key ? options.key : options.country;
     const CountryMatch match = by_key ? match_key(entries, wanted) : match_country(entries, wanted);
@@ -319,36 +321,37 @@ void require_listed(const Choice& choice, const ModemRead& modem) {
 
 // The apply of set and reapply. Under --check the exit code tells whether
 // the real command would change anything.
-int apply(const Options& options, Report& report, const Choice& choice, Target& target) {
+int apply(profile::Profile& profile, const Options& options, Report& report, const Choice& choice,
+          Target& target) {
     const ModemRead before = target.modem;
     Outcome outcome;
     on_port(target.port, [&] {
         require_sendable(choice, target.modem);
         require_listed(choice, target.modem);
-        outcome =
-            ModemSession(*target.loop).apply(choice, options.force, options.check, target.modem);
+        outcome = ModemSession(*target.loop, profile)
+                      .apply(choice, options.force, options.check, target.modem);
     });
     report.applied(target.port, before, target.modem, outcome);
     return options.check && outcome.changed() ? EXIT_WOULD_CHANGE : EXIT_DONE;
 }
 
-int set(ConversationLoop& loop, const Options& options, Report& report) {
-    const Choice choice = chosen_entry(options);
+int set(ConversationLoop& loop, profile::Profile& profile, const Options& options, Report& report) {
+    const Choice choice = chosen_entry(profile, options);
     PortSearch search;
-    Target target = find_modem(loop, options, search);
-    return apply(options, report, choice, target);
+    Target target = find_modem(loop, profile, options, search);
+    return apply(profile, options, report, choice, target);
 }
 
-Choice saved_entry() {
+Choice saved_entry(const profile::Profile& profile) {
     char saved[profile::SAVED_CHOICE_SIZE];
-    if (profile::read_saved_choice(saved, sizeof saved) == 0) {
+    if (profile::read_saved_choice(profile, saved, sizeof saved) == 0) {
         throw Failure(EXIT_USAGE, "nothing saved to re-apply; choose a country with \"set\" first");
     }
     profile::CountryRecord record{};
-    if (!profile::read_entry(saved, record)) {
+    if (!profile::read_entry(profile, saved, record)) {
         throw Failure(EXIT_USAGE, std::string("the saved key ") + saved + " is not in the profile");
     }
-    const char* listed = profile::find_listed_key(saved);
+    const char* listed = profile::find_listed_key(profile, saved);
     return {listed != nullptr ? listed : saved, record.name, record.code};
 }
 
@@ -360,7 +363,8 @@ Choice saved_entry() {
 // through other programs' open files waits its pause out, however many
 // events the watched folders see. The pauses are the main thread's wait,
 // so Ctrl-C ends them at once.
-Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
+Target find_modem_waiting(ConversationLoop& loop, profile::Profile& profile,
+                          const Options& options) {
     constexpr int FIRST_PAUSE_MS = 10;
     constexpr int LONGEST_PAUSE_MS = 250;
     using Clock = std::chrono::steady_clock;
@@ -372,7 +376,7 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
         const unsigned looks = search.looks_made;
         const Clock::time_point tried = Clock::now();
         try {
-            return find_modem(loop, options, search, until);
+            return find_modem(loop, profile, options, search, until);
         } catch (const Failure& failure) {
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now());
@@ -407,46 +411,49 @@ Target find_modem_waiting(ConversationLoop& loop, const Options& options) {
 
 // The ATi5 code decides, not the modem's note: a modem can keep its note
 // and lose its country.
-int reapply(ConversationLoop& loop, const Options& options, Report& report) {
-    const Choice choice = saved_entry();
-    Target target = find_modem_waiting(loop, options);
-    return apply(options, report, choice, target);
+int reapply(ConversationLoop& loop, profile::Profile& profile, const Options& options,
+            Report& report) {
+    const Choice choice = saved_entry(profile);
+    Target target = find_modem_waiting(loop, profile, options);
+    return apply(profile, options, report, choice, target);
 }
 
-int dispatch(ConversationLoop& loop, const Options& options, Report& report) {
+int dispatch(ConversationLoop& loop, profile::Profile& profile, const Options& options,
+             Report& report) {
     if (options.command == "countries") {
-        report.countries(profile_entries());
+        report.countries(profile_entries(profile));
         return EXIT_DONE;
     }
     if (options.command == "scan") {
-        return scan(loop, options, report);
+        return scan(loop, profile, options, report);
     }
     if (options.command == "show") {
-        return show(loop, options, report);
+        return show(loop, profile, options, report);
     }
     if (options.command == "set") {
-        return set(loop, options, report);
+        return set(loop, profile, options, report);
     }
-    return reapply(loop, options, report);
+    return reapply(loop, profile, options, report);
 }
 
 } // namespace
 
 int run_command(const Options& options) {
     Report report(options.json, options.check);
-    profile::set_lock_pause(pause_for_lock);
+    profile::Profile profile;
+    profile.writer.lock_pause = pause_for_lock;
     int exit;
     try {
-        use_profile(options.profile);
+        use_profile(profile, options.profile);
         if (options.check) {
             // Every profile write goes nowhere: not the choice, nor an
             // unknown code's entry.
-            profile::set_profile_write_target(profile::drop_writes);
+            profile.writer.write_target = profile::drop_writes;
         }
         ConversationLoop loop;
         loop.log_traffic(options.verbose);
         copy_text(loop.talk().vendor_name, TEXT_VENDOR);
-        exit = dispatch(loop, options, report);
+        exit = dispatch(loop, profile, options, report);
     } catch (Failure& failure) {
         // A named port is the one a show, set or reapply failed on.
         if (failure.port.empty() && options.ports.size() == 1 && options.command != "scan") {

@@ -24,9 +24,9 @@ std::vector<ProfileEntry> all_that(const std::vector<ProfileEntry>& entries, Tes
 
 } // namespace
 
-std::vector<ProfileEntry> profile_entries() {
+std::vector<ProfileEntry> profile_entries(const profile::Profile& profile) {
     std::vector<ProfileEntry> entries;
-    profile::visit_entries([&](const char* key, const profile::CountryRecord& record) {
+    profile::visit_entries(profile, [&](const char* key, const profile::CountryRecord& record) {
         entries.push_back({key, record.name, record.picture, record.code});
     });
     return entries;

@@ -2,6 +2,8 @@
 // one a user names on the command line.
 #pragma once
 
+#include "profile/profile_values.h"
+
 #include <string>
 #include <vector>
 
@@ -16,7 +18,7 @@ struct ProfileEntry {
 
 // Every entry a walk of the key list reaches, in file order: it stops at the
 // first key without a value and passes over keys too long to use.
-std::vector<ProfileEntry> profile_entries();
+std::vector<ProfileEntry> profile_entries(const profile::Profile& profile);
 
 struct CountryMatch {
     std::vector<ProfileEntry> found; // one: the country; several: ambiguous; none: unknown

@@ -57,10 +57,10 @@ struct Interrupted {
 // The command line's table: a failure of the core becomes the exit code, the
 // message and the JSON error's step and port. A profile write that the
 // lock's pause gave up for a signal becomes the Interrupted that signal makes
-// (thrown).
-Failure command_failure(const ::Failure& failure);
+// (thrown). `profile_path`: the profile a failed write was for.
+Failure command_failure(const ::Failure& failure, const std::string& profile_path = "");
 // Throws what command_failure makes.
-[[noreturn]] void fail(const ::Failure& failure);
+[[noreturn]] void fail(const ::Failure& failure, const std::string& profile_path = "");
 
 // A port that cannot be opened, in words for the user, from the system's
 // error number (errno, or GetLastError's on Windows).

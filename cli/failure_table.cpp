@@ -1,7 +1,6 @@
 #include "cli/failure.h"
 
 #include "cli/json_text.h"
-#include "profile/profile_values.h"
 
 #include <cstring>
 
@@ -31,7 +30,7 @@ std::string profile_reason(const std::string& path, std::string why) {
     return why.empty() ? "the profile could not be written" : why;
 }
 
-Failure row(const ::Failure& f) {
+Failure row(const ::Failure& f, const std::string& profile_path) {
     const std::string& step = f.step;
     switch (f.kind) {
     case Kind::modem_reply:
@@ -55,9 +54,8 @@ Failure row(const ::Failure& f) {
     case Kind::profile_write: {
         // The saved choice is the one profile write whose failure fails a
         // command; an unknown code's entry is listed without a key instead.
-        const std::string path = profile::profile_path;
-        return Failure(EXIT_PROFILE, "the choice could not be saved in " + path + ": " +
-                                         profile_reason(path, f.text));
+        return Failure(EXIT_PROFILE, "the choice could not be saved in " + profile_path + ": " +
+                                         profile_reason(profile_path, f.text));
     }
     case Kind::key_unusable:
         return Failure(EXIT_USAGE, f.text);
@@ -80,15 +78,15 @@ Failure row(const ::Failure& f) {
 
 // The port is left for the caller to name as the user gave it: the
 // session's own name may be a descriptor's path.
-Failure command_failure(const ::Failure& failure) {
-    return row(failure);
+Failure command_failure(const ::Failure& failure, const std::string& profile_path) {
+    return row(failure, profile_path);
 }
 
-void fail(const ::Failure& failure) {
+void fail(const ::Failure& failure, const std::string& profile_path) {
     if (failure.kind == Kind::profile_stopped) {
         throw Interrupted{failure.error};
     }
-    throw command_failure(failure);
+    throw command_failure(failure, profile_path);
 }
 
 std::string port_words(const std::string& port, int error) {

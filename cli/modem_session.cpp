@@ -8,7 +8,6 @@
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/profile_file.h"
-#include "profile/profile_values.h"
 #include "profile/saved_choice.h"
 
 #include <memory>
@@ -26,19 +25,20 @@ Country unknown_country(const std::string& code) {
 
 // The present country by the dialog's rules, and, when the modem's code
 // names another, that one too: a send is decided on the code.
-void read_present_country(const modem::Conversation& talk, ModemRead& modem) {
+void read_present_country(profile::Profile& profile, const modem::Conversation& talk,
+                          ModemRead& modem) {
     modem.i5 = talk.i5_code;
     profile::PresentEntry found;
-    const bool known = procedures::present_entry(talk, found);
+    const bool known = procedures::present_entry(profile, talk, found);
     modem.has_country = known || !modem.i5.empty();
     modem.country = known ? country_of(found) : unknown_country(modem.i5);
     const std::string sent =
         modem.dialect->sent(modem.country.key.c_str(), modem.country.code.c_str());
     modem.i5_differs = known && !equal_ignoring_case(sent.c_str(), modem.i5.c_str());
     if (modem.i5_differs) {
-        modem.by_i5 = modem.i5.empty()                      ? Country{}
-                      : procedures::code_entry(talk, found) ? country_of(found)
-                                                            : unknown_country(modem.i5);
+        modem.by_i5 = modem.i5.empty()                               ? Country{}
+                      : procedures::code_entry(profile, talk, found) ? country_of(found)
+                                                                     : unknown_country(modem.i5);
     }
 }
 
@@ -58,7 +58,8 @@ void read_supported(profile::ListAnswer list, const profile::CountryList& countr
 
 } // namespace
 
-ModemSession::ModemSession(ConversationLoop& loop) : loop_(loop), talk_(loop.talk()) {}
+ModemSession::ModemSession(ConversationLoop& loop, profile::Profile& profile)
+    : loop_(loop), talk_(loop.talk()), profile_(profile) {}
 
 template <class Procedure>
 procedures::Answer ModemSession::run(Procedure& procedure, procedures::Answer answer,
@@ -73,7 +74,7 @@ procedures::Answer ModemSession::run(Procedure& procedure, procedures::Answer an
 void ModemSession::read(ModemRead& modem) {
     char list[modem::LIST_REPLY_SIZE];
     const auto countries = std::make_unique<profile::CountryList>(); // too big for a stack
-    procedures::Read reading(procedures::COMMAND_LINE, list, sizeof list, *countries);
+    procedures::Read reading(procedures::COMMAND_LINE, profile_, list, sizeof list, *countries);
     Ending last;
     const procedures::Answer answer = run(reading, reading.start(talk_, modem.standard_only), last);
     if (answer.kind == procedures::Answer::Kind::failed) {
@@ -81,7 +82,7 @@ void ModemSession::read(ModemRead& modem) {
     }
     modem.dialect = talk_.dialect;
     read_supported(reading.list(), *countries, modem);
-    read_present_country(talk_, modem);
+    read_present_country(profile_, talk_, modem);
 }
 
 Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemRead& modem) {
@@ -91,7 +92,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
                       utf8_from_1252(choice.key) + "]: " + failed.text;
         cli::fail(failed);
     }
-    const Outcome outcome = procedures::plan_apply(talk_, choice.key.c_str(), force);
+    const Outcome outcome = procedures::plan_apply(profile_, talk_, choice.key.c_str(), force);
     if (check) {
         modem.has_country = true;
         modem.country = {choice.key, choice.name, choice.code};
@@ -100,7 +101,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
     }
     // The note is still written when the choice cannot be saved: the modem
     // is set by now, and the failure is reported once the modem is done.
-    procedures::Apply applying(procedures::COMMAND_LINE);
+    procedures::Apply applying(procedures::COMMAND_LINE, profile_);
     Ending last;
     const procedures::Answer answer =
         run(applying,
@@ -114,7 +115,7 @@ Outcome ModemSession::apply(const Choice& choice, bool force, bool check, ModemR
         cli::fail(answer.failure);
     }
     if (applying.save_failure()) {
-        cli::fail(applying.save_failure()); // after the note: the modem is done
+        cli::fail(applying.save_failure(), profile_.profile_path); // after the note
     }
     modem.has_country = true;
     modem.country = {choice.key, choice.name, choice.code};

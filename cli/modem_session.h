@@ -53,11 +53,11 @@ struct Choice {
 using Outcome = procedures::Plan;
 
 // The read and the apply of one modem (procedures/procedures.h) run on the
-// loop, their answers turned into what the command line reports. The probe
-// runs on many ports at once (cli/port_probes.h).
+// loop, over the run's profile, their answers turned into what the command
+// line reports. The probe runs on many ports at once (cli/port_probes.h).
 class ModemSession {
   public:
-    explicit ModemSession(ConversationLoop& loop);
+    ModemSession(ConversationLoop& loop, profile::Profile& profile);
 
     // The read, then the present entry as the dialog decides it. Throws
     // Failure(EXIT_MODEM), or Failure(EXIT_NO_MODEM) for a standard-only
@@ -81,6 +81,7 @@ class ModemSession {
 
     ConversationLoop& loop_;
     modem::Conversation& talk_;
+    profile::Profile& profile_;
 };
 
 } // namespace cli

@@ -4,7 +4,6 @@
 #include "common/text.h"
 #include "profile/lookups.h"
 #include "profile/profile_file.h"
-#include "profile/profile_values.h"
 #include "profile/program_path.h"
 
 #include <cerrno>
@@ -19,9 +18,14 @@
 namespace cli {
 namespace {
 
-std::string own_profile;     // where the user's profile is, or will be
-std::string default_profile; // the installed default, read until then
-std::string seed_profile;    // the default a missing own profile starts from
+constexpr size_t PATH_CAPACITY = sizeof(profile::Profile::profile_path);
+
+// Where the profile is, decided once from the options.
+struct ProfileLocation {
+    std::string own_profile;     // where the user's profile is, or will be
+    std::string default_profile; // the installed default, read until then
+    std::string seed_profile;    // the default a missing own profile starts from
+};
 
 bool exists(const std::string& path) {
     struct stat info {};
@@ -55,7 +59,7 @@ std::string chosen_path(const std::string& option) {
 }
 
 std::string installed_default() {
-    char program[sizeof profile::program_path];
+    char program[sizeof(profile::Profile::program_path)];
     if (profile::query_program_path(program, sizeof program) == 0) {
         return "";
     }
@@ -76,28 +80,31 @@ bool make_parents(const std::string& path) {
     return true;
 }
 
-// The first write goes to the user's own profile. While that is missing the
-// write starts from the default's text, under the writers' lock, so two
-// first writes never copy the default over each other's change.
-const char* write_to_own_profile(const char* path, const char** seed) {
-    if (!default_profile.empty() && std::strcmp(path, default_profile.c_str()) == 0) {
-        make_parents(own_profile); // a folder that cannot be made fails the write
-        copy_text(profile::profile_path, own_profile.c_str());
-        default_profile.clear();
-        path = profile::profile_path;
-    }
-    if (!seed_profile.empty() && own_profile == path) {
-        *seed = seed_profile.c_str();
-    }
-    return path;
+// The first write goes to the user's own profile, which `profile` reads from
+// then on. While that is missing the write starts from the default's text,
+// under the writers' lock, so two first writes never copy the default over
+// each other's change.
+profile::ProfileWriteTarget write_to_own_profile(profile::Profile& profile, ProfileLocation where) {
+    return [&profile, where](const char* path, const char** seed) mutable {
+        if (!where.default_profile.empty() &&
+            std::strcmp(path, where.default_profile.c_str()) == 0) {
+            make_parents(where.own_profile); // a folder that cannot be made fails the write
+            copy_text(profile.profile_path, where.own_profile.c_str());
+            where.default_profile.clear();
+            path = profile.profile_path;
+        }
+        if (!where.seed_profile.empty() && where.own_profile == path) {
+            *seed = where.seed_profile.c_str();
+        }
+        return path;
+    };
 }
 
 // The path whole, or a refusal: a cut one could name another file.
 void require_fits(const std::string& path) {
-    if (path.size() >= sizeof profile::profile_path) {
+    if (path.size() >= PATH_CAPACITY) {
         throw Failure(EXIT_USAGE, "the profile's path is too long (" + std::to_string(path.size()) +
-                                      " bytes, at most " +
-                                      std::to_string(sizeof profile::profile_path - 1) + ")");
+                                      " bytes, at most " + std::to_string(PATH_CAPACITY - 1) + ")");
     }
 }
 
@@ -114,23 +121,22 @@ void require_readable(const std::string& path) {
 
 } // namespace
 
-std::string use_profile(const std::string& option) {
-    own_profile = chosen_path(option);
-    require_fits(own_profile);
-    default_profile.clear();
-    seed_profile.clear();
-    std::string reading = own_profile;
-    if (!exists(own_profile)) {
+std::string use_profile(profile::Profile& profile, const std::string& option) {
+    ProfileLocation where;
+    where.own_profile = chosen_path(option);
+    require_fits(where.own_profile);
+    std::string reading = where.own_profile;
+    if (!exists(where.own_profile)) {
         const std::string fallback = installed_default();
         if (!fallback.empty() && exists(fallback)) {
             require_fits(fallback);
-            default_profile = seed_profile = reading = fallback;
+            where.default_profile = where.seed_profile = reading = fallback;
         }
     }
     require_readable(reading);
-    profile::set_profile_write_target(write_to_own_profile);
-    profile::load_profile_at(reading.c_str());
-    return own_profile;
+    profile::load_profile_at(profile, reading.c_str());
+    profile.writer.write_target = write_to_own_profile(profile, where);
+    return where.own_profile;
 }
 
 } // namespace cli

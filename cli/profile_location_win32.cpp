@@ -4,26 +4,25 @@
 
 #include "cli/failure.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 
 #include <cstdlib>
 
 namespace cli {
 
-std::string use_profile(const std::string& option) {
+std::string use_profile(profile::Profile& profile, const std::string& option) {
     const char* named = std::getenv("TARVELLE_PROFILE");
     const std::string path = !option.empty() ? option : named != nullptr ? named : "";
-    if (path.size() >= sizeof profile::profile_path) {
+    if (path.size() >= sizeof profile.profile_path) {
         throw Failure(EXIT_USAGE, "the profile's path is too long (" + std::to_string(path.size()) +
                                       " characters, at most " +
-                                      std::to_string(sizeof profile::profile_path - 1) + ")");
+                                      std::to_string(sizeof profile.profile_path - 1) + ")");
     }
     if (path.empty()) {
-        profile::load_profile();
+        profile::load_profile(profile);
     } else {
-        profile::load_profile_at(path.c_str());
+        profile::load_profile_at(profile, path.c_str());
     }
-    return profile::profile_path;
+    return profile.profile_path;
 }
 
 } // namespace cli

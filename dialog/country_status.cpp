@@ -11,7 +11,6 @@
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
 #include "profile/present_country.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -36,7 +35,7 @@ void finish_applied(MainDialog& dialog) {
     DialogSeam& seam = dialog.seam;
     seam.enable(IDC_COUNTRY, true);
     dialog.state.busy = 0;
-    show_current_status(dialog, profile::current_record.name);
+    show_current_status(dialog, dialog.state.profile.current_record.name);
     port_close(dialog.port);
     conversation_over(dialog);
     if (dialog.state.close_when_done) {
@@ -83,7 +82,7 @@ void show_current_status(MainDialog& dialog, const char* name) {
 void show_current_country(MainDialog& dialog) {
     DialogSeam& seam = dialog.seam;
     profile::PresentEntry found;
-    bool known = procedures::present_entry(dialog.talk, found);
+    bool known = procedures::present_entry(dialog.state.profile, dialog.talk, found);
     // A modem that lists no country leaves nothing to pick from.
     seam.enable(IDC_COUNTRY, dialog.state.countries.supported_count > 0);
     if (!known) {

@@ -7,10 +7,11 @@
 #include "dialog/discovery.h"
 #include "dialog/workflow.h"
 #include "procedures/procedures.h"
+#include "profile/profile_values.h"
 
 struct DialogState {
     DialogState() = default;
-    DialogState(const DialogState&) = delete; // `reading` points into it
+    DialogState(const DialogState&) = delete; // `reading` and `applying` point into it
     DialogState& operator=(const DialogState&) = delete;
 
     // 1 when the user changed the country selection since the dialog opened
@@ -25,14 +26,18 @@ struct DialogState {
     // from, in place: 499 characters, so a longer answer loses its items past them.
     char country_list_copy[workflow::COUNTRY_LIST_COPY_SIZE] = "";
 
+    // The country profile, loaded when the dialog opens. The key cursor and
+    // current_record stand on the country last picked, drawn or applied.
+    profile::Profile profile;
+
     // The countries of the last list answer, as the country list shows them.
     profile::CountryList countries;
 
     // The procedure the dialog runs now, besides the scan's probes.
     enum class Running { none, read, apply } running = Running::none;
-    procedures::Read reading{procedures::DIALOG, country_list_copy, sizeof country_list_copy,
-                             countries};
-    procedures::Apply applying{procedures::DIALOG};
+    procedures::Read reading{procedures::DIALOG, profile, country_list_copy,
+                             sizeof country_list_copy, countries};
+    procedures::Apply applying{procedures::DIALOG, profile};
 
     // Rows 0 .. modem_count - 1 in the order found: descending port order.
     discovery::ModemEntry modem_table[discovery::MODEM_TABLE_ROWS] = {};

@@ -34,7 +34,7 @@ void initialise(HWND window, const MainDialogStart& start) {
     seam.app_title = start.app_title;
     SetWindowTextA(window, start.app_title);
     workflow::on_init_dialog(dialog);
-    load_flag_pictures();
+    load_flag_pictures(dialog.state.profile);
     size_country_field(window);
     workflow::post_start_search(dialog);
 }
@@ -69,7 +69,8 @@ INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPAR
         workflow::on_command(*dialog, LOWORD(wparam), HIWORD(wparam), lparam);
         return TRUE;
     case WM_DRAWITEM:
-        draw_country_item(reinterpret_cast<const DRAWITEMSTRUCT*>(lparam), dialog->state.busy);
+        draw_country_item(dialog->state.profile, reinterpret_cast<const DRAWITEMSTRUCT*>(lparam),
+                          dialog->state.busy);
         return TRUE;
     case WM_SYSCOMMAND:
         return system_command(window, *dialog, wparam);

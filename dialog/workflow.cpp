@@ -13,7 +13,6 @@
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 
@@ -38,7 +37,7 @@ bool find_selected_country(MainDialog& dialog) {
     if (index < 0 || dialog.seam.combo_text(IDC_COUNTRY, index, text, sizeof text) < 0) {
         return false;
     }
-    return profile::CCfindSetCur(text) == 1;
+    return profile::CCfindSetCur(dialog.state.profile, text) == 1;
 }
 
 using Running = DialogState::Running;
@@ -74,8 +73,9 @@ void apply_country(MainDialog& dialog, bool from_ok) {
         show_status(dialog, "Select a new country!");
         return;
     }
-    if (const Failure failed = procedures::choose_code(dialog.talk, profile::key_cursor,
-                                                       profile::current_record.code)) {
+    const profile::Profile& chosen = dialog.state.profile;
+    if (const Failure failed =
+            procedures::choose_code(dialog.talk, chosen.key_cursor, chosen.current_record.code)) {
         show_failure(dialog.seam, failed);
         return;
     }
@@ -89,7 +89,7 @@ void apply_country(MainDialog& dialog, bool from_ok) {
     dialog.state.running = Running::apply;
     dialog.seam.paint_now();
     dialog.talk.send_modem_command(
-        dialog.state.applying.start(dialog.talk, profile::key_cursor).word);
+        dialog.state.applying.start(dialog.talk, chosen.key_cursor).word);
 }
 
 // The country list, as the read took it: a list answer replaces its items;
@@ -137,7 +137,7 @@ void on_read_answer(MainDialog& dialog, const procedures::Answer& answer) {
 }
 
 void return_to_idle_after_apply(MainDialog& dialog) {
-    show_current_status(dialog, profile::current_record.name);
+    show_current_status(dialog, dialog.state.profile.current_record.name);
     if (dialog.state.close_when_done == 1) {
         close_main_dialog(dialog);
         return;
@@ -254,7 +254,7 @@ void conversation_over(MainDialog& dialog) {
 void on_init_dialog(MainDialog& dialog) {
     dialog.seam.load_string(IDS_VENDOR, dialog.talk.vendor_name, sizeof dialog.talk.vendor_name);
     dialog.seam.enable(IDC_COUNTRY, false);
-    profile::load_profile();
+    profile::load_profile(dialog.state.profile);
     reset(dialog);
 }
 

@@ -12,7 +12,6 @@
 #include "profile/country_record.h"
 #include "profile/lookups.h"
 #include "profile/present_country.h"
-#include "profile/profile_values.h"
 #include "profile/saved_choice.h"
 #include "serial/port_session.h"
 
@@ -39,19 +38,19 @@ bool whole(const profile::CountryRecord& record) {
     return terminated(record.name) && terminated(record.picture) && terminated(record.code);
 }
 
-bool cursor_on_key_list() {
-    return profile::key_cursor >= profile::profile_keys &&
-           profile::key_cursor < profile::profile_keys + sizeof profile::profile_keys;
+bool cursor_on_key_list(const profile::Profile& profile) {
+    return profile.key_cursor >= profile.profile_keys &&
+           profile.key_cursor < profile.profile_keys + sizeof profile.profile_keys;
 }
 
 // The country list as the dialog builds it from a list answer.
-void parse_list(const std::string& answer) {
+void parse_list(profile::Profile& profile, const std::string& answer) {
     copy_text(said.country_list_reply, answer.c_str());
     char copy[500];
     profile::ListAnswer taken = profile::judge_list_answer(said.country_list_reply);
     copy_text(copy, taken == profile::ListAnswer::items ? said.country_list_reply : "");
     if (taken != profile::ListAnswer::not_a_list) {
-        profile::CCTestMembers(said.countries, copy, said.use_gci != 0);
+        profile::CCTestMembers(profile, said.countries, copy, said.use_gci != 0);
     }
     FUZZ_CHECK(said.countries.supported_count >= 0 &&
                said.countries.supported_count <= profile::SUPPORTED_CAPACITY);
@@ -84,9 +83,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     set_memory_profile(input.rest());
 
     said = Said{};
-    profile::reset_values();
-    profile::load_profile_for("/fuzz/tarvelle.exe");
-    FUZZ_CHECK(cursor_on_key_list());
+    profile::Profile profile;
+    profile::load_profile_for(profile, "/fuzz/tarvelle.exe");
+    FUZZ_CHECK(cursor_on_key_list(profile));
     said.use_gci = flags & 1;
 
     // Any text may be an entry's value.
@@ -94,27 +93,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     profile::split_entry(i5.c_str(), record);
     FUZZ_CHECK(whole(record));
 
-    parse_list(list);
+    parse_list(profile, list);
     copy_text(said.i5_code, i5.c_str());
     copy_text(said.i9_text, i9.c_str());
     profile::PresentEntry present;
-    if (profile::find_present_entry(said.i5_code, said.i9_text, said.use_gci != 0, present)) {
+    if (profile::find_present_entry(profile, said.i5_code, said.i9_text, said.use_gci != 0,
+                                    present)) {
         FUZZ_CHECK(terminated(present.key) && whole(present.entry));
         if (!said.use_gci && (flags & 2)) {
-            profile::save_choice(present.key); // as the end of an apply does
+            profile::save_choice(profile, present.key); // as the end of an apply does
         }
     }
-    FUZZ_CHECK(whole(profile::current_record) && cursor_on_key_list());
+    FUZZ_CHECK(whole(profile.current_record) && cursor_on_key_list(profile));
 
     // Drawing the list looks every item up by name.
     for (int i = 0; i < said.countries.supported_count; ++i) {
-        profile::CCfindSetCur(said.countries.supported_entries[i]);
-        FUZZ_CHECK(cursor_on_key_list() && terminated(said.code_to_send));
+        profile::CCfindSetCur(profile, said.countries.supported_entries[i]);
+        FUZZ_CHECK(cursor_on_key_list(profile) && terminated(said.code_to_send));
     }
     // A second run meets the entries the first one recorded.
     if (flags & 4) {
-        profile::load_profile_for("/fuzz/tarvelle.exe");
-        parse_list(list);
+        profile::load_profile_for(profile, "/fuzz/tarvelle.exe");
+        parse_list(profile, list);
     }
     return 0;
 }

@@ -26,7 +26,8 @@ int get_profile_string(const char* section, const char* key, char* buffer, size_
     return read_profile_text(profile_in_memory, section, key, buffer, size);
 }
 
-Failure write_profile_string(const char* section, const char* key, const char* value, const char*) {
+Failure write_profile_string(const char* section, const char* key, const char* value, const char*,
+                             const WriteHooks&) {
     if (section == nullptr && key == nullptr && value == nullptr) {
         return {};
     }
@@ -41,12 +42,13 @@ std::string read_profile_file(const char*) {
     return profile_in_memory;
 }
 
-Failure update_profile(const char*, const std::function<void(std::string& text)>& edit) {
+Failure update_profile(const char*, const std::function<void(std::string& text)>& edit,
+                       const WriteHooks&) {
     edit(profile_in_memory);
     return {};
 }
 
-bool writes_dropped() {
+bool writes_dropped(const WriteHooks&) {
     return false;
 }
 

@@ -3,7 +3,6 @@
 #include "common/text.h"
 #include "common/trace.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 #include "modem/notifications.h"
 #include "profile/saved_choice.h"
 #include "serial/port_session.h"
@@ -19,9 +18,9 @@ namespace {
 
 // Saves the choice and traces how long that took, which syncs a file: a
 // timing of the apply's steps tells the file's share from the program's.
-Failure timed_save(const char* key) {
+Failure timed_save(profile::Profile& profile, const char* key) {
     const auto started = std::chrono::steady_clock::now();
-    Failure saved = profile::save_choice(key);
+    Failure saved = profile::save_choice(profile, key);
     const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
         std::chrono::steady_clock::now() - started);
     tracef("CC choice saved in %lld us\n", static_cast<long long>(took.count()));
@@ -191,7 +190,7 @@ Answer Read::on_list(modem::Conversation& talk, const Event& event, bool first) 
         return failed(talk, event, Kind::not_standard);
     }
     // With value 0 the modem lists its countries by neither query.
-    list_ = take_list(talk, event.value != 0, options_, list_copy_, size_, countries_);
+    list_ = take_list(profile_, talk, event.value != 0, options_, list_copy_, size_, countries_);
     took_list_ = true;
     stage_ = Stage::present_code;
     return converse(wake_then(CMD_READ_I5));
@@ -208,8 +207,9 @@ Answer Read::on_present_code(modem::Conversation& talk, const Event& event) {
     }
     return failed(talk, event);
 }
-profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
-                              char* working_copy, size_t size, profile::CountryList& countries) {
+profile::ListAnswer take_list(profile::Profile& profile, const modem::Conversation& talk,
+                              bool listed, const Options& options, char* working_copy, size_t size,
+                              profile::CountryList& countries) {
     using profile::ListAnswer;
     const ListAnswer answer =
         listed ? profile::judge_list_answer(talk.country_list_reply) : ListAnswer::not_a_list;
@@ -228,21 +228,23 @@ profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, cons
     if (options.expand_ranges && listing.expand_ranges != nullptr &&
         std::strchr(working_copy, '-') != nullptr) {
         // "00-FF)": every profile country whose key falls in a range.
-        std::string expanded = listing.expand_ranges(working_copy, profile::profile_keys);
-        profile::CCTestMembers(countries, expanded.data(), keys);
+        std::string expanded = listing.expand_ranges(working_copy, profile.profile_keys);
+        profile::CCTestMembers(profile, countries, expanded.data(), keys);
     } else {
-        profile::CCTestMembers(countries, working_copy, keys);
+        profile::CCTestMembers(profile, countries, working_copy, keys);
     }
     return answer;
 }
 
-bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
-    return profile::find_present_entry(talk.i5_code, talk.i9_text, talk.dialect->codes_are_keys,
-                                       found);
+bool present_entry(profile::Profile& profile, const modem::Conversation& talk,
+                   profile::PresentEntry& found) {
+    return profile::find_present_entry(profile, talk.i5_code, talk.i9_text,
+                                       talk.dialect->codes_are_keys, found);
 }
 
-bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found) {
-    return profile::find_code_entry(talk.i5_code, talk.dialect->codes_are_keys, found);
+bool code_entry(profile::Profile& profile, const modem::Conversation& talk,
+                profile::PresentEntry& found) {
+    return profile::find_code_entry(profile, talk.i5_code, talk.dialect->codes_are_keys, found);
 }
 
 Unsendable sendable(const char* key, const char* code, const modem::Dialect& dialect) {
@@ -280,15 +282,16 @@ Failure choose_code(modem::Conversation& talk, const char* key, const char* code
     return {};
 }
 
-Plan plan_apply(const modem::Conversation& talk, const char* key, bool force) {
+Plan plan_apply(const profile::Profile& profile, const modem::Conversation& talk, const char* key,
+                bool force) {
     Plan plan;
     plan.sets_modem = force || !equal_ignoring_case(talk.i5_code, talk.code_to_send);
     char saved[profile::SAVED_CHOICE_SIZE];
-    profile::read_saved_choice(saved, sizeof saved);
+    profile::read_saved_choice(profile, saved, sizeof saved);
     plan.saves_choice = std::strcmp(key, saved) != 0;
     profile::CountryRecord named{};
     plan.rewrites_note = talk.dialect->keeps_note && !equal_ignoring_case(talk.i9_text, key) &&
-                         profile::read_entry(talk.i9_text, named) == 1;
+                         profile::read_entry(profile, talk.i9_text, named) == 1;
     return plan;
 }
 
@@ -354,7 +357,7 @@ Answer Apply::finish(modem::Conversation& talk) {
     // save fails.
     save_failure_ = Failure{};
     if (spoken.saving == modem::ChoiceSaving::always || options_.save_gci_choice) {
-        save_failure_ = timed_save(key_);
+        save_failure_ = timed_save(profile_, key_);
     }
     // A modem that keeps no note (AT+GCI) has none to rewrite, nor has one
     // whose note names the key already. Otherwise the note is cleared, then written

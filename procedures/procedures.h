@@ -126,11 +126,13 @@ bool identify_deadline(modem::Conversation& talk, unsigned sequence);
 
 // The wake-up and AT*nc? (refused: AT+GCI=?), the wake-up and ATi5, then
 // ATi9. The list answer is cut up in `list_copy` (`size` bytes) into
-// `countries`; both must outlive the read.
+// `countries`, and looked up in `profile`; all three must outlive the read.
 class Read {
   public:
-    Read(const Options& options, char* list_copy, size_t size, profile::CountryList& countries)
-        : options_(options), list_copy_(list_copy), size_(size), countries_(countries) {}
+    Read(const Options& options, profile::Profile& profile, char* list_copy, size_t size,
+         profile::CountryList& countries)
+        : options_(options), profile_(profile), list_copy_(list_copy), size_(size),
+          countries_(countries) {}
     // `standard_only`: a device taken only as a standard modem, read as an
     // AT+GCI modem or not at all.
     Answer start(modem::Conversation& talk, bool standard_only = false);
@@ -146,6 +148,7 @@ class Read {
     Answer on_present_code(modem::Conversation& talk, const Event& event);
 
     const Options& options_;
+    profile::Profile& profile_;
     char* list_copy_;
     size_t size_;
     profile::CountryList& countries_;
@@ -159,12 +162,15 @@ class Read {
 // false (the modem lists by neither query) or the answer is no list at all;
 // gives how it was taken. The answer is cut up in `working_copy` (`size`
 // bytes); a longer answer is cut to what it holds.
-profile::ListAnswer take_list(const modem::Conversation& talk, bool listed, const Options& options,
-                              char* working_copy, size_t size, profile::CountryList& countries);
+profile::ListAnswer take_list(profile::Profile& profile, const modem::Conversation& talk,
+                              bool listed, const Options& options, char* working_copy, size_t size,
+                              profile::CountryList& countries);
 // The modem's present entry, from what the read left behind.
-bool present_entry(const modem::Conversation& talk, profile::PresentEntry& found);
+bool present_entry(profile::Profile& profile, const modem::Conversation& talk,
+                   profile::PresentEntry& found);
 // The entry the modem's present code (ATi5) alone names.
-bool code_entry(const modem::Conversation& talk, profile::PresentEntry& found);
+bool code_entry(profile::Profile& profile, const modem::Conversation& talk,
+                profile::PresentEntry& found);
 
 // --- the apply ----------------------------------------------------------
 
@@ -198,16 +204,19 @@ struct Plan {
     bool changed() const { return sets_modem || saves_choice || rewrites_note; }
 };
 // `force`: the set-country command is sent whatever the modem holds.
-Plan plan_apply(const modem::Conversation& talk, const char* key, bool force);
+Plan plan_apply(const profile::Profile& profile, const modem::Conversation& talk, const char* key,
+                bool force);
 
 // The wake-up and the set command, then ATz and the read-back of ATi5 (one
 // conversation); then the choice saved, and the note rewritten (ATi9##,
 // then ATi9cc<key>#) unless it names the key already. The choice is saved
 // before the note is touched, so a note that fails leaves it recorded.
-// code_to_send is chosen (choose_code) before the start.
+// code_to_send is chosen (choose_code) before the start. The choice is
+// saved in `profile`, which must outlive the apply.
 class Apply {
   public:
-    explicit Apply(const Options& options) : options_(options) {}
+    Apply(const Options& options, profile::Profile& profile)
+        : options_(options), profile_(profile) {}
     // `key`: the chosen entry's key, which must outlive the apply; `send`:
     // the set-country command is sent (else only the end runs);
     // `write_note`: the note may be rewritten. The dialog sends and writes
@@ -225,6 +234,7 @@ class Apply {
     Answer finish(modem::Conversation& talk);
 
     const Options& options_;
+    profile::Profile& profile_;
     const char* key_ = nullptr;
     Stage stage_ = Stage::over;
     bool write_note_ = true;

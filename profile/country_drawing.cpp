@@ -1,23 +1,24 @@
 #include "profile/country_drawing.h"
 
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 
 namespace profile {
 namespace {
 
 // The picture part of an item: only for an entry of the profile whose
 // picture the library holds. The lookup moves the key cursor.
-void draw_picture(const CountryItemRequest& request, const char* text, CountryItemCanvas& canvas) {
+void draw_picture(Profile& profile, const CountryItemRequest& request, const char* text,
+                  CountryItemCanvas& canvas) {
     if (!canvas.has_pictures()) {
         return;
     }
     // An empty text is contained in every name and would find the first
     // entry's flag, which belongs to some other country.
-    if (text[0] == '\0' || CCfindSetCur(text) == 0) {
+    if (text[0] == '\0' || CCfindSetCur(profile, text) == 0) {
         return;
     }
-    if (current_record.picture[0] == '\0' || !canvas.load_picture(current_record.picture)) {
+    const char* picture = profile.current_record.picture;
+    if (picture[0] == '\0' || !canvas.load_picture(picture)) {
         return;
     }
     if ((request.action & ITEM_FOCUS) != 0) {
@@ -31,7 +32,8 @@ void draw_picture(const CountryItemRequest& request, const char* text, CountryIt
 
 } // namespace
 
-void draw_country_item(const CountryItemRequest& request, CountryItemCanvas& canvas) {
+void draw_country_item(Profile& profile, const CountryItemRequest& request,
+                       CountryItemCanvas& canvas) {
     if (request.busy != 0 || !request.country_list || request.item_id == -1) {
         return;
     }
@@ -45,7 +47,7 @@ void draw_country_item(const CountryItemRequest& request, CountryItemCanvas& can
         }
         canvas.draw_text(text);
     }
-    draw_picture(request, text, canvas);
+    draw_picture(profile, request, text, canvas);
 }
 
 } // namespace profile

@@ -4,6 +4,8 @@
 // one.
 #pragma once
 
+#include "profile/profile_values.h"
+
 #include <cstddef>
 
 namespace profile {
@@ -51,6 +53,7 @@ class CountryItemCanvas {
 // Draws one item of the country list. Finding the picture walks the profile with
 // CCfindSetCur, which leaves the key cursor and current_record on the
 // item's entry; that is why nothing is drawn while `busy` is set.
-void draw_country_item(const CountryItemRequest& request, CountryItemCanvas& canvas);
+void draw_country_item(Profile& profile, const CountryItemRequest& request,
+                       CountryItemCanvas& canvas);
 
 } // namespace profile

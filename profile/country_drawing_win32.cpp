@@ -4,7 +4,6 @@
 
 #include "common/text.h"
 #include "profile/country_drawing.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 
 HMODULE flags_module = nullptr;
@@ -77,13 +76,13 @@ class GdiItemCanvas : public profile::CountryItemCanvas {
 
 } // namespace
 
-void load_flag_pictures() {
-    if (profile::flags_path[0] == '\0') {
+void load_flag_pictures(const profile::Profile& profile) {
+    if (profile.flags_path[0] == '\0') {
         return; // no path beside the program: no library either
     }
     // A damaged library must fail quietly too, without the loader's own box.
     UINT previous_mode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    flags_module = LoadLibraryA(profile::flags_path);
+    flags_module = LoadLibraryA(profile.flags_path);
     SetErrorMode(previous_mode);
 }
 
@@ -98,10 +97,10 @@ void size_country_field(HWND dialog) {
                         profile::COUNTRY_ITEM_HEIGHT);
 }
 
-void draw_country_item(const DRAWITEMSTRUCT* draw, int busy) {
+void draw_country_item(profile::Profile& profile, const DRAWITEMSTRUCT* draw, int busy) {
     profile::CountryItemRequest request = {busy, draw->CtlID == IDC_COUNTRY,
                                            static_cast<int>(draw->itemID), draw->itemAction,
                                            draw->itemState};
     GdiItemCanvas canvas(draw);
-    profile::draw_country_item(request, canvas);
+    profile::draw_country_item(profile, request, canvas);
 }

@@ -6,7 +6,6 @@
 #include "profile/list_rule.h"
 #include "profile/profile_file.h"
 #include "profile/profile_text.h"
-#include "profile/profile_values.h"
 
 #include <cstring>
 #include <string>
@@ -30,11 +29,11 @@ void append_entry(CountryList& list, const char* text, const char* key, const ch
 
 // The key of the entry a listed code found: the matched key for an AT*nc
 // modem, the code itself (as the profile spells it) for an AT+GCI modem.
-const char* known_key(const char* item, const char* matched) {
+const char* known_key(const Profile& profile, const char* item, const char* matched) {
     if (matched != nullptr) {
         return matched;
     }
-    const char* listed = find_listed_key(item);
+    const char* listed = find_listed_key(profile, item);
     return listed != nullptr ? listed : item;
 }
 
@@ -102,8 +101,8 @@ void take_bogus_key(std::string& text, SectionValues& values, UnknownCode& unkno
 // met, and written to the file together once the list is done.
 class UnknownCodes {
   public:
-    UnknownCodes(CountryList& list, HeldProfile& held, bool gci)
-        : list_(list), held_(held), gci_(gci) {}
+    UnknownCodes(Profile& profile, CountryList& list, HeldProfile& held, bool gci)
+        : profile_(profile), list_(list), held_(held), gci_(gci) {}
 
     void add(int item, const char* code) {
         codes_.push_back({item, code, false});
@@ -119,16 +118,17 @@ class UnknownCodes {
     // lock, on the file as it is then. In a dry run the codes keep the keys
     // they would be recorded under.
     void record() {
-        const bool made = !added_ || writes_dropped();
+        const bool made = !added_ || writes_dropped(profile_.writer);
+        const auto take_keys = [this](std::string& text) {
+            SectionValues now(text, ENTRY_SECTION);
+            for (size_t i = 0; i < codes_.size(); ++i) {
+                take_bogus_key(text, now, codes_[i], keys_[i]);
+            }
+        };
         // A code that cannot be recorded is listed all the same: the
         // write's failure is shown nowhere, and the code stays without a key.
         const Failure failed =
-            made ? Failure{} : update_profile(profile_path, [this](std::string& text) {
-                SectionValues now(text, ENTRY_SECTION);
-                for (size_t i = 0; i < codes_.size(); ++i) {
-                    take_bogus_key(text, now, codes_[i], keys_[i]);
-                }
-            });
+            made ? Failure{} : update_profile(profile_.profile_path, take_keys, profile_.writer);
         if (failed) {
             tracef("[profile] unknown codes listed without a key: %s\n", failed.text.c_str());
         }
@@ -143,6 +143,7 @@ class UnknownCodes {
     }
 
   private:
+    Profile& profile_;
     CountryList& list_;
     HeldProfile& held_;
     bool gci_;
@@ -190,11 +191,11 @@ std::string unknown_country_name(const char* code) {
     return name;
 }
 
-int CCTestMembers(CountryList& list, char* text, bool gci) {
+int CCTestMembers(Profile& profile, CountryList& list, char* text, bool gci) {
     list.supported_count = 0;
     trace("\nCC CCTestMembers\n");
-    HeldProfile held; // every look-up of this list reads the file once
-    UnknownCodes unknown(list, held, gci);
+    HeldProfile held(profile); // every look-up of this list reads the file once
+    UnknownCodes unknown(profile, list, held, gci);
     char* item = text;
     while (list.supported_count < SUPPORTED_CAPACITY) {
         const size_t end = list_item_end(item);
@@ -203,10 +204,11 @@ int CCTestMembers(CountryList& list, char* text, bool gci) {
         }
         char* separator = item + end;
         *separator = '\0';
-        const char* matched = gci ? nullptr : find_entry_by_code(item);
-        int known = gci ? read_entry(item, current_record) : matched != nullptr;
+        const char* matched = gci ? nullptr : find_entry_by_code(profile, item);
+        CountryRecord& record = profile.current_record;
+        int known = gci ? read_entry(profile, item, record) : matched != nullptr;
         if (known) {
-            append_entry(list, current_record.name, known_key(item, matched), current_record.code);
+            append_entry(list, record.name, known_key(profile, item, matched), record.code);
         } else {
             unknown.add(list_unknown_country(list, item), item);
         }
@@ -216,9 +218,9 @@ int CCTestMembers(CountryList& list, char* text, bool gci) {
     return list.supported_count;
 }
 
-int add_unknown_country(CountryList& list, const char* code, bool gci) {
-    HeldProfile held;
-    UnknownCodes unknown(list, held, gci);
+int add_unknown_country(Profile& profile, CountryList& list, const char* code, bool gci) {
+    HeldProfile held(profile);
+    UnknownCodes unknown(profile, list, held, gci);
     unknown.add(list_unknown_country(list, code), code);
     unknown.record();
     return 1;

@@ -45,11 +45,11 @@ ListAnswer judge_list_answer(const char* answer);
 // supported_entries; gives its supported_count. `gci`: the modem's codes are profile keys (AT+GCI);
 // otherwise they are looked up among the entries' codes (AT*nc). Codes the
 // profile does not know become unknown entries.
-int CCTestMembers(CountryList& list, char* text, bool gci);
+int CCTestMembers(Profile& profile, CountryList& list, char* text, bool gci);
 
 // Adds the list item for an unknown code and, for an AT*nc modem, records the
 // code in the profile under a new "Bogus" key. Gives 1.
-int add_unknown_country(CountryList& list, const char* code, bool gci);
+int add_unknown_country(Profile& profile, CountryList& list, const char* code, bool gci);
 
 // The name an unknown code goes by: "Unknown Country - <code>", cut to a
 // list item's 199 characters.

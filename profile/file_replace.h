@@ -15,13 +15,12 @@ constexpr unsigned LOCK_WAIT_MS = 5000;
 
 // How a writer waits while another holds the lock. A front end that must
 // stay responsive meanwhile (a signal must end the command line at once)
-// installs a pause of its own; the lock is then tried again after each
-// pause, for LOCK_WAIT_MS at most. The pause gives 0 to go on waiting, or
-// any other number to give the write up: the write then fails with
+// hands its writes a pause of its own; the lock is then tried again after
+// each pause, for LOCK_WAIT_MS at most. The pause gives 0 to go on waiting,
+// or any other number to give the write up: the write then fails with
 // Kind::profile_stopped and that number as the failure's error. Without a
 // pause, the wait is the platform's own, until the lock is free.
 using LockPause = int (*)(unsigned milliseconds);
-void set_lock_pause(LockPause pause);
 
 // A profile write's failure, with the reason for the user: "read-only",
 // "locked by another writer (…)", the system's words for a missing folder
@@ -38,7 +37,7 @@ inline Failure write_failed(std::string why) {
 // may read the profile may open it, or anyone could hold it and stall them.
 class WriterLock {
   public:
-    explicit WriterLock(const char* profile_path);
+    explicit WriterLock(const char* profile_path, LockPause pause = nullptr);
     ~WriterLock();
     WriterLock(const WriterLock&) = delete;
     WriterLock& operator=(const WriterLock&) = delete;

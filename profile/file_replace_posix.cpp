@@ -2,7 +2,6 @@
 
 #include "common/new_file_posix.h"
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -15,8 +14,6 @@
 
 namespace profile {
 namespace {
-
-std::atomic<LockPause> lock_pause{nullptr};
 
 Failure failed(std::string why) {
     return write_failed(std::move(why));
@@ -78,8 +75,7 @@ void tighten(int fd, const struct stat& info, mode_t mode) {
     }
 }
 
-Failure take_lock(int fd, const std::string& lock_path) {
-    const LockPause pause = lock_pause.load();
+Failure take_lock(int fd, const std::string& lock_path, LockPause pause) {
     if (pause == nullptr) {
         int locked;
         do {
@@ -108,11 +104,7 @@ Failure take_lock(int fd, const std::string& lock_path) {
 
 } // namespace
 
-void set_lock_pause(LockPause pause) {
-    lock_pause = pause;
-}
-
-WriterLock::WriterLock(const char* profile_path) {
+WriterLock::WriterLock(const char* profile_path, LockPause pause) {
     const std::string lock_path = std::string(profile_path) + ".lock";
     const mode_t mode = lock_mode(profile_path);
     int fd = open_lock_file(lock_path, mode);
@@ -128,7 +120,7 @@ WriterLock::WriterLock(const char* profile_path) {
         return;
     }
     tighten(fd, info, mode);
-    failure_ = take_lock(fd, lock_path);
+    failure_ = take_lock(fd, lock_path, pause);
     held_ = !failure_;
 }
 

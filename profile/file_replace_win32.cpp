@@ -5,12 +5,8 @@
 #endif
 #include <windows.h>
 
-#include <atomic>
-
 namespace profile {
 namespace {
-
-std::atomic<LockPause> lock_pause{nullptr};
 
 constexpr DWORD SHARE_ALL = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
@@ -49,9 +45,8 @@ HANDLE create_temporary(const std::string& temp_path) {
 
 // The handle is not overlapped, so without a pause the call waits until the
 // lock is ours; with one, the lock is tried again after each pause.
-Failure take_lock(HANDLE file, const std::string& lock_path) {
+Failure take_lock(HANDLE file, const std::string& lock_path, LockPause pause) {
     OVERLAPPED whole_file = {};
-    const LockPause pause = lock_pause.load();
     if (pause == nullptr) {
         if (LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &whole_file)) {
             return {};
@@ -77,11 +72,7 @@ Failure take_lock(HANDLE file, const std::string& lock_path) {
 
 } // namespace
 
-void set_lock_pause(LockPause pause) {
-    lock_pause = pause;
-}
-
-WriterLock::WriterLock(const char* profile_path) {
+WriterLock::WriterLock(const char* profile_path, LockPause pause) {
     std::string lock_path = std::string(profile_path) + ".lock";
     HANDLE file = CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE, SHARE_ALL, nullptr,
                               OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -94,7 +85,7 @@ WriterLock::WriterLock(const char* profile_path) {
         failure_ = write_failed(lock_path + ": cannot be made or opened");
         return;
     }
-    failure_ = take_lock(file, lock_path);
+    failure_ = take_lock(file, lock_path, pause);
     held_ = !failure_;
 }
 

@@ -2,7 +2,6 @@
 
 #include "common/text.h"
 #include "profile/saved_choice.h"
-#include "profile/profile_values.h"
 
 #include <cstring>
 
@@ -11,58 +10,62 @@ namespace {
 
 // The key as the profile's key list spells it; a key beyond the list (cut
 // off at its limit) keeps the spelling it was looked up with.
-void keep_key(PresentEntry& found, const char* key) {
-    const char* listed = find_listed_key(key);
+void keep_key(const Profile& profile, PresentEntry& found, const char* key) {
+    const char* listed = find_listed_key(profile, key);
     copy_text(found.key, listed != nullptr ? listed : key);
 }
 
 // What the modem said, for the rules.
 struct Said {
+    Profile& profile;
     const char* i5_code;
     const char* i9_note;
     bool gci;
 };
 
 bool by_note(const Said& said, PresentEntry& found) {
-    if (!read_entry(said.i9_note, found.entry)) {
+    if (!read_entry(said.profile, said.i9_note, found.entry)) {
         return false;
     }
-    keep_key(found, said.i9_note);
+    keep_key(said.profile, found, said.i9_note);
     return true;
 }
 
 bool by_saved_choice(const Said& said, PresentEntry& found) {
     char choice[SAVED_CHOICE_SIZE];
-    if (read_saved_choice(choice, sizeof choice) == 0 || !read_entry(choice, found.entry) ||
+    if (read_saved_choice(said.profile, choice, sizeof choice) == 0 ||
+        !read_entry(said.profile, choice, found.entry) ||
         std::strcmp(found.entry.code, said.i5_code) != 0) {
         return false;
     }
-    keep_key(found, choice);
+    keep_key(said.profile, found, choice);
     return true;
 }
 
 bool by_code(const Said& said, PresentEntry& found) {
+    Profile& profile = said.profile;
     if (said.gci) {
-        if (!read_entry(said.i5_code, current_record)) {
+        if (!read_entry(profile, said.i5_code, profile.current_record)) {
             return false;
         }
-        keep_key(found, said.i5_code);
+        keep_key(profile, found, said.i5_code);
     } else {
-        const char* key = find_entry_by_code(said.i5_code);
+        const char* key = find_entry_by_code(profile, said.i5_code);
         if (key == nullptr) {
             return false;
         }
         copy_text(found.key, key);
     }
-    found.entry = current_record;
+    found.entry = profile.current_record;
     return true;
 }
 
 } // namespace
 
-bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, PresentEntry& found) {
+bool find_present_entry(Profile& profile, const char* i5_code, const char* i9_note, bool gci,
+                        PresentEntry& found) {
     found = PresentEntry{};
-    const Said said{i5_code, i9_note, gci};
+    const Said said{profile, i5_code, i9_note, gci};
     if (by_note(said, found) || by_saved_choice(said, found) || by_code(said, found)) {
         return true;
     }
@@ -70,9 +73,9 @@ bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, Pres
     return false;
 }
 
-bool find_code_entry(const char* i5_code, bool gci, PresentEntry& found) {
+bool find_code_entry(Profile& profile, const char* i5_code, bool gci, PresentEntry& found) {
     found = PresentEntry{};
-    if (by_code(Said{i5_code, "", gci}, found)) {
+    if (by_code(Said{profile, i5_code, "", gci}, found)) {
         return true;
     }
     found = PresentEntry{};

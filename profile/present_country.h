@@ -20,9 +20,10 @@ struct PresentEntry {
 // when no rule does. Only the last rule moves current_record, as every walk does.
 // `i5_code` is the modem's present code, `i9_note` the key its note names
 // ("" for none), `gci` whether it speaks AT+GCI.
-bool find_present_entry(const char* i5_code, const char* i9_note, bool gci, PresentEntry& found);
+bool find_present_entry(Profile& profile, const char* i5_code, const char* i9_note, bool gci,
+                        PresentEntry& found);
 
 // The entry the modem's code alone names, by the last of those rules.
-bool find_code_entry(const char* i5_code, bool gci, PresentEntry& found);
+bool find_code_entry(Profile& profile, const char* i5_code, bool gci, PresentEntry& found);
 
 } // namespace profile

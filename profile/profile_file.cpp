@@ -5,7 +5,6 @@
 #include "profile/file_replace.h"
 #include "profile/profile_text.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -96,12 +95,6 @@ std::string read_profile_file(const char* path) {
 
 namespace {
 
-const char* write_as_given(const char* path, const char**) {
-    return path;
-}
-
-std::atomic<ProfileWriteTarget> write_target{write_as_given};
-
 // The text a write starts from: the profile's, or, while it is missing, the
 // seed's. Gives the failure, saying why, when the write must not go ahead.
 Failure load_for_write(const char* path, const char* seed, std::string& text) {
@@ -130,24 +123,24 @@ const char* drop_writes(const char*, const char**) {
     return nullptr;
 }
 
-bool writes_dropped() {
-    return write_target.load() == drop_writes;
+using TargetFunction = const char* (*)(const char*, const char**);
+
+bool writes_dropped(const WriteHooks& hooks) {
+    const TargetFunction* target = hooks.write_target.target<TargetFunction>();
+    return target != nullptr && *target == drop_writes;
 }
 
-ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target) {
-    return write_target.exchange(target != nullptr ? target : write_as_given);
-}
-
-Failure update_profile(const char* path, const std::function<void(std::string& text)>& edit) {
+Failure update_profile(const char* path, const std::function<void(std::string& text)>& edit,
+                       const WriteHooks& hooks) {
     const char* seed = nullptr;
-    if (path != nullptr) {
-        path = write_target.load()(path, &seed);
+    if (path != nullptr && hooks.write_target) {
+        path = hooks.write_target(path, &seed);
     }
     if (path == nullptr || path[0] == '\0') {
         return write_failed(path == nullptr ? "a dry run writes nothing" : "no profile named");
     }
     try {
-        WriterLock lock(path);
+        WriterLock lock(path, hooks.lock_pause);
         if (lock.failure()) {
             return lock.failure();
         }
@@ -165,7 +158,7 @@ Failure update_profile(const char* path, const std::function<void(std::string& t
 }
 
 Failure write_profile_string(const char* section, const char* key, const char* value,
-                             const char* path) {
+                             const char* path, const WriteHooks& hooks) {
     if (section == nullptr && key == nullptr && value == nullptr) {
         return {}; // flush: every write is on disk before it returns
     }
@@ -173,7 +166,8 @@ Failure write_profile_string(const char* section, const char* key, const char* v
         return write_failed("no entry can be written under that name");
     }
     return update_profile(
-        path, [&](std::string& text) { text = profile_text_with(text, section, key, value); });
+        path, [&](std::string& text) { text = profile_text_with(text, section, key, value); },
+        hooks);
 }
 
 } // namespace profile

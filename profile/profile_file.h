@@ -32,6 +32,7 @@
 #pragma once
 
 #include "common/failure.h"
+#include "profile/file_replace.h"
 
 #include <cstddef>
 #include <functional>
@@ -45,13 +46,29 @@ namespace profile {
 int get_profile_string(const char* section, const char* key, char* buffer, size_t size,
                        const char* path);
 
+// Where a write really goes. A front end whose profile starts out as an
+// installed default, read until the user's own copy exists, gives its own
+// file here and sets `seed` to the default: a write to a target that is
+// still missing starts from the seed's text, so that the copy and the first
+// change are made in one step, under the writers' lock. nullptr: the write
+// goes nowhere and fails.
+using ProfileWriteTarget = std::function<const char*(const char* path, const char** seed)>;
+
+// A front end's hooks into its writes: the pause while another writer holds
+// the lock, and the target. Without them a write waits as the platform
+// waits, and goes to `path` as given, with no seed.
+struct WriteHooks {
+    LockPause lock_pause = nullptr;
+    ProfileWriteTarget write_target;
+};
+
 // Sets `key` in `section` to `value`. All three null: the flush form, which
 // has nothing to do because every write goes to disk before it returns.
 // Gives no failure on success; Kind::profile_write, with the reason in
 // words for the user, when nothing was written (Kind::profile_stopped when
 // the lock's pause gave the write up).
 Failure write_profile_string(const char* section, const char* key, const char* value,
-                             const char* path);
+                             const char* path, const WriteHooks& hooks = {});
 
 // The whole profile's text as it stands; "" when it cannot be read. For a
 // front end that looks many entries up at once (read_profile_text on it).
@@ -62,22 +79,14 @@ std::string read_profile_file(const char* path);
 // is what write_profile_string would make). One temporary file, one rename.
 // Gives no failure on success, and when `edit` changed nothing (nothing is
 // written); otherwise as write_profile_string.
-Failure update_profile(const char* path, const std::function<void(std::string& text)>& edit);
-
-// Where a write really goes. A front end whose profile starts out as an
-// installed default, read until the user's own copy exists, names its own
-// file here and sets `seed` to the default: a write to a target that is
-// still missing starts from the seed's text, so that the copy and the first
-// change are made in one step, under the writers' lock. The default hook
-// writes to `path` as given, with no seed.
-using ProfileWriteTarget = const char* (*)(const char* path, const char** seed);
-ProfileWriteTarget set_profile_write_target(ProfileWriteTarget target);
+Failure update_profile(const char* path, const std::function<void(std::string& text)>& edit,
+                       const WriteHooks& hooks = {});
 
 // The target of a dry run: every write goes nowhere, before it takes the
 // writers' lock, and fails.
 const char* drop_writes(const char* path, const char** seed);
-// Whether writes are dropped so: a caller then tells what a write would
+// Whether `hooks` drop writes so: a caller then tells what a write would
 // have made (the key an entry would get) as if it were made.
-bool writes_dropped();
+bool writes_dropped(const WriteHooks& hooks);
 
 } // namespace profile

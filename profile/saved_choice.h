@@ -4,6 +4,7 @@
 #pragma once
 
 #include "common/failure.h"
+#include "profile/profile_values.h"
 
 #include <cstddef>
 
@@ -13,11 +14,12 @@ namespace profile {
 constexpr size_t SAVED_CHOICE_SIZE = 50;
 
 // Reads the remembered key into `key`; gives its length (0: none saved).
-int read_saved_choice(char* key, size_t size);
+int read_saved_choice(const Profile& profile, char* key, size_t size);
 
-// Remembers `key`. The file is written only when it holds another value, so
-// applying the same country again leaves the profile as it is. Gives no
-// failure when the profile holds the key afterwards.
-Failure save_choice(const char* key);
+// Remembers `key`, written with the profile's hooks. The file is written
+// only when it holds another value, so applying the same country again
+// leaves the profile as it is. Gives no failure when the profile holds the
+// key afterwards.
+Failure save_choice(Profile& profile, const char* key);
 
 } // namespace profile

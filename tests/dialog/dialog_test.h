@@ -10,7 +10,6 @@
 #include "profile/country_drawing.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/dialog_fixture.h"
@@ -97,6 +96,7 @@ class DialogTest : public DialogFixture {
             const int count = static_cast<int>(seam.combo(IDC_COUNTRY).items.size());
             for (int item = 0; item < count; ++item) {
                 profile::draw_country_item(
+                    dialog->state.profile,
                     {dialog->state.busy, true, item, profile::ITEM_DRAW_ENTIRE, 0}, canvas);
             }
         });

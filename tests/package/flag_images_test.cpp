@@ -3,7 +3,6 @@
 // bits to fit the 32-pixel item.
 #include "profile/lookups.h"
 #include "profile/profile_file.h"
-#include "profile/profile_values.h"
 
 #include <gtest/gtest.h>
 
@@ -39,24 +38,24 @@ TEST(ShippedProfile, EveryEntryIsWholeFoundByItsNameAndHasItsFlag) {
                 << name;
         }
     }
-    profile::reset_values();
-    profile::load_profile_for(TARVELLE_SOURCE_DIR "/profile/tarvelle.exe");
+    profile::Profile shipped;
+    profile::load_profile_for(shipped, TARVELLE_SOURCE_DIR "/profile/tarvelle.exe");
     char all_keys[4096];
     ASSERT_LT(profile::get_profile_string("tolvx", nullptr, all_keys, sizeof all_keys,
-                                          profile::profile_path),
-              static_cast<int>(sizeof profile::profile_keys))
+                                          shipped.profile_path),
+              static_cast<int>(sizeof shipped.profile_keys))
         << "the key list is cut";
     std::vector<std::string> pictures = {"unkn"};
     std::set<std::string> codes;
-    for (const char* key = profile::profile_keys; *key != '\0'; key += std::strlen(key) + 1) {
+    for (const char* key = shipped.profile_keys; *key != '\0'; key += std::strlen(key) + 1) {
         profile::CountryRecord entry{};
-        ASSERT_EQ(profile::read_entry(key, entry), 1) << key;
+        ASSERT_EQ(profile::read_entry(shipped, key, entry), 1) << key;
         EXPECT_TRUE(std::strlen(key) == 2 && std::strspn(key, "0123456789ABCDEF") == 2) << key;
         EXPECT_STREQ(entry.code, key);
         EXPECT_TRUE(codes.insert(entry.code).second) << key;
         // Picking a name must land on its own entry, not an earlier one whose name holds it.
-        ASSERT_EQ(profile::CCfindSetCur(entry.name), 1) << entry.name;
-        EXPECT_STREQ(profile::key_cursor, key) << entry.name;
+        ASSERT_EQ(profile::CCfindSetCur(shipped, entry.name), 1) << entry.name;
+        EXPECT_STREQ(shipped.key_cursor, key) << entry.name;
         pictures.push_back(entry.picture);
     }
     ASSERT_GT(pictures.size(), 50u) << "no entries in profile/TOLVEX.INI";

@@ -43,10 +43,10 @@ class Procedures : public ::testing::Test {
         copy_text(talk.i5_code, i5);
         copy_text(talk.i9_text, i9);
     }
-    static std::string saved_choice() {
+    std::string saved_choice() {
         char key[50];
         profile::get_profile_string(profile::CHOICE_SECTION, profile::CHOICE_KEY, key, sizeof key,
-                                    profile::profile_path);
+                                    dir.profile().profile_path);
         return key;
     }
 
@@ -105,9 +105,9 @@ TEST_F(Procedures, AListAnswerBecomesTheCountryListsItems) {
         copy_text(talk.country_list_reply, c.reply.c_str());
         // The dialog's working copy holds 499 characters, the command line's the whole reply.
         std::vector<char> copy(&c.options == &DIALOG ? 500 : modem::LIST_REPLY_SIZE);
-        EXPECT_EQ(
-            procedures::take_list(talk, c.listed, c.options, copy.data(), copy.size(), countries),
-            c.answer);
+        EXPECT_EQ(procedures::take_list(dir.profile(), talk, c.listed, c.options, copy.data(),
+                                        copy.size(), countries),
+                  c.answer);
         ASSERT_EQ(countries.supported_count, c.count);
         std::string items;
         for (int i = c.count > 4 ? c.count - 1 : 0; i < c.count; ++i) {
@@ -187,7 +187,7 @@ TEST_F(Procedures, TheReadAsksTheListThenTheCodeThenTheNote) {
         copy_text(talk.country_list_reply, c.list);
         talk.retry_count = 1;
         std::vector<char> copy(500);
-        procedures::Read reading(c.options, copy.data(), copy.size(), countries);
+        procedures::Read reading(c.options, dir.profile(), copy.data(), copy.size(), countries);
         std::string answers = said(reading.start(talk, c.standard_only));
         EXPECT_EQ(talk.retry_count.load(), 0);
         for (const Ended& ended : c.ended) {
@@ -257,10 +257,10 @@ TEST_F(Procedures, ThePresentEntryIsFoundByNoteThenChoiceThenCode) {
     };
     for (const auto& c : cases) {
         profile::write_profile_string(profile::CHOICE_SECTION, profile::CHOICE_KEY, c.choice,
-                                      profile::profile_path);
+                                      dir.profile().profile_path);
         modem_said(c.gci, c.i5, c.i9);
         profile::PresentEntry found;
-        EXPECT_EQ(procedures::present_entry(talk, found), *c.key != '\0') << c.i5;
+        EXPECT_EQ(procedures::present_entry(dir.profile(), talk, found), *c.key != '\0') << c.i5;
         EXPECT_STREQ(found.key, c.key) << c.i5;
     }
 }
@@ -317,7 +317,7 @@ TEST_F(Procedures, TheEndOfAnApplyRemembersTheChoiceAndRewritesTheNoteOnlyWhenNe
         SCOPED_TRACE(std::string(c.key) + (c.gci ? " gci " : " nc ") + c.i9);
         dir.start(COUNTRIES);
         modem_said(c.gci, "B5", c.i9);
-        procedures::Apply applying(c.options);
+        procedures::Apply applying(c.options, dir.profile());
         EXPECT_EQ(said(applying.start(talk, c.key, false, c.write_note)), c.answer);
         EXPECT_FALSE(applying.save_failure());
         EXPECT_EQ(saved_choice(), c.choice);
@@ -357,7 +357,7 @@ TEST_F(Procedures, TheApplySetsThenReadsBackThenWritesTheNote) {
         modem_said(c.gci, c.read_back, "B5");
         copy_text(talk.front_end_answer, c.read_back);
         ASSERT_FALSE(procedures::choose_code(talk, "3D", "3D"));
-        procedures::Apply applying(c.options);
+        procedures::Apply applying(c.options, dir.profile());
         std::string answers = said(applying.start(talk, "3D"));
         for (const Ended& ended : c.ended) {
             answers += " " + said(applying.on_event(talk, event_of(ended)));

@@ -1,7 +1,5 @@
 #include "profile/country_drawing.h"
 
-#include "profile/profile_values.h"
-
 #include "common/text.h"
 #include "resources/resource.h"
 #include "tests/profile/profile_dir.h"
@@ -49,7 +47,7 @@ class CountryDrawing : public ::testing::Test {
     std::string draw(const std::string& item, unsigned action, unsigned state = 0) {
         canvas.item = item;
         canvas.steps.clear();
-        draw_country_item({0, true, 0, action, state}, canvas);
+        draw_country_item(dir.profile(), {0, true, 0, action, state}, canvas);
         return canvas.steps;
     }
     ProfileDir dir;
@@ -59,7 +57,8 @@ class CountryDrawing : public ::testing::Test {
 } // namespace
 
 TEST_F(CountryDrawing, OnlyDrawingAnItemMovesTheChosenEntry) {
-    ASSERT_EQ(CCfindSetCur("Japan"), 1);
+    Profile& p = dir.profile();
+    ASSERT_EQ(CCfindSetCur(p, "Japan"), 1);
     canvas.item = "United States";
     const CountryItemRequest nothing_to_draw[] = {
         {1, true, 0, ITEM_DRAW_ENTIRE, 0},               // an apply runs
@@ -68,14 +67,14 @@ TEST_F(CountryDrawing, OnlyDrawingAnItemMovesTheChosenEntry) {
         {0, true, 5, ITEM_DRAW_ENTIRE, 0},               // an item the list lacks
     };
     for (const CountryItemRequest& request : nothing_to_draw) {
-        draw_country_item(request, canvas);
-        EXPECT_STREQ(key_cursor, "00");
-        EXPECT_STREQ(current_record.name, "Japan");
+        draw_country_item(p, request, canvas);
+        EXPECT_STREQ(p.key_cursor, "00");
+        EXPECT_STREQ(p.current_record.name, "Japan");
     }
     EXPECT_EQ(canvas.steps, "");
     draw("United States", ITEM_DRAW_ENTIRE);
-    EXPECT_STREQ(key_cursor, "B5");
-    EXPECT_STREQ(current_record.name, "United States");
+    EXPECT_STREQ(p.key_cursor, "B5");
+    EXPECT_STREQ(p.current_record.name, "United States");
 }
 
 // A picture loaded for an item is let go again; a missing one is passed over.

@@ -23,12 +23,12 @@ class CountryLists : public ::testing::Test {
     CountryLists() { start_run(kCountries); }
     void start_run(const char* text = nullptr) { dir.start(text); }
     Items parse(std::string answer, int gci = 0) {
-        CCTestMembers(list, answer.data(), gci != 0);
+        CCTestMembers(dir.profile(), list, answer.data(), gci != 0);
         return Items(list.supported_entries, list.supported_entries + list.supported_count);
     }
     std::string value(const char* section, const char* key) const {
         char value[200];
-        get_profile_string(section, key, value, sizeof value, profile_path);
+        get_profile_string(section, key, value, sizeof value, dir.file("TOLVEX.INI").c_str());
         return value;
     }
 
@@ -53,7 +53,7 @@ TEST_F(CountryLists, ParsingTakesEachItemUpToItsSeparator) {
     for (const Case& c : cases) {
         EXPECT_EQ(parse(c.answer, c.gci), c.items) << c.answer;
     }
-    EXPECT_EQ(read_file(profile_path), kCountries);
+    EXPECT_EQ(read_file(dir.file("TOLVEX.INI")), kCountries);
 }
 
 TEST(ListAnswer, ACommaOrAClosingParenthesisMakesAList) {
@@ -81,7 +81,7 @@ TEST_F(CountryLists, UnknownCodesOfAnAtNcModemAreRecordedOnceAndKnownAtTheNextRu
     EXPECT_EQ(value("tolvx", "Bogus1"), "Unknown Country - 0C,unkn,0C");
     EXPECT_EQ(value("tolvx", "Bogus2"), "");
     // Its owner made the profile read-only: a code not recorded is under no key.
-    chmod(profile_path, 0444);
+    chmod(dir.file("TOLVEX.INI").c_str(), 0444);
     EXPECT_EQ(parse("0D)"), Items{"Unknown Country - 0D"});
     EXPECT_STREQ(list.supported_items[0].key, "");
 }

@@ -38,16 +38,18 @@ TEST(ProgramPath, ProfileSitsBesideTheProgramAndIsNeverACutPath) {
         {"/" + std::string(247, 'd') + "/x.exe", "/" + std::string(247, 'd') + "/TOLVEX.INI"},
         {"/" + std::string(248, 'd') + "/x.exe", ""}};
     for (const Case& c : cases) {
-        load_profile_for(c.program.c_str());
-        EXPECT_EQ(profile_path, c.profile);
+        Profile profile;
+        load_profile_for(profile, c.program.c_str());
+        EXPECT_EQ(profile.profile_path, c.profile);
     }
 }
 
 TEST(Lookups, SearchesFindTheFirstMatchAndPlaceTheCursor) {
     ProfileDir dir;
-    dir.start("[tolvx]\nK1=One,p1,10\nK2=Two,p2,1\nK3=Three,p3,21\nK4=Threesome,p4,44\n");
+    Profile& p =
+        dir.start("[tolvx]\nK1=One,p1,10\nK2=Two,p2,1\nK3=Three,p3,21\nK4=Threesome,p4,44\n");
     struct Case {
-        int (*search)(const char*);
+        int (*search)(Profile&, const char*);
         const char *text, *name, *cursor;
         int found;
     } cases[] = {{CCfindSetProfile, "1", "One", "K1", 1},
@@ -59,27 +61,27 @@ TEST(Lookups, SearchesFindTheFirstMatchAndPlaceTheCursor) {
                  {CCfindSetCur, "", "One", "K1", 1},
                  {CCfindSetCur, "one", "Threesome", "", 0}};
     for (const Case& c : cases) {
-        EXPECT_EQ(c.search(c.text), c.found) << c.text;
-        EXPECT_STREQ(current_record.name, c.name) << c.text;
-        EXPECT_STREQ(key_cursor, c.cursor) << c.text;
+        EXPECT_EQ(c.search(p, c.text), c.found) << c.text;
+        EXPECT_STREQ(p.current_record.name, c.name) << c.text;
+        EXPECT_STREQ(p.key_cursor, c.cursor) << c.text;
     }
 }
 
 TEST(Lookups, WalksEndAtAKeyWithoutValueAndPassOverKeysTooLongForTheModem) {
     ProfileDir dir;
-    dir.start("[tolvx]\nTWELVECHARSX=Long,p,99\nELEVENCHARS=Eleven,p,98\nK1=One,p1,10\nK2=\n"
-              "K3=Three,p3,21\n");
-    EXPECT_EQ(CCfindSetCur("Eleven"), 1); // the longest key a modem's note holds
-    EXPECT_STREQ(key_cursor, "ELEVENCHARS");
-    EXPECT_EQ(CCfindSetCur("Long"), 0);
-    EXPECT_EQ(CCfindSetCur("Three"), 0);
-    EXPECT_STREQ(key_cursor, "K2");
-    EXPECT_STREQ(current_record.name, "One");
+    Profile& p = dir.start("[tolvx]\nTWELVECHARSX=Long,p,99\nELEVENCHARS=Eleven,p,98\n"
+                           "K1=One,p1,10\nK2=\nK3=Three,p3,21\n");
+    EXPECT_EQ(CCfindSetCur(p, "Eleven"), 1); // the longest key a modem's note holds
+    EXPECT_STREQ(p.key_cursor, "ELEVENCHARS");
+    EXPECT_EQ(CCfindSetCur(p, "Long"), 0);
+    EXPECT_EQ(CCfindSetCur(p, "Three"), 0);
+    EXPECT_STREQ(p.key_cursor, "K2");
+    EXPECT_STREQ(p.current_record.name, "One");
     std::string visited;
-    visit_entries([&](const char* key, const CountryRecord& entry) {
+    visit_entries(p, [&](const char* key, const CountryRecord& entry) {
         visited += std::string(key) + "=" + entry.name + " ";
     });
     EXPECT_EQ(visited, "ELEVENCHARS=Eleven K1=One ");
-    EXPECT_STREQ(key_cursor, "K2"); // the visit moves neither the cursor nor the record
-    EXPECT_STREQ(current_record.name, "One");
+    EXPECT_STREQ(p.key_cursor, "K2"); // the visit moves neither the cursor nor the record
+    EXPECT_STREQ(p.current_record.name, "One");
 }

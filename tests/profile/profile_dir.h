@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include <stdlib.h>
@@ -31,14 +32,17 @@ class ProfileDir {
         std::ofstream(file(name), std::ios::binary) << bytes;
         return file(name);
     }
-    void start(const char* text = nullptr) const {
+    profile::Profile& start(const char* text = nullptr) {
         if (text != nullptr) {
             write("TOLVEX.INI", text);
         }
-        profile::reset_values();
-        profile::load_profile_for(file("tarvelle.exe").c_str());
+        run_.emplace();
+        profile::load_profile_for(*run_, file("tarvelle.exe").c_str());
+        return *run_;
     }
+    profile::Profile& profile() { return *run_; }
 
   private:
     std::string path_;
+    std::optional<profile::Profile> run_;
 };

@@ -39,7 +39,7 @@ class DialogFixture : public ::testing::Test {
     }
     void open_dialog() {
         workflow::on_init_dialog(*dialog);
-        profile::load_profile_for((folder + "/tarvelle.exe").c_str());
+        profile::load_profile_for(dialog->state.profile, (folder + "/tarvelle.exe").c_str());
         workflow::post_start_search(*dialog);
     }
     void command(int id, unsigned notify_code = 0) {

@@ -7,7 +7,6 @@
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
 #include "dialog/dialog_seam.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "tests/support/fake_seam.h"
 
@@ -20,7 +19,6 @@ namespace fake {
 inline std::unique_ptr<MainDialog> start_fresh_dialog(FakeSeam& seam) {
     auto dialog = std::make_unique<MainDialog>(seam);
     seam.conversation = &dialog->talk;
-    profile::reset_values();
     seam.set_string(IDS_SEARCHING, "Searching for known modems...");
     seam.set_string(IDS_SETTING_UP, "Setting up Countries supported...");
     seam.set_string(IDS_SENDING, "Sending Modem Commands...");
