@@ -68,8 +68,6 @@ struct Dialect {
     // The modem keeps the applied key in its ATi9 note.
     bool keeps_note;
     ChoiceSaving saving;
-    // A device whose identification fails the vendor test is still taken.
-    bool any_make;
 
     // What the set command sends for a profile entry.
     const char* sent(const char* key, const char* code) const {

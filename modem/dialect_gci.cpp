@@ -186,7 +186,6 @@ constexpr Dialect GCI = {
     gci_present_code,                                 // present_code
     false,                                            // keeps_note
     ChoiceSaving::if_asked,                           // saving
-    false,                                            // any_make
 };
 
 } // namespace

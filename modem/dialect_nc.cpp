@@ -27,7 +27,6 @@ constexpr Dialect NC = {
     nullptr,                                       // present_code
     true,                                          // keeps_note
     ChoiceSaving::always,                          // saving
-    false,                                         // any_make
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 // A standard V.250 modem of another make, taken with --any-modem: it fails
-// the vendor's identification test, so it is spoken to in the standard
-// commands alone (AT+GCI, as a modem of ours without AT*nc is), and a read
-// that finds no AT+GCI list refuses it.
+// the vendor's identification test (procedures::Found::standard), so it is
+// spoken to in the standard commands alone (AT+GCI, as a modem of ours
+// without AT*nc is), and a read that finds no AT+GCI list refuses it.
 #include "modem/dialect.h"
 
 namespace modem {
@@ -9,7 +9,6 @@ namespace {
 
 Dialect made_standard() {
     Dialect standard = gci_dialect();
-    standard.any_make = true;
     // AT*nc is the vendor's; another make is asked the standard list alone.
     standard.refused_list_next = 0;
     return standard;

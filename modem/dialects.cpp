@@ -1,7 +1,5 @@
 #include "modem/dialect.h"
 
-#include <iterator>
-
 namespace modem {
 namespace {
 
