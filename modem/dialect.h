@@ -20,8 +20,6 @@
 
 namespace modem {
 
-class Conversation;
-
 // Whether an apply's choice is remembered in the profile.
 enum class ChoiceSaving {
     always,  // after every apply

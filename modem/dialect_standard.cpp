@@ -5,19 +5,14 @@
 #include "modem/dialect.h"
 
 namespace modem {
-namespace {
 
-Dialect made_standard() {
-    Dialect standard = gci_dialect();
-    // AT*nc is the vendor's; another make is asked the standard list alone.
-    standard.refused_list_next = 0;
-    return standard;
-}
-
-} // namespace
-
+// The same table as AT+GCI's, kept as one of its own: a conversation that
+// speaks it stays in it when its list answer comes (read_country_list), so
+// what another make must be told differently would go here alone. The read
+// starts in it, so it is asked AT+GCI=? alone, and a refusal goes on to
+// nothing, as AT+GCI's does.
 const Dialect& standard_dialect() {
-    static const Dialect standard = made_standard();
+    static const Dialect standard = gci_dialect();
     return standard;
 }
 
