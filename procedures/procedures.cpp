@@ -9,7 +9,6 @@
 
 #include <chrono>
 #include <cstring>
-#include <iterator>
 #include <string>
 #include <string_view>
 
