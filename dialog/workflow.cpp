@@ -227,13 +227,6 @@ void on_country_notify(MainDialog& dialog, unsigned notify_code) {
 }
 } // namespace
 
-void reset(MainDialog& dialog) {
-    dialog.state.country_picked = 0;
-    dialog.state.close_when_done = 0;
-    dialog.state.busy = 0;
-    dialog.state.running = Running::none;
-}
-
 void start_read(MainDialog& dialog) {
     // No apply runs now; one that failed part-way left busy set, and the
     // list this read enables would otherwise draw none of its items.
@@ -255,7 +248,6 @@ void on_init_dialog(MainDialog& dialog) {
     dialog.seam.load_string(IDS_VENDOR, dialog.talk.vendor_name, sizeof dialog.talk.vendor_name);
     dialog.seam.enable(IDC_COUNTRY, false);
     profile::load_profile(dialog.state.profile);
-    reset(dialog);
 }
 
 void post_start_search(MainDialog& dialog) {

@@ -19,11 +19,9 @@ constexpr int STATUS_TEXT_SIZE = 200;
 // longest list entry the parser makes fits whole.
 constexpr int COUNTRY_TEXT_SIZE = 200;
 
-// Back to the state of a freshly opened dialog.
-void reset(MainDialog& dialog);
-
 // WM_INITDIALOG, after the shell has stored the dialog and set its caption:
-// vendor name, disabled country list, the profile, cleared flags.
+// vendor name, disabled country list, the profile. The flags need no
+// clearing: the dialog's object, and so its state, is made as it opens.
 void on_init_dialog(MainDialog& dialog);
 // The last step of the initialisation: start the scan once the dialog shows.
 void post_start_search(MainDialog& dialog);
