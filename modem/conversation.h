@@ -2,8 +2,8 @@
 // and the operations that talk and listen (the sender, the reply interpreter
 // and the reply deadline). A front end makes one with itself and the place
 // of its port session: the dialog one for its life (dialog/dialog_seam.h),
-// over the serial layer's port slot; the command line one per port it
-// talks to, over that port's own session.
+// over the dialog's port slot; the command line one per port it talks to,
+// over that port's own session.
 //
 // Where each value lives:
 // - the state word, the retry count, the deadline sequence, the reply

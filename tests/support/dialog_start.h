@@ -1,5 +1,5 @@
-// What every test of the main dialog's controller starts from: fresh values
-// in every subsystem, the string-table texts the tests read back, and the
+// What every test of the main dialog's controller starts from: a fresh
+// dialog object, the string-table texts the tests read back, and the
 // shell's handling of the messages the controller posts to itself.
 #pragma once
 
