@@ -11,7 +11,6 @@
 #include "dialog/dialog_seam.h"
 #include "profile/country_lists.h"
 #include "profile/lookups.h"
-#include "profile/profile_values.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
 #include "tests/serial/sim_modem.h"

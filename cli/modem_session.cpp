@@ -3,12 +3,8 @@
 #include "cli/failure.h"
 #include "cli/json_text.h"
 #include "common/text.h"
-#include "modem/command_table.h"
-#include "modem/notifications.h"
 #include "procedures/procedures.h"
 #include "profile/country_lists.h"
-#include "profile/profile_file.h"
-#include "profile/saved_choice.h"
 
 #include <memory>
 

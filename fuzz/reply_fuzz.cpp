@@ -8,7 +8,6 @@
 #include "modem/command_table.h"
 #include "modem/conversation.h"
 #include "modem/front_end.h"
-#include "profile/profile_values.h"
 #include "serial/port_session.h"
 
 #include <cstring>

@@ -8,7 +8,6 @@
 #include "modem/command_table.h"
 #include "modem/conversation.h"
 #include "serial/port_session.h"
-#include "profile/profile_values.h"
 #include "tests/support/fake_port.h"
 #include "tests/support/fake_seam.h"
 
