@@ -15,7 +15,7 @@ struct MainDialogStart {
     MainDialog* dialog;
 };
 
-INT_PTR CALLBACK main_dialog_proc(HWND dialog, UINT message, WPARAM wparam, LPARAM lparam);
+INT_PTR CALLBACK main_dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
 
 // What the About box shows beside its resources (the lParam of DialogBoxParamA).
 struct AboutStart {

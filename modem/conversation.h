@@ -10,8 +10,9 @@
 //   buffer, command_text and code_to_send: here, written by the sender and
 //   the interpreter; code_to_send is set by the procedures before an apply
 //   (procedures/procedures.h), not by a profile look-up;
-// - the answers (the dialect and use_gci, i5_code, i9_text, country_list_reply, modem_ident,
-//   answered_ident, front_end_answer): here, written by the interpreter;
+// - the answers (the dialect and use_gci, i5_code, i9_text,
+//   country_list_reply, modem_ident, answered_ident, front_end_answer):
+//   here, written by the interpreter;
 // - the settings: here; vendor_name and ignore_ring set by the front end
 //   before its first conversation, the own commands by the procedures that
 //   send them;
