@@ -9,7 +9,6 @@
 #include "dialog/failure_table.h"
 #include "dialog/messages.h"
 #include "dialog/workflow.h"
-#include "modem/command_table.h"
 #include "procedures/procedures.h"
 #include "resources/resource.h"
 #include "serial/port_session.h"
