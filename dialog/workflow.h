@@ -40,8 +40,8 @@ void forget_procedure(MainDialog& dialog);
 // the dialog writes it.
 void conversation_over(MainDialog& dialog);
 
-// Opens a conversation on port_number. 1 when the caller may send, 0 after
-// a message box has told the user why not.
+// Opens a conversation on the dialog's port slot (its port_number). 1 when
+// the caller may send, 0 after a message box has told the user why not.
 int connect_modem(MainDialog& dialog);
 // The shared closing path: port closed, dialog ended, owner told to quit.
 int close_main_dialog(MainDialog& dialog);

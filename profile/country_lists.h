@@ -41,10 +41,11 @@ enum class ListAnswer { not_a_list, no_country, items };
 // or ")" once an AT+GCI answer's "+GCI: (" is gone) is a list as well.
 ListAnswer judge_list_answer(const char* answer);
 
-// Cuts a list answer ("00,09,B5)") up in place into the list's
-// supported_entries; gives its supported_count. `gci`: the modem's codes are profile keys (AT+GCI);
-// otherwise they are looked up among the entries' codes (AT*nc). Codes the
-// profile does not know become unknown entries.
+// Cuts a list answer ("00,09,B5)") up in place into the items of `list`,
+// looked up in `profile`; gives the list's supported_count. `gci`: the
+// modem's codes are profile keys (AT+GCI); otherwise they are looked up
+// among the entries' codes (AT*nc). Codes the profile does not know become
+// unknown entries.
 int CCTestMembers(Profile& profile, CountryList& list, char* text, bool gci);
 
 // Adds the list item for an unknown code and, for an AT*nc modem, records the
