@@ -35,6 +35,9 @@ import sys
 import tempfile
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
+import harness  # noqa: E402  (the process helpers the Wine tests use too)
+
 # "--include" of the root; the name of the tarball changes with it.
 ROOT_PACKAGES = "systemd,systemd-sysv,dbus,mgetty"
 ROOT_RECIPE = "minbase-systemd-mgetty-1"
@@ -65,17 +68,6 @@ def _die_with_parent():
     # nspawn then shuts its container down, the simulator stops: nothing is
     # left when the process that started them is killed outright.
     ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
-
-
-def _stop(proc, grace):
-    """SIGTERM, then SIGKILL if it outlives the grace period."""
-    if proc.poll() is None:
-        proc.terminate()
-        try:
-            proc.wait(grace)
-        except subprocess.TimeoutExpired:
-            proc.kill()
-            proc.wait()
 
 
 @contextlib.contextmanager
@@ -353,7 +345,7 @@ class Container:
                 if self.leader is not None:  # the container's PID 1: its whole namespace goes
                     with contextlib.suppress(ProcessLookupError):
                         os.kill(self.leader, signal.SIGKILL)
-                _stop(self.proc, 10)
+                harness.stop_process(self.proc, 10)
         self.notify.close()
         os.close(self.ended)
         self.log.close()
@@ -381,8 +373,6 @@ def main(argv):
     """container.py shell --build DIR --sim MODEM_SIM: a shell in the booted
     container, the package installed, a simulated modem as /dev/ttyACM0."""
     import argparse
-    sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "wine"))
-    import harness
     parser = argparse.ArgumentParser(description=main.__doc__)
     parser.add_argument("command", choices=["shell"])
     parser.add_argument("--build", required=True)

@@ -89,7 +89,7 @@ def _die_with_parent():
     ctypes.CDLL(None).prctl(1, signal.SIGTERM)
 
 
-def _stop_process(proc, grace=5.0):
+def stop_process(proc, grace=5.0):
     """SIGTERM, then SIGKILL if it outlives the grace period."""
     if proc is None or proc.poll() is not None:
         return
@@ -125,7 +125,7 @@ class Display:
             try:
                 number = read_line(pipe, time.monotonic() + start_timeout, "Xvfb")
             except HarnessError:
-                _stop_process(self.proc)
+                stop_process(self.proc)
                 raise
         self.name = ":" + number
 
@@ -134,7 +134,7 @@ class Display:
                        check=True, timeout=30)
 
     def stop(self):
-        _stop_process(self.proc)
+        stop_process(self.proc)
 
 
 def _text(data):
@@ -455,7 +455,7 @@ class Simulator:
             return [m.group(1) for m in re.finditer(r'^\S+ "(.*)"$', f.read(), re.M)]
 
     def stop(self):
-        _stop_process(self.proc)
+        stop_process(self.proc)
         if self.proc.stdout is not None:
             self.proc.stdout.close()
 
@@ -597,7 +597,7 @@ class Session:
         if self.prefix is not None:
             self.prefix.kill()
             if self.keeper is not None:
-                _stop_process(self.keeper)
+                stop_process(self.keeper)
                 self.keeper = None
                 self.session_log.close()
             if not keep and self.prefix_path is None:
@@ -630,7 +630,7 @@ def demo_picture(session, driver_exe, name="tarvelle"):
     except HarnessError as error:
         answers.append(str(error))
     finally:
-        _stop_process(driver)
+        stop_process(driver)
     return session.settled_screenshot(name), answers[-1] == "ok"
 
 
