@@ -19,6 +19,7 @@ import time
 
 from cli_test import (AS_NOBODY, PROFILE, expect, held, holding, main, read, sets, wait_for_command,
                       write)
+from getty_line import bind_under_dev, unbind
 
 # Root's own file, which a planted link points at; a profile's text, so that
 # a program fooled into reading it as the profile still goes on to write.
@@ -314,12 +315,10 @@ HOLDERS = [
 
 def only_a_real_holder_makes_a_port_busy(bench):
     bench.modem("nc")
-    # A name under the real /dev, which a search as root looks at: a pty
-    # opens only through its own inode, so it is bound over an empty file.
+    # A name under the real /dev, which a search as root looks at.
     dev = "/dev/ttyUSB%d" % (9000 + os.getpid() % 1000)
-    write(dev, "")
+    bind_under_dev(bench.sims["nc"].slave, dev)
     try:
-        subprocess.run(["mount", "--bind", bench.sims["nc"].slave, dev], check=True)
         for how, user, name, runs in HOLDERS:
             with holding(dev, how, name, user):
                 for args, code, said in runs:
@@ -330,8 +329,7 @@ def only_a_real_holder_makes_a_port_busy(bench):
                            "raw controls", err)
                     expect("--json" not in args or bench.parsed(args, out.decode()), args)
     finally:
-        subprocess.run(["umount", dev])
-        os.unlink(dev)
+        unbind(dev)
 
 
 def a_million_descriptors_neither_stall_nor_hide_a_holder(bench):

@@ -49,6 +49,23 @@ def poll(condition, timeout, what):
         time.sleep(0.02)  # polling another program's files, not ours
 
 
+def bind_under_dev(slave, dev):
+    """Shows the pty `slave` as `dev` in the real /dev: a pty opens only
+    through its own inode, so it is bound over an empty file."""
+    write(dev, "")
+    if subprocess.run(["mount", "--bind", slave, dev]).returncode != 0:
+        os.unlink(dev)
+        raise GettyError("cannot bind %s at %s" % (slave, dev))
+
+
+def unbind(dev):
+    """Takes `dev` away again. The detach is lazy: a root search elsewhere on
+    the machine may hold the name for a moment, and a plain umount would then
+    fail and leave the name behind."""
+    subprocess.run(["umount", "--lazy", dev])
+    os.unlink(dev)
+
+
 def holds(pid, device):
     """Whether process `pid` has the tty `device` open."""
     def names(fd):
@@ -70,8 +87,7 @@ class Line:
         self.stopping, self.getty, self.starts = False, None, 0
         self.fax = holder == "faxgetty"
         os.chmod(slave, 0o666)
-        write(DEV, "")
-        subprocess.run(["mount", "--bind", slave, DEV], check=True)
+        bind_under_dev(slave, DEV)
         self.device = os.stat(DEV).st_rdev
         for path in (LOG, LOCK):
             if os.path.exists(path):
@@ -126,8 +142,8 @@ class Line:
                 self.supervisor.join(0.1)
         if hasattr(self, "plain"):
             os.close(self.plain)
-        subprocess.run(["umount", DEV])
-        for path in (DEV, LOG, LOCK):
+        unbind(DEV)
+        for path in (LOG, LOCK):
             if os.path.exists(path):
                 os.unlink(path)
 
