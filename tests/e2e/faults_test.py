@@ -200,8 +200,13 @@ CASES = {
     "modem-silence": fault_case(["fault.nclist = silent x1"], [TIMEOUT]),
     "modem-hangup": fault_case(["fault.ncset = hangup x1"], [TIMEOUT], apply=True),
     "modem-unplugged": fault_case(["fault.i3 = unplug"], [UNPLUGGED], read_again=False),
+    # ATi5's answer comes in three pieces 300 ms apart: any two of them fit
+    # the gathered text, all three do not, however late the reading thread
+    # wakes; only a block of all three at once (a reader stalled 600 ms)
+    # would be dropped unread.
     "modem-line-noise": fault_case(["fault.i3 = garbage:40 nul", "note = CC00",
-                                    "fault.i9 = long:2500", "fault.i5 = long:4000 split:500 x1"],
+                                    "fault.i9 = long:2500", "fault.i5 = long:4000 split:1500 x1",
+                                    "split_gap_ms = 300"],
                                    [DEPLETED, TIMEOUT]),
     "damaged-profiles": case_damaged_profiles,
 }
